@@ -1,0 +1,53 @@
+# Ardovan: `make run` starts the program, `make demo` runs its main job on a virtual recorder,
+# `make test` builds and passes every test.
+.PHONY: all deps build test test-default test-asan test-tsan release demo run format lint clean
+
+JOBS ?= 2
+STAMP := build/.deps-installed
+
+all: build
+
+$(STAMP): scripts/install-deps
+	./scripts/install-deps
+	mkdir -p build && touch $(STAMP)
+
+deps: $(STAMP)
+
+build: deps
+	cmake --preset default
+	cmake --build --preset default -j$(JOBS)
+
+release: deps
+	cmake --preset release
+	cmake --build --preset release -j$(JOBS)
+
+test-default: build
+	ctest --preset default
+
+test-asan: deps
+	cmake --preset asan
+	cmake --build --preset asan -j$(JOBS)
+	ctest --preset asan
+
+test-tsan: deps
+	cmake --preset tsan
+	cmake --build --preset tsan -j$(JOBS) --target test_engine test_platform
+	ctest --preset tsan -L 'engine|platform'
+
+# The whole suite, then the unit tests again under AddressSanitizer + UndefinedBehaviorSanitizer.
+test: test-default test-asan
+
+demo: release
+	./scripts/demo
+
+run: build
+	./scripts/run
+
+format:
+	git ls-files '*.cpp' '*.h' | xargs clang-format -i
+
+lint: build
+	git ls-files '*.cpp' | grep -v '^tests/' | xargs clang-tidy -p build/default --quiet
+
+clean:
+	rm -rf build
