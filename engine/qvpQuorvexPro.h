@@ -1,0 +1,187 @@
+#pragma once
+// The burner component: the one object through which the application and the command-line front
+// end use the engine. It holds the image builder record (compilation, layout, rendered metadata),
+// the device record (drives, commands, write options) and the state of the running job, publishes
+// the write options as properties, forwards the drive, medium and compilation operations, starts
+// the three kinds of job (data write, image write, erase) and reports their ends through events.
+//
+// Threads: every operation is called on the owner's thread. Jobs run on threads of their own and
+// end with exactly one completion event. A component created with an owner delivers those events
+// through its notification queue: the owner installs the queue's wake-up hook and dispatches on
+// its own thread (the Qt application from its event loop, the CLI from WaitAndDispatch). A
+// component without an owner calls the handlers directly on the job thread.
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "platform/Files.h"
+#include "platform/NotifyQueue.h"
+
+struct TImageBuilder;
+struct TSCSIDevice;
+struct TDirNode;
+struct TFileNode;
+
+class TQuorvexPro;
+
+// Status word of the running job (GetStatus).
+enum : uint16_t {
+  kStatusIdle = 0,
+  kStatusWriting = 1,
+  kStatusErasing = 2,
+  kStatusBackgroundFormat = 3,
+  kStatusClosingTrack = 4,
+  kStatusClosingDisc = 5,       // not entered by this engine
+  kStatusLayingOut = 6,
+  kStatusAborting = 7,
+  kStatusImportingSession = 8,  // not entered by this engine
+  kStatusWriteError = 9,
+  kStatusVerifying = 10,        // not entered by this engine
+  kStatusSmartRefs = 11,        // not entered by this engine
+};
+
+// Engine error codes (GetLastErrorText prefers them over the device's sense code).
+enum : uint32_t {
+  kErrNone = 0,
+  kErrDataNotPrepared = 1,  // not set by this engine
+  kErrOpenFile = 2,
+  kErrCreateFile = 3,       // not set by this engine
+  kErrAborted = 4,
+};
+
+// Notification messages posted to the component's queue when a job ends.
+enum : uint32_t {
+  kMsgEraseDone = 1125,
+  kMsgWriteDone = 1126,
+  kMsgVerifyDone = 1127,
+  kMsgSmartRefsDone = 1128,
+};
+
+// Fired by the compilation tree for every file or folder it is about to add; setting Skip leaves
+// the item out. Path is the item's full source path.
+using TAddFileEvent =
+    std::function<void(TQuorvexPro* Sender, const char16_t* Path, plat::TFindData& fd, bool& Skip)>;
+using TWriteDoneEvent = std::function<void(TQuorvexPro* Sender, uint8_t DeviceId, bool WriteFailed)>;
+using TEraseDoneEvent = std::function<void(TQuorvexPro* Sender, uint8_t DeviceId, bool EraseFailed)>;
+using TVerifyDoneEvent =
+    std::function<void(TQuorvexPro* Sender, uint8_t DeviceId, int32_t FileId, bool Failed)>;
+using TSmartRefGenDoneEvent = std::function<void(TQuorvexPro* Sender, bool Failed, int32_t CanSaveBytes)>;
+
+class TQuorvexPro {
+ public:
+  // owned = true: the component has an owner and delivers job completions through NotifyQueue().
+  explicit TQuorvexPro(bool owned = true);
+  // Aborts a running job and waits for its threads to end before it releases anything.
+  ~TQuorvexPro();
+  TQuorvexPro(const TQuorvexPro&) = delete;
+  TQuorvexPro& operator=(const TQuorvexPro&) = delete;
+
+  // The hidden notification window: null for a component without an owner. Its handler is
+  // WindowProc; the owner installs the wake-up hook and dispatches on its own thread.
+  plat::TNotifyQueue* NotifyQueue();
+  // Dispatcher of messages 1125 to 1128 (fires the matching event with this component as Sender).
+  intptr_t WindowProc(const plat::TMessage& m);
+
+  // Version text: version 1.21, release candidate 2, built 2008-10-20. Also the command log's
+  // header line.
+  static std::string Version();
+
+  // ---- Properties (constructor values in brackets) ----
+  bool GetBurnProof() const;  // [true] buffer-underrun protection bit of the write parameters
+  void SetBurnProof(bool v);
+  bool GetTestWrite() const;  // [false] simulation
+  void SetTestWrite(bool v);
+  bool GetFinalizeDisc() const;  // [false] close the disc instead of leaving it open
+  void SetFinalizeDisc(bool v);
+  bool GetReplaceFile() const;  // [false] name clash rule of the compilation
+  void SetReplaceFile(bool v);
+  std::string GetVolumeID() const;  // [empty] UTF-8
+  void SetVolumeID(const std::string& v);
+  uint32_t GetCacheSize() const;  // [32] MiB; at least 2, at most 624
+  void SetCacheSize(uint32_t mib);
+  bool GetJolietFileSystem() const;  // [true]
+  void SetJolietFileSystem(bool v);
+  bool GetISO9660v1999FS() const;  // [false]
+  void SetISO9660v1999FS(bool v);
+  bool GetUDFBridge() const;  // [false]
+  void SetUDFBridge(bool v);
+  std::string GetBootImage() const;  // [empty] El Torito image (2048, 1228800, 1474560, 2949120 bytes)
+  void SetBootImage(const std::string& fileName);
+
+  // ---- Events ----
+  TAddFileEvent OnAddFile;
+  TWriteDoneEvent OnWriteDone;
+  TEraseDoneEvent OnEraseDone;
+  TVerifyDoneEvent OnVerifyDone;
+  TSmartRefGenDoneEvent OnGenerateSmartReferencesDone;
+
+  // ---- Drives and options ----
+  bool InitializeDevices(uint8_t AspiOnly, const std::string& AspiLibrary, const std::string& LogFileName);
+  uint16_t GetDeviceCount();
+  std::string GetDeviceName(uint8_t Index);  // empty when Index >= count
+  bool SelectDevice(uint8_t Index);
+  uint8_t GetDeviceCapability(uint8_t Code);
+  bool IsWriter();
+  bool TestUnitReady();  // always true
+  bool IsUnitReady();
+  uint16_t GetDefaultMaxReadSpeed();
+  uint16_t GetDefaultMaxWriteSpeed();
+  uint16_t GetMaxWriteSpeed();
+  uint16_t GetCurrentReadSpeed();
+  uint16_t GetCurrentWriteSpeed();
+  bool SetSpeed(uint16_t ReadSpeed, uint16_t WriteSpeed);  // kB/s, 0 = maximum
+  bool EjectDisc(bool Immediate);
+  bool FlushDriveCache();
+
+  // ---- Medium queries ----
+  uint8_t GetMediumType();  // medium type code 0..22
+  uint32_t GetFreeBlocks();
+  uint32_t GetTotalBlocks();
+  bool IsErasable();
+  bool IsDiscWritable();
+  int32_t GetSessionCount();  // complete sessions
+
+  // ---- Compilation (paths are UTF-8) ----
+  void ClearCompilation();
+  TDirNode* CreateDir(const std::string& DestPath, const std::string& Name);
+  // The entry, a non-null skip mark when OnAddFile skipped it, or null on failure.
+  TFileNode* InsertFile(const std::string& DestPath, const std::string& FileName);
+  TDirNode* InsertDir(const std::string& DestPath, const std::string& SourceDir, bool KeepPath,
+                      bool Recursive, const std::string& FileMask);
+  int32_t PrepareImage();  // sectors to write
+
+  // ---- Jobs ----
+  // True when the write thread was started. False without a valid layout, or when the buffer
+  // failed while filling (OnWriteDone has then been delivered with WriteFailed = true).
+  bool BurnData();
+  // False (and no event) when the file cannot be opened.
+  bool BurnImage(const std::string& FileName);
+  bool EraseDisc(bool Quick);
+  void Abort();
+
+  // ---- Figures polled during a job ----
+  uint16_t GetStatus() const;
+  int32_t GetTotalSectors() const;
+  int32_t GetWrittenSectors() const;
+  uint16_t GetWriteSpeed();   // KiB/s; returns the figure computed by the previous call
+  uint16_t GetVerifySpeed();  // same computation, its own remembered figure
+  int32_t GetCacheUsed() const;  // bytes in the software buffer
+  int32_t GetDriveBufferSize() const;
+  int32_t GetDriveBufferUsed() const;
+  int32_t GetVerifyTotalSectors() const;  // boot image and file sectors queued in the last write
+  int32_t GetVerifiedSectors() const;     // 0: no verification pass in this engine
+  int32_t GetSmartRefsDone() const;       // 0
+  int32_t GetSmartRefsTotal() const;      // 0
+  // Text of the engine error code, or else of the device's sense code; consumes the code.
+  std::string GetLastErrorText();
+
+  // ---- The records, for the front ends' reports and for tests ----
+  TImageBuilder& Builder();
+  TSCSIDevice& Device();
+
+  struct TImpl;
+
+ private:
+  std::unique_ptr<TImpl> impl_;
+};
