@@ -19,9 +19,12 @@
 #include "platform/NotifyQueue.h"
 
 struct TImageBuilder;
-struct TSCSIDevice;
 struct TDirNode;
 struct TFileNode;
+
+namespace qvp {
+struct TSCSIDevice;
+}
 
 class TQuorvexPro;
 
@@ -178,7 +181,7 @@ class TQuorvexPro {
 
   // ---- The records, for the front ends' reports and for tests ----
   TImageBuilder& Builder();
-  TSCSIDevice& Device();
+  qvp::TSCSIDevice& Device();
 
   struct TImpl;
 
