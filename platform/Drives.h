@@ -61,7 +61,7 @@ class TVirtualDrive {
   virtual std::string Path() const = 0;  // the recorder's folder
   // False when the drive has no SCSI address (the address query then fails).
   virtual bool Address(TScsiAddress& a) const = 0;
-  // Executes one command block. direction: kScsiDataOut/In/Unspecified; data holds dataLen
+  // Executes one command block; may be called from several threads at once. direction: kScsiDataOut/In/Unspecified; data holds dataLen
   // bytes. Returns the SCSI status byte (0 good, 2 check condition, 8 busy); on check
   // condition fixed-format sense data is written to sense (at most senseLen bytes).
   virtual uint8_t Execute(const uint8_t* cdb, uint8_t cdbLen, uint8_t direction, uint8_t* data,
@@ -71,6 +71,10 @@ class TVirtualDrive {
 using TVirtualDriveProvider = std::function<std::vector<std::shared_ptr<TVirtualDrive>>()>;
 // Installs the provider of virtual drives; asked whenever the namespace is (re)built.
 void SetVirtualDriveProvider(TVirtualDriveProvider provider);
+
+// Folder searched for the real drives' device nodes srN (default "/dev"); tests point it at a
+// folder of their own. Takes effect at the next use of the namespace.
+void SetRealDriveFolder(std::string folder);
 
 // Rebuilds the namespace (drives that came or went). The namespace is built on first use.
 void RescanDrives();

@@ -62,6 +62,9 @@ class TShortNameGenerator {
   TShortNameGenerator& operator=(const TShortNameGenerator&) = delete;
   // Returns the alternate name for longName (empty when longName is a valid 8.3 name).
   std::u16string Next(std::u16string_view longName);
+  // Marks a valid 8.3 name of the folder as taken before the others are generated, so no
+  // generated name can equal a real one that comes later in the order.
+  void Reserve(std::u16string_view name);
   static bool IsValid83(std::u16string_view name);
 
  private:
@@ -85,7 +88,7 @@ class TFile {
   TFile& operator=(TFile&& o) noexcept;
 
   bool OpenRead(std::string_view path);
-  bool OpenRead(std::u16string_view path) ;
+  bool OpenRead(std::u16string_view path);
   bool Create(std::string_view path);  // create or truncate, read/write
   void Close();
   bool IsOpen() const { return fd_ >= 0; }
