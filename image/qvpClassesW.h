@@ -1,0 +1,59 @@
+#pragma once
+// Storage of the compilation tree: a zero-filled arena for nodes and names (freed all at once
+// by ClearCompilation) and the case-insensitive index of every directory's entries by long name,
+// which keeps each insertion's name lookup at constant cost however large a folder grows.
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+struct TFileNode;
+struct TDirNode;
+
+class TTreeArena {
+ public:
+  TTreeArena() = default;
+  ~TTreeArena();
+  TTreeArena(const TTreeArena&) = delete;
+  TTreeArena& operator=(const TTreeArena&) = delete;
+
+  // Zero-filled memory, aligned for any node type.
+  void* Allocate(size_t bytes);
+  // Wide text buffer of `capacity` characters (zero-filled, so always terminated when the text is
+  // shorter), filled with `text`.
+  char16_t* NewText(std::u16string_view text, size_t capacity);
+  void Clear();
+  size_t BytesReserved() const { return reserved_; }
+
+ private:
+  struct TChunk {
+    char* Data;
+    size_t Size;
+  };
+  std::vector<TChunk> chunks_;
+  char* cur_ = nullptr;
+  size_t left_ = 0;
+  size_t reserved_ = 0;
+};
+
+// Open-addressing hash set of entries keyed by (owning directory, long name without case).
+class TNameIndex {
+ public:
+  TFileNode* Find(const TDirNode* dir, std::u16string_view name, uint32_t hash) const;
+  void Insert(TFileNode* node);  // node->Owner, LongName and NameHash must be set
+  void Clear();
+  size_t BytesReserved() const { return slots_.capacity() * sizeof(TFileNode*); }
+  static uint32_t Hash(std::u16string_view name);
+
+ private:
+  size_t SlotOf(const TDirNode* dir, uint32_t hash) const;
+  void Grow();
+  std::vector<TFileNode*> slots_;
+  size_t count_ = 0;
+};
+
+class TTreeStore {
+ public:
+  TTreeArena Arena;
+  TNameIndex Index;
+};
