@@ -55,7 +55,7 @@ void RenderUdfIntegrity(const TImageBuilder& b, uint8_t* dest);
 void RenderUdfFileSet(const TImageBuilder& b, uint8_t* dest);
 // One anchor sector; location is the image sector it is written to (256, or the last sector
 // for the closing anchor).
-void WriteAnchor(TImageBuilder& b, uint8_t* sector, uint32_t location);
+void WriteAnchor(const TImageBuilder& b, uint8_t* sector, uint32_t location);
 
 // Rewinds the area stream to its first sector.
 void UdfStreamStart(TImageBuilder& b);

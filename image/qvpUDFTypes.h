@@ -52,8 +52,11 @@ struct TUdfState {
   uint8_t Phase = 0;  // 0 directory file entry, 1 identifier stream, 2 file entries of files
   uint32_t IdentBytesUsed = 0;
   uint32_t IdentSectorIndex = 0;
-  uint32_t CarryOffset = 0;
-  uint32_t CarryLength = 0;
+  uint32_t CarryOffset = 0;  // bytes of CarryBytes already written
+  uint32_t CarryLength = 0;  // size of the identifier in CarryBytes
+  // The identifier being written when a sector filled up: it is built whole (its CRC covers
+  // all of it) and its remainder opens the next sector, possibly in the next call.
+  uint8_t CarryBytes[296] = {};
   bool ListExhausted = false;
   bool CarryPending = false;
   bool Finished = false;
