@@ -1,0 +1,289 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <atomic>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "platform/Drives.h"
+#include "platform/SgIo.h"
+#include "tests/support/TestEnv.h"
+
+using namespace plat;
+
+namespace {
+
+TScsiPassThroughBuffer Request(uint8_t dataIn, uint32_t len, void* buf) {
+  TScsiPassThroughBuffer r;
+  std::memset(&r, 0, sizeof r);
+  r.Spt.Length = 44;
+  r.Spt.CdbLength = 10;
+  r.Spt.SenseInfoLength = 24;
+  r.Spt.DataIn = dataIn;
+  r.Spt.DataTransferLength = len;
+  r.Spt.TimeOutValue = 12000;
+  r.Spt.DataBuffer = buf;
+  r.Spt.SenseInfoOffset = 48;
+  r.Spt.Cdb[0] = 0x28;
+  return r;
+}
+
+// A drive in software that remembers what reached it and answers with a fixed status.
+class TFakeDrive : public TVirtualDrive {
+ public:
+  TFakeDrive(std::string path, bool hasAddress) : path_(std::move(path)), hasAddress_(hasAddress) {}
+  std::string Path() const override { return path_; }
+  bool Address(TScsiAddress& a) const override {
+    if (!hasAddress_) return false;
+    a.PortNumber = 3;
+    a.PathId = 0;
+    a.TargetId = 1;
+    a.Lun = 0;
+    return true;
+  }
+  uint8_t Execute(const uint8_t* cdb, uint8_t cdbLen, uint8_t direction, uint8_t* data, uint32_t dataLen,
+                  uint8_t* sense, uint8_t senseLen) override {
+    std::lock_guard<std::mutex> g(m);
+    lastCdb.assign(cdb, cdb + cdbLen);
+    lastDirection = direction;
+    lastData = data;
+    lastDataLen = dataLen;
+    lastSenseLen = senseLen;
+    if (data && dataLen) data[0] = 0xAB;
+    std::memset(sense, 0, senseLen);
+    sense[0] = 0x70;
+    sense[2] = 0x05;
+    sense[12] = 0x24;
+    return 2;  // check condition
+  }
+
+  std::mutex m;
+  std::vector<uint8_t> lastCdb;
+  uint8_t lastDirection = 0xFF;
+  uint8_t* lastData = nullptr;
+  uint32_t lastDataLen = 0;
+  uint8_t lastSenseLen = 0;
+
+ private:
+  std::string path_;
+  bool hasAddress_;
+};
+
+// Each test gets a device folder and virtual drives of its own; the namespace is put back after.
+class DriveNamespace : public testing::Test {
+ protected:
+  void SetUp() override {
+    devices = testenv::MakeTempDir("dev");
+    for (const char* n : {"sr0", "sr1", "sr10", "sr2", "srx", "sda", "sr"}) testenv::WriteFile(devices + "/" + n, "");
+    SetRealDriveFolder(devices);
+    first = std::make_shared<TFakeDrive>("/vd/one", true);
+    second = std::make_shared<TFakeDrive>("/vd/two", false);
+    SetVirtualDriveProvider([this] { return std::vector<std::shared_ptr<TVirtualDrive>>{first, second}; });
+  }
+  void TearDown() override {
+    SetVirtualDriveProvider(nullptr);
+    SetRealDriveFolder("");
+  }
+
+  std::string devices;
+  std::shared_ptr<TFakeDrive> first, second;
+};
+
+}  // namespace
+
+TEST(SgIoTranslation, RequestFieldsReachTheHeader) {
+  uint8_t buf[2048];
+  auto r = Request(kScsiDataIn, sizeof buf, buf);
+  sg_io_hdr h;
+  ASSERT_TRUE(BuildSgIoHeader(r, h));
+  EXPECT_EQ(h.interface_id, 'S');
+  EXPECT_EQ(h.dxfer_direction, SG_DXFER_FROM_DEV);
+  EXPECT_EQ(h.dxfer_len, 2048u);
+  EXPECT_EQ(h.dxferp, buf);
+  EXPECT_EQ(h.cmd_len, 10);
+  EXPECT_EQ(h.cmdp, r.Spt.Cdb);
+  EXPECT_EQ(h.sbp, r.SenseBuffer);
+  EXPECT_EQ(h.mx_sb_len, 24);
+  EXPECT_EQ(h.timeout, 12000000u);  // seconds become milliseconds
+
+  r = Request(kScsiDataOut, 65536, buf);
+  ASSERT_TRUE(BuildSgIoHeader(r, h));
+  EXPECT_EQ(h.dxfer_direction, SG_DXFER_TO_DEV);
+  EXPECT_EQ(h.dxfer_len, 65536u);
+
+  // No data: nothing moves even if a length was left in the request.
+  r = Request(kScsiDataUnspecified, 4096, buf);
+  ASSERT_TRUE(BuildSgIoHeader(r, h));
+  EXPECT_EQ(h.dxfer_direction, SG_DXFER_NONE);
+  EXPECT_EQ(h.dxfer_len, 0u);
+  EXPECT_EQ(h.dxferp, nullptr);
+
+  // The sense can never run past the request's own buffer.
+  r = Request(kScsiDataIn, 0, nullptr);
+  r.Spt.SenseInfoLength = 200;
+  ASSERT_TRUE(BuildSgIoHeader(r, h));
+  EXPECT_EQ(h.mx_sb_len, 32);
+  r.Spt.TimeOutValue = 0xFFFFFFFFu;
+  ASSERT_TRUE(BuildSgIoHeader(r, h));
+  EXPECT_EQ(h.timeout, 0xFFFFFFFFu);  // saturates instead of wrapping
+
+  r = Request(3, 0, nullptr);
+  EXPECT_FALSE(BuildSgIoHeader(r, h));
+  r = Request(kScsiDataIn, 0, nullptr);
+  r.Spt.CdbLength = 17;
+  EXPECT_FALSE(BuildSgIoHeader(r, h));
+  r = Request(kScsiDataIn, 512, nullptr);
+  EXPECT_FALSE(BuildSgIoHeader(r, h));  // a length without a buffer
+}
+
+TEST(SgIoTranslation, OutcomeReachesTheRequest) {
+  uint8_t buf[2048];
+  auto r = Request(kScsiDataIn, sizeof buf, buf);
+  sg_io_hdr h;
+  ASSERT_TRUE(BuildSgIoHeader(r, h));
+  uint32_t err = 99;
+  h.status = 2;
+  h.driver_status = 0x08;  // sense came with it
+  h.resid = 48;
+  EXPECT_TRUE(ApplySgIoOutcome(h, r, err));
+  EXPECT_EQ(err, 0u);
+  EXPECT_EQ(r.Spt.ScsiStatus, 2);
+  EXPECT_EQ(r.Spt.DataTransferLength, 2000u);
+
+  r = Request(kScsiDataIn, sizeof buf, buf);
+  ASSERT_TRUE(BuildSgIoHeader(r, h));
+  h.host_status = 0x03;  // timed out in the adapter
+  EXPECT_FALSE(ApplySgIoOutcome(h, r, err));
+  EXPECT_EQ(err, uint32_t(ETIMEDOUT));
+  ASSERT_TRUE(BuildSgIoHeader(r, h));
+  h.driver_status = 0x04;
+  EXPECT_FALSE(ApplySgIoOutcome(h, r, err));
+  EXPECT_EQ(err, uint32_t(EIO));
+  ASSERT_TRUE(BuildSgIoHeader(r, h));
+  h.resid = 99999;  // nonsense residue leaves the length alone
+  EXPECT_TRUE(ApplySgIoOutcome(h, r, err));
+  EXPECT_EQ(r.Spt.DataTransferLength, 2048u);
+}
+
+TEST_F(DriveNamespace, RealDrivesFirstThenVirtualOnes) {
+  EXPECT_EQ(OpticalDriveLetters(), "DEFGHI");
+  EXPECT_EQ(DrivePath('D'), devices + "/sr0");
+  EXPECT_EQ(DrivePath('F'), devices + "/sr2");
+  EXPECT_EQ(DrivePath('G'), devices + "/sr10");  // numeric order, not text order
+  EXPECT_EQ(DrivePath('h'), "/vd/one");
+  EXPECT_EQ(VirtualDriveAt('H'), first);
+  EXPECT_EQ(VirtualDriveAt('D'), nullptr);
+  EXPECT_EQ(GetDriveType('d'), kDriveCdrom);
+  EXPECT_EQ(GetDriveType('I'), kDriveCdrom);
+  EXPECT_EQ(GetDriveType('J'), kDriveNoRootDir);
+  EXPECT_EQ(GetDriveType('C'), kDriveFixed);
+  EXPECT_EQ(DrivePath('J'), "");
+
+  // Drives that come later are seen after a rescan.
+  testenv::WriteFile(devices + "/sr3", "");
+  EXPECT_EQ(OpticalDriveLetters(), "DEFGHI");
+  RescanDrives();
+  EXPECT_EQ(DrivePath('G'), devices + "/sr3");
+  EXPECT_EQ(OpticalDriveLetters(), "DEFGHIJ");
+
+  // Letters end at Z.
+  std::vector<std::shared_ptr<TVirtualDrive>> many;
+  for (int i = 0; i < 30; ++i) many.push_back(std::make_shared<TFakeDrive>("/vd/" + std::to_string(i), false));
+  SetVirtualDriveProvider([&] { return many; });
+  EXPECT_EQ(OpticalDriveLetters(), "DEFGHIJKLMNOPQRSTUVWXYZ");
+  EXPECT_EQ(DrivePath('Z'), "/vd/17");
+}
+
+TEST_F(DriveNamespace, VirtualDrivesTakeThePassThrough) {
+  uint32_t err = 0;
+  const TDriveHandle h = OpenDrive('H', true, err);
+  ASSERT_NE(h, kInvalidDriveHandle);
+  uint8_t buf[4096] = {};
+  auto r = Request(kScsiDataIn, sizeof buf, buf);
+  ASSERT_TRUE(DrivePassThrough(h, r, err));
+  EXPECT_EQ(err, 0u);
+  EXPECT_EQ(r.Spt.ScsiStatus, 2);
+  EXPECT_EQ(r.SenseBuffer[2], 0x05);
+  EXPECT_EQ(r.SenseBuffer[12], 0x24);
+  EXPECT_EQ(buf[0], 0xAB);
+  EXPECT_EQ(first->lastCdb, (std::vector<uint8_t>{0x28, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
+  EXPECT_EQ(first->lastDirection, kScsiDataIn);
+  EXPECT_EQ(first->lastDataLen, 4096u);
+
+  r = Request(kScsiDataUnspecified, 4096, buf);
+  r.Spt.SenseInfoLength = 255;
+  ASSERT_TRUE(DrivePassThrough(h, r, err));
+  EXPECT_EQ(first->lastData, nullptr);
+  EXPECT_EQ(first->lastDataLen, 0u);
+  EXPECT_EQ(first->lastSenseLen, 32);  // clamped to the request's sense buffer
+
+  r = Request(7, 0, nullptr);
+  EXPECT_FALSE(DrivePassThrough(h, r, err));
+  EXPECT_EQ(err, uint32_t(EINVAL));
+
+  TScsiAddress a;
+  ASSERT_TRUE(DriveScsiAddress(h, a, err));
+  EXPECT_EQ(a.Length, 8u);
+  EXPECT_EQ(a.PortNumber, 3);
+  EXPECT_EQ(a.TargetId, 1);
+  const TDriveHandle h2 = OpenDrive('I', false, err);
+  ASSERT_NE(h2, kInvalidDriveHandle);
+  EXPECT_NE(h2, h);
+  EXPECT_FALSE(DriveScsiAddress(h2, a, err));  // this one has no address
+
+  CloseDrive(h);
+  CloseDrive(h);  // twice is harmless
+  r = Request(kScsiDataIn, sizeof buf, buf);
+  EXPECT_FALSE(DrivePassThrough(h, r, err));
+  EXPECT_EQ(err, uint32_t(EBADF));
+  CloseDrive(h2);
+}
+
+TEST_F(DriveNamespace, RealDriveFailuresReportSystemErrors) {
+  uint32_t err = 0;
+  EXPECT_EQ(OpenDrive('Q', true, err), kInvalidDriveHandle);
+  EXPECT_EQ(err, uint32_t(ENOENT));
+
+  // A node that is no SCSI device opens but refuses the pass-through and the address query.
+  const TDriveHandle h = OpenDrive('D', false, err);
+  ASSERT_NE(h, kInvalidDriveHandle);
+  uint8_t buf[16];
+  auto r = Request(kScsiDataIn, sizeof buf, buf);
+  EXPECT_FALSE(DrivePassThrough(h, r, err));
+  EXPECT_NE(err, 0u);
+  TScsiAddress a;
+  EXPECT_FALSE(DriveScsiAddress(h, a, err));
+  EXPECT_NE(err, 0u);
+  CloseDrive(h);
+
+  // Without permission to open, the system's error comes back.
+  testenv::WriteFile(devices + "/sr0", "");
+  chmod((devices + "/sr0").c_str(), 0);
+  if (geteuid() != 0) {
+    EXPECT_EQ(OpenDrive('D', true, err), kInvalidDriveHandle);
+    EXPECT_EQ(err, uint32_t(EACCES));
+  }
+}
+
+TEST_F(DriveNamespace, HandlesAreSafeAcrossThreads) {
+  std::vector<std::thread> threads;
+  std::atomic<int> ok{0};
+  for (int t = 0; t < 4; ++t)
+    threads.emplace_back([&] {
+      for (int i = 0; i < 200; ++i) {
+        uint32_t err = 0;
+        const TDriveHandle h = OpenDrive('H', true, err);
+        if (h == kInvalidDriveHandle) continue;
+        auto r = Request(kScsiDataUnspecified, 0, nullptr);
+        if (DrivePassThrough(h, r, err) && r.Spt.ScsiStatus == 2) ++ok;
+        CloseDrive(h);
+        if (i % 50 == 0) RescanDrives();
+      }
+    });
+  for (auto& t : threads) t.join();
+  EXPECT_EQ(ok.load(), 800);
+}
