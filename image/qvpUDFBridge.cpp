@@ -117,7 +117,7 @@ void RenderLogicalVolume(const TImageBuilder& b, uint8_t* d, uint32_t location) 
   UdfPut32(d + 264, 6);                                            // map table length
   UdfPut32(d + 268, 1);                                            // one partition map
   OstaPutImplementationId(d + 272);
-  EcmaPutExtent(d + 432, kUdfIntegritySectors / 2 * kUdfSectorSize,
+  EcmaPutExtent(d + 432, kUdfIntegritySectors * kUdfSectorSize,
                 b.Udf.UdfBase + kUdfIntegritySector);
   d[440] = 1;  // partition map type 1
   d[441] = 6;  // its length
