@@ -15,6 +15,7 @@
 #include <memory>
 #include <string>
 
+#include "engine/qvpEvents.h"
 #include "platform/Files.h"
 #include "platform/NotifyQueue.h"
 
@@ -28,48 +29,10 @@ struct TSCSIDevice;
 
 class TQuorvexPro;
 
-// Status word of the running job (GetStatus).
-enum : uint16_t {
-  kStatusIdle = 0,
-  kStatusWriting = 1,
-  kStatusErasing = 2,
-  kStatusBackgroundFormat = 3,
-  kStatusClosingTrack = 4,
-  kStatusClosingDisc = 5,       // not entered by this engine
-  kStatusLayingOut = 6,
-  kStatusAborting = 7,
-  kStatusImportingSession = 8,  // not entered by this engine
-  kStatusWriteError = 9,
-  kStatusVerifying = 10,        // not entered by this engine
-  kStatusSmartRefs = 11,        // not entered by this engine
-};
-
-// Engine error codes (GetLastErrorText prefers them over the device's sense code).
-enum : uint32_t {
-  kErrNone = 0,
-  kErrDataNotPrepared = 1,  // not set by this engine
-  kErrOpenFile = 2,
-  kErrCreateFile = 3,       // not set by this engine
-  kErrAborted = 4,
-};
-
-// Notification messages posted to the component's queue when a job ends.
-enum : uint32_t {
-  kMsgEraseDone = 1125,
-  kMsgWriteDone = 1126,
-  kMsgVerifyDone = 1127,
-  kMsgSmartRefsDone = 1128,
-};
-
 // Fired by the compilation tree for every file or folder it is about to add; setting Skip leaves
 // the item out. Path is the item's full source path.
 using TAddFileEvent =
     std::function<void(TQuorvexPro* Sender, const char16_t* Path, plat::TFindData& fd, bool& Skip)>;
-using TWriteDoneEvent = std::function<void(TQuorvexPro* Sender, uint8_t DeviceId, bool WriteFailed)>;
-using TEraseDoneEvent = std::function<void(TQuorvexPro* Sender, uint8_t DeviceId, bool EraseFailed)>;
-using TVerifyDoneEvent =
-    std::function<void(TQuorvexPro* Sender, uint8_t DeviceId, int32_t FileId, bool Failed)>;
-using TSmartRefGenDoneEvent = std::function<void(TQuorvexPro* Sender, bool Failed, int32_t CanSaveBytes)>;
 
 class TQuorvexPro {
  public:

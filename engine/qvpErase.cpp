@@ -1,0 +1,108 @@
+#include "engine/qvpErase.h"
+
+#include <cstring>
+
+#include "device/qvpConsts.h"
+#include "device/qvpDeviceTypes.h"
+#include "device/qvpSCSILib.h"
+#include "engine/qvpWrite.h"
+#include "platform/Clock.h"
+
+using namespace qvp;
+
+const uint8_t kFormatBdReQuick[12] = {0x00, 0x82, 0x00, 0x08, 0x00, 0x00, 0x02, 0x80, 0xC0, 0x00, 0x10, 0x00};
+const uint8_t kFormatDvdRamFull[12] = {0x00, 0x82, 0x00, 0x08, 0x00, 0x22, 0x21, 0x20, 0x00, 0x00, 0x08, 0x00};
+
+TEraseThread::TEraseThread(TJobState& job, TSCSIDevice& device, bool quick, TEraseDoneEvent handler)
+    : job_(job), d_(device), quick_(quick), handler_(std::move(handler)) {
+  Resume();
+}
+
+TEraseThread::~TEraseThread() { WaitFor(); }
+
+bool TEraseThread::WriteZeros(uint32_t count, bool keepHandleOpen) {
+  std::memset(d_.DataBuffer, 0, kBlockSize);
+  if (keepHandleOpen) d_.CloseAfterCommand = 0;
+  bool ok = true;
+  for (uint32_t i = 0; i < count; ++i) {
+    if (!keepHandleOpen) d_.CloseAfterCommand = 0;
+    const bool written = Write10(d_, i * kBlockSectors, kBlockSectors, kBlockSize, d_.DataBuffer);
+    if (!keepHandleOpen) d_.CloseAfterCommand = 1;
+    if (!written) {
+      ok = false;
+      break;
+    }
+  }
+  return ok;
+}
+
+bool TEraseThread::FormatThenWait(const uint8_t (&list)[12]) {
+  if (!FormatWith(d_, list)) return false;
+  WaitWhileNotReady(d_);
+  return true;
+}
+
+void TEraseThread::Execute() {
+  MarkJobThread(this);
+  bool failed = false;
+  const uint8_t type = GetMediumType(d_);
+  SetCdSpeed(d_, d_.RequestedReadSpeed, d_.RequestedWriteSpeed);
+  SetWriteParameters(d_, false, false, type, false);
+
+  switch (type) {
+    case mtDVDRAM:
+      if (quick_) {
+        failed = !WriteZeros(128, true);
+        d_.CloseAfterCommand = 1;
+        SynchronizeCache(d_, false);
+      } else if (FormatWith(d_, kFormatDvdRamFull)) {
+        do {
+          TestUnitReady(d_);
+          plat::Sleep(5000);
+        } while (LastAsc(d_) == 0x04);
+      } else {
+        failed = true;
+      }
+      break;
+    case mtDVDPLUSRW:
+      if (quick_) {
+        FormatThenWait(kFormatDvdPlusRwBasic);
+        failed = !WriteZeros(16, false);
+        d_.CloseAfterCommand = 0;
+        SynchronizeCache(d_, false);
+        CloseTrackSession(d_, false, 3, 0, 0, 0);
+        d_.CloseAfterCommand = 1;
+      } else if (FormatThenWait(kFormatDvdPlusRwBasic)) {
+        job_.SetStatus(kStatusBackgroundFormat);
+        failed = !WriteZeros(2048, true);
+        SynchronizeCache(d_, false);
+        d_.CloseAfterCommand = 1;
+      } else {
+        failed = true;
+      }
+      break;
+    case mtBDRE:
+      if (quick_) {
+        FormatThenWait(kFormatBdReQuick);
+        failed = !WriteZeros(16, false);
+        d_.CloseAfterCommand = 0;
+        SynchronizeCache(d_, false);
+        CloseTrackSession(d_, false, 3, 0, 0, 0);
+        d_.CloseAfterCommand = 1;
+      }
+      // A full erase of a BD-RE needs nothing sent: the medium is rewritten in place.
+      break;
+    default:
+      if (Blank(d_, quick_)) {
+        plat::Sleep(5000);
+        WaitWhileNotReady(d_);
+      } else {
+        failed = true;
+      }
+      break;
+  }
+
+  // Idle before the event, so a handler that looks at the status sees the job ended.
+  job_.SetStatus(kStatusIdle);
+  job_.DeliverEraseDone(handler_, failed);
+}

@@ -1,0 +1,59 @@
+#pragma once
+// The component's side of the image builder, kept in a unit of its own: the builder's record and
+// operations reach the rest of the engine only through these functions, so the component's
+// public header stays free of the builder's types.
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "engine/qvpBlockSource.h"
+#include "platform/Files.h"
+
+struct TImageBuilder;
+struct TDirNode;
+struct TFileNode;
+
+struct TImageBuilderDeleter {
+  void operator()(TImageBuilder* b) const;
+};
+using TImageBuilderPtr = std::unique_ptr<TImageBuilder, TImageBuilderDeleter>;
+
+// A new builder with an empty compilation.
+TImageBuilderPtr NewImageBuilder();
+std::atomic<uint16_t>& BuilderStatus(TImageBuilder& b);
+
+// Options.
+void BuilderSetReplaceFile(TImageBuilder& b, bool v);
+bool BuilderReplaceFile(const TImageBuilder& b);
+void BuilderSetJoliet(TImageBuilder& b, bool v);
+bool BuilderJoliet(const TImageBuilder& b);
+void BuilderSetIso1999(TImageBuilder& b, bool v);
+bool BuilderIso1999(const TImageBuilder& b);
+void BuilderSetUdf(TImageBuilder& b, bool v);
+bool BuilderUdf(const TImageBuilder& b);
+void BuilderSetVolumeId(TImageBuilder& b, const std::string& text);
+std::string BuilderVolumeId(const TImageBuilder& b);
+void BuilderSetBootImage(TImageBuilder& b, const std::string& path);
+std::string BuilderBootImage(const TImageBuilder& b);
+
+// Compilation.
+using TTreeAddFileHandler =
+    std::function<void(void* Sender, const char16_t* Path, plat::TFindData& fd, bool& Skip)>;
+void BuilderClear(TImageBuilder& b);
+TDirNode* BuilderCreateDir(TImageBuilder& b, const std::string& destPath, const std::string& name);
+TFileNode* BuilderInsertFile(TImageBuilder& b, TTreeAddFileHandler h, const std::string& destPath,
+                             const std::string& fileName);
+TDirNode* BuilderInsertDir(TImageBuilder& b, TTreeAddFileHandler h, const std::string& destPath,
+                           const std::string& sourceDir, bool keepPath, bool recursive,
+                           const std::string& fileMask);
+int32_t BuilderPrepare(TImageBuilder& b);
+
+// Write job.
+bool BuilderLaidOut(const TImageBuilder& b);
+uint32_t BuilderTotalSectors(const TImageBuilder& b);
+// Sets where the image starts on the medium and renders the metadata; false without a layout.
+bool BuilderRender(TImageBuilder& b, uint32_t sessionStart, uint32_t volumeSizeBase, uint32_t udfBase);
+// The image stream of the rendered compilation, block by block.
+std::unique_ptr<TBlockSource> NewCompilationSource(TImageBuilder& b);

@@ -1,0 +1,350 @@
+#include "engine/qvpQuorvexPro.h"
+
+#include <algorithm>
+#include <cmath>
+#include <mutex>
+#include <utility>
+#include <vector>
+
+#include "device/qvpConsts.h"
+#include "device/qvpDeviceTypes.h"
+#include "device/qvpSCSILib.h"
+#include "engine/qvpCache.h"
+#include "engine/qvpErase.h"
+#include "engine/qvpImageLink.h"
+#include "engine/qvpJob.h"
+#include "engine/qvpWrite.h"
+#include "platform/Clock.h"
+#include "platform/Text.h"
+
+namespace {
+
+constexpr uint32_t kMiB = 1048576;
+
+// Rate of the speed sample ring in KiB/s, rounded up.
+uint16_t RingFigure(uint64_t bytes, int64_t ticks, double msPerTick) {
+  const double ms = static_cast<double>(ticks) * msPerTick;
+  if (ms <= 0 || bytes == 0) return 0;
+  const double rate = std::ceil(static_cast<double>(bytes) / ms * 1000.0);
+  const double kib = std::ceil(rate / 1024.0);
+  return static_cast<uint16_t>(std::min(kib, 65535.0));
+}
+
+}  // namespace
+
+struct TQuorvexPro::TImpl {
+  TImageBuilderPtr Builder;
+  std::unique_ptr<qvp::TSCSIDevice> Device;
+  TJobState Job;
+  std::unique_ptr<plat::TNotifyQueue> Queue;
+  uint16_t LastWriteFigure = 0;
+  uint16_t LastVerifyFigure = 0;
+  // Threads of the jobs; a finished one is joined when the next job starts, all of them when the
+  // component goes away.
+  std::vector<std::unique_ptr<plat::TThread>> Threads;
+
+  void Reap() {
+    for (auto it = Threads.begin(); it != Threads.end();) {
+      if (IsCurrentJobThread(it->get())) {
+        ++it;
+        continue;
+      }
+      (*it)->WaitFor();
+      it = Threads.erase(it);
+    }
+  }
+  bool JobRunning() const {
+    for (const auto& t : Threads)
+      if (!t->Finished() && !IsCurrentJobThread(t.get())) return true;
+    return false;
+  }
+  uint8_t JobMediumType() { return qvp::GetMediumType(*Device); }
+  bool StartWrite(TQuorvexPro* self, std::unique_ptr<TBlockSource> source, uint8_t mediumType);
+};
+
+TQuorvexPro::TQuorvexPro(bool owned) : impl_(std::make_unique<TImpl>()) {
+  TImpl& m = *impl_;
+  m.Builder = NewImageBuilder();
+  m.Device.reset(new qvp::TSCSIDevice());
+  qvp::ResetDevice(*m.Device);
+  m.Job.Status = &BuilderStatus(*m.Builder);
+  m.Job.Component = this;
+  SetBurnProof(true);
+  SetTestWrite(false);
+  SetFinalizeDisc(false);
+  SetReplaceFile(false);
+  SetCacheSize(32);
+  SetJolietFileSystem(true);
+  SetUDFBridge(false);
+  OnWriteDone = nullptr;
+  OnEraseDone = nullptr;
+  if (owned) {
+    m.Queue = std::make_unique<plat::TNotifyQueue>();
+    m.Queue->SetHandler([this](const plat::TMessage& msg) { return WindowProc(msg); });
+    m.Job.Window = m.Queue.get();
+  }
+  m.Device->CloseAfterCommand = 1;
+}
+
+TQuorvexPro::~TQuorvexPro() {
+  TImpl& m = *impl_;
+  if (m.JobRunning()) Abort();
+  m.Reap();
+  qvp::ReleaseDevice(*m.Device);
+}
+
+plat::TNotifyQueue* TQuorvexPro::NotifyQueue() { return impl_->Queue.get(); }
+
+intptr_t TQuorvexPro::WindowProc(const plat::TMessage& m) {
+  switch (m.Msg) {
+    case kMsgEraseDone:
+      if (OnEraseDone) OnEraseDone(this, 0, m.LParam != 0);
+      break;
+    case kMsgWriteDone:
+      if (OnWriteDone) OnWriteDone(this, 0, m.LParam != 0);
+      break;
+    case kMsgVerifyDone:
+      if (OnVerifyDone) OnVerifyDone(this, 0, static_cast<int32_t>(m.WParam), m.LParam != 0);
+      break;
+    case kMsgSmartRefsDone:
+      if (OnGenerateSmartReferencesDone)
+        OnGenerateSmartReferencesDone(this, m.WParam != 0, static_cast<int32_t>(m.LParam));
+      break;
+    default:
+      break;
+  }
+  return 0;
+}
+
+std::string TQuorvexPro::Version() { return qvp::kLibraryVersion; }
+
+// ---- Properties ----
+
+bool TQuorvexPro::GetBurnProof() const { return qvp::GetBurnProof(*impl_->Device); }
+void TQuorvexPro::SetBurnProof(bool v) { qvp::SetBurnProof(*impl_->Device, v); }
+bool TQuorvexPro::GetTestWrite() const { return qvp::GetTestWrite(*impl_->Device); }
+void TQuorvexPro::SetTestWrite(bool v) { qvp::SetTestWrite(*impl_->Device, v); }
+bool TQuorvexPro::GetFinalizeDisc() const { return qvp::GetFinalizeDisc(*impl_->Device); }
+void TQuorvexPro::SetFinalizeDisc(bool v) { qvp::SetFinalizeDisc(*impl_->Device, v); }
+bool TQuorvexPro::GetReplaceFile() const { return BuilderReplaceFile(*impl_->Builder); }
+void TQuorvexPro::SetReplaceFile(bool v) { BuilderSetReplaceFile(*impl_->Builder, v); }
+std::string TQuorvexPro::GetVolumeID() const { return BuilderVolumeId(*impl_->Builder); }
+void TQuorvexPro::SetVolumeID(const std::string& v) { BuilderSetVolumeId(*impl_->Builder, v); }
+
+uint32_t TQuorvexPro::GetCacheSize() const { return impl_->Job.CacheBytes / kMiB; }
+void TQuorvexPro::SetCacheSize(uint32_t mib) {
+  // The slot table holds 10,000 blocks, one of them the block in the making.
+  mib = std::min(mib, kMaxCacheMiB);
+  impl_->Job.CacheBytes = std::max(mib * kMiB, kMinCacheBytes);
+}
+
+bool TQuorvexPro::GetJolietFileSystem() const { return BuilderJoliet(*impl_->Builder); }
+void TQuorvexPro::SetJolietFileSystem(bool v) { BuilderSetJoliet(*impl_->Builder, v); }
+bool TQuorvexPro::GetISO9660v1999FS() const { return BuilderIso1999(*impl_->Builder); }
+void TQuorvexPro::SetISO9660v1999FS(bool v) { BuilderSetIso1999(*impl_->Builder, v); }
+bool TQuorvexPro::GetUDFBridge() const { return BuilderUdf(*impl_->Builder); }
+void TQuorvexPro::SetUDFBridge(bool v) { BuilderSetUdf(*impl_->Builder, v); }
+std::string TQuorvexPro::GetBootImage() const { return BuilderBootImage(*impl_->Builder); }
+
+void TQuorvexPro::SetBootImage(const std::string& fileName) {
+  if (fileName.empty()) return;
+  const int64_t size = plat::GetFileSize(fileName);
+  if (size != 2048 && size != 1228800 && size != 1474560 && size != 2949120) return;
+  if (!plat::FileExists(fileName)) return;
+  BuilderSetBootImage(*impl_->Builder, fileName);
+}
+
+// ---- Drives and options ----
+
+bool TQuorvexPro::InitializeDevices(uint8_t AspiOnly, const std::string& AspiLibrary,
+                                    const std::string& LogFileName) {
+  return qvp::InitializeDevices(*impl_->Device, AspiOnly, AspiLibrary, LogFileName);
+}
+uint16_t TQuorvexPro::GetDeviceCount() { return qvp::GetDeviceCount(*impl_->Device); }
+std::string TQuorvexPro::GetDeviceName(uint8_t Index) { return qvp::GetDeviceName(*impl_->Device, Index); }
+bool TQuorvexPro::SelectDevice(uint8_t Index) { return qvp::SelectDevice(*impl_->Device, Index); }
+uint8_t TQuorvexPro::GetDeviceCapability(uint8_t Code) {
+  return qvp::GetDeviceCapability(*impl_->Device, Code);
+}
+bool TQuorvexPro::IsWriter() { return qvp::IsWriter(*impl_->Device); }
+bool TQuorvexPro::TestUnitReady() { return qvp::TestUnitReadyAlwaysTrue(*impl_->Device); }
+bool TQuorvexPro::IsUnitReady() { return qvp::IsUnitReady(*impl_->Device); }
+uint16_t TQuorvexPro::GetDefaultMaxReadSpeed() { return qvp::GetDefaultMaxReadSpeed(*impl_->Device); }
+uint16_t TQuorvexPro::GetDefaultMaxWriteSpeed() { return qvp::GetDefaultMaxWriteSpeed(*impl_->Device); }
+uint16_t TQuorvexPro::GetMaxWriteSpeed() { return qvp::GetMaxWriteSpeed(*impl_->Device); }
+uint16_t TQuorvexPro::GetCurrentReadSpeed() { return qvp::GetCurrentReadSpeed(*impl_->Device); }
+uint16_t TQuorvexPro::GetCurrentWriteSpeed() { return qvp::GetCurrentWriteSpeed(*impl_->Device); }
+bool TQuorvexPro::SetSpeed(uint16_t ReadSpeed, uint16_t WriteSpeed) {
+  return qvp::SetSpeed(*impl_->Device, ReadSpeed, WriteSpeed);
+}
+bool TQuorvexPro::EjectDisc(bool Immediate) { return qvp::EjectMedium(*impl_->Device, Immediate); }
+bool TQuorvexPro::FlushDriveCache() { return qvp::FlushDriveCache(*impl_->Device); }
+
+// ---- Medium queries ----
+
+uint8_t TQuorvexPro::GetMediumType() { return qvp::GetMediumType(*impl_->Device); }
+uint32_t TQuorvexPro::GetFreeBlocks() { return qvp::GetFreeBlocks(*impl_->Device); }
+uint32_t TQuorvexPro::GetTotalBlocks() { return qvp::GetTotalBlocks(*impl_->Device); }
+bool TQuorvexPro::IsErasable() { return qvp::IsErasable(*impl_->Device); }
+bool TQuorvexPro::IsDiscWritable() { return qvp::IsDiscWritable(*impl_->Device); }
+int32_t TQuorvexPro::GetSessionCount() { return qvp::GetCompleteSessionCount(*impl_->Device); }
+
+// ---- Compilation ----
+
+void TQuorvexPro::ClearCompilation() { BuilderClear(*impl_->Builder); }
+
+TDirNode* TQuorvexPro::CreateDir(const std::string& DestPath, const std::string& Name) {
+  return BuilderCreateDir(*impl_->Builder, DestPath, Name);
+}
+
+namespace {
+TTreeAddFileHandler TreeHandler(TQuorvexPro* self, const TAddFileEvent& h) {
+  if (!h) return nullptr;
+  return [self, h](void*, const char16_t* path, plat::TFindData& fd, bool& skip) { h(self, path, fd, skip); };
+}
+}  // namespace
+
+TFileNode* TQuorvexPro::InsertFile(const std::string& DestPath, const std::string& FileName) {
+  return BuilderInsertFile(*impl_->Builder, TreeHandler(this, OnAddFile), DestPath, FileName);
+}
+
+TDirNode* TQuorvexPro::InsertDir(const std::string& DestPath, const std::string& SourceDir,
+                                 bool KeepPath, bool Recursive, const std::string& FileMask) {
+  return BuilderInsertDir(*impl_->Builder, TreeHandler(this, OnAddFile), DestPath, SourceDir,
+                          KeepPath, Recursive, FileMask);
+}
+
+int32_t TQuorvexPro::PrepareImage() { return BuilderPrepare(*impl_->Builder); }
+
+// ---- Jobs ----
+
+bool TQuorvexPro::TImpl::StartWrite(TQuorvexPro* self, std::unique_ptr<TBlockSource> source,
+                                    uint8_t mediumType) {
+  Job.WriteDone = self->OnWriteDone;
+  Job.OutOfMemory.store(false);
+  auto cache = std::make_unique<TCacheThread>(Job, std::move(source));
+  {
+    std::unique_lock<plat::TCriticalSection> g(Job.Lock);
+    Job.Changed.wait(g, [&] { return Job.BufferReady.load() || Job.Aborted(); });
+  }
+  const bool failed = !Job.BufferReady.load() || Job.Aborted();
+  Threads.push_back(std::move(cache));
+  if (failed) {
+    // The buffer failed while it filled (a source missing, no memory, or Abort): the job ends here.
+    Job.SetStatus(kStatusIdle);
+    Job.DeliverWriteDone(Job.WriteDone, true);
+    return false;
+  }
+  Threads.push_back(std::make_unique<TWriteThread>(Job, *Device, mediumType));
+  return true;
+}
+
+bool TQuorvexPro::BurnData() {
+  TImpl& m = *impl_;
+  m.Reap();
+  TImageBuilder& b = *m.Builder;
+  // A compilation changed since its layout would stream a stale sector map.
+  if (!BuilderLaidOut(b)) return false;
+  m.Job.ImageSource = false;
+  m.Job.ImageFile.Close();
+  m.Job.AbortFlag.store(0);
+  m.Job.ErrorCode.store(kErrNone);
+  const uint8_t type = m.JobMediumType();
+  m.Job.TotalSectors.store(BuilderTotalSectors(b));
+  PrepareDataWrite(m.Job, *m.Device, type, BuilderUdf(b));
+  if (!BuilderRender(b, m.Job.SessionStart, m.Job.VolumeSizeBase, m.Job.UdfBase)) return false;
+  return m.StartWrite(this, NewCompilationSource(b), type);
+}
+
+bool TQuorvexPro::BurnImage(const std::string& FileName) {
+  TImpl& m = *impl_;
+  m.Reap();
+  m.Job.ImageSource = true;
+  m.Job.TotalSectors.store(0);
+  m.Job.AbortFlag.store(0);
+  m.Job.ErrorCode.store(kErrNone);
+  m.Job.ImageFile.Close();
+  if (!m.Job.ImageFile.OpenRead(std::string_view(FileName))) {
+    std::lock_guard<plat::TCriticalSection> g(m.Job.Lock);
+    m.Job.CurrentSource = FileName;
+    m.Job.ErrorCode.store(kErrOpenFile);
+    return false;
+  }
+  const int64_t size = m.Job.ImageFile.Size();
+  m.Job.ImageSize = size > 0 ? static_cast<uint64_t>(size) : 0;
+  m.Job.TotalSectors.store(static_cast<uint32_t>(SectorsOf(m.Job.ImageSize)));
+  const uint8_t type = m.JobMediumType();
+  ResetWriteFigures(m.Job, *m.Device);
+  return m.StartWrite(this, std::make_unique<TImageFileSource>(m.Job.ImageFile, m.Job.ImageSize, FileName),
+                      type);
+}
+
+bool TQuorvexPro::EraseDisc(bool Quick) {
+  TImpl& m = *impl_;
+  m.Reap();
+  m.Job.SetStatus(kStatusErasing);
+  m.Threads.push_back(std::make_unique<TEraseThread>(m.Job, *m.Device, Quick, OnEraseDone));
+  return true;
+}
+
+void TQuorvexPro::Abort() {
+  TJobState& j = impl_->Job;
+  j.ErrorCode.store(kErrAborted);
+  j.SetStatus(kStatusAborting);
+  j.RequestAbort();
+}
+
+// ---- Figures ----
+
+uint16_t TQuorvexPro::GetStatus() const { return impl_->Job.GetStatus(); }
+int32_t TQuorvexPro::GetTotalSectors() const { return static_cast<int32_t>(impl_->Job.TotalSectors.load()); }
+int32_t TQuorvexPro::GetWrittenSectors() const {
+  return static_cast<int32_t>(impl_->Job.WrittenSectors.load());
+}
+
+uint16_t TQuorvexPro::GetWriteSpeed() {
+  const TDriveFigures& f = impl_->Job.Drive;
+  const uint16_t figure = RingFigure(f.SampleBytes.load(), f.SampleTicks.load(), f.MsPerTick.load());
+  return std::exchange(impl_->LastWriteFigure, figure);
+}
+
+uint16_t TQuorvexPro::GetVerifySpeed() {
+  const TDriveFigures& f = impl_->Job.Drive;
+  const uint16_t figure = RingFigure(f.SampleBytes.load(), f.SampleTicks.load(), f.MsPerTick.load());
+  return std::exchange(impl_->LastVerifyFigure, figure);
+}
+
+int32_t TQuorvexPro::GetCacheUsed() const { return impl_->Job.Count.load() * static_cast<int32_t>(kBlockSize); }
+int32_t TQuorvexPro::GetDriveBufferSize() const {
+  return static_cast<int32_t>(impl_->Job.Drive.BufferLength.load());
+}
+int32_t TQuorvexPro::GetDriveBufferUsed() const {
+  const TDriveFigures& f = impl_->Job.Drive;
+  return static_cast<int32_t>(f.BufferLength.load() - f.BufferBlank.load());
+}
+int32_t TQuorvexPro::GetVerifyTotalSectors() const {
+  return static_cast<int32_t>(impl_->Job.QueuedDataSectors.load());
+}
+int32_t TQuorvexPro::GetVerifiedSectors() const { return 0; }
+int32_t TQuorvexPro::GetSmartRefsDone() const { return 0; }
+int32_t TQuorvexPro::GetSmartRefsTotal() const { return 0; }
+
+std::string TQuorvexPro::GetLastErrorText() {
+  TImpl& m = *impl_;
+  std::string source;
+  {
+    std::lock_guard<plat::TCriticalSection> g(m.Job.Lock);
+    source = m.Job.CurrentSource;
+  }
+  const uint32_t code = m.Job.ErrorCode.exchange(kErrNone);
+  uint16_t device = 0;
+  if (code == kErrNone) device = std::exchange(m.Device->LastAscAscq, uint16_t{0});
+  const std::string text = ErrorTextFor(code, device, source);
+  const size_t n = std::min(text.size(), sizeof m.Device->ErrorText - 1);
+  std::copy_n(text.data(), n, m.Device->ErrorText);
+  m.Device->ErrorText[n] = '\0';
+  return text;
+}
+
+TImageBuilder& TQuorvexPro::Builder() { return *impl_->Builder; }
+qvp::TSCSIDevice& TQuorvexPro::Device() { return *impl_->Device; }

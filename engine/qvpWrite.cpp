@@ -1,0 +1,329 @@
+#include "engine/qvpWrite.h"
+
+#include <cstring>
+#include <mutex>
+
+#include "device/qvpConsts.h"
+#include "device/qvpDeviceTypes.h"
+#include "device/qvpSCSILib.h"
+#include "platform/Clock.h"
+
+using namespace qvp;
+
+const uint8_t kFormatDvdRwQuick1000[12] = {0x00, 0xA2, 0x00, 0x08, 0x00, 0x00, 0x03, 0xE8, 0x54, 0x00, 0x00, 0x10};
+const uint8_t kFormatDvdRwQuick0[12] = {0x00, 0x82, 0x00, 0x08, 0x00, 0x00, 0x00, 0x00, 0x54, 0x00, 0x00, 0x10};
+const uint8_t kFormatDvdRwGrow[12] = {0x00, 0x82, 0x00, 0x08, 0x00, 0x00, 0x00, 0x00, 0x4C, 0x00, 0x00, 0x10};
+const uint8_t kFormatDvdPlusRwBasic[12] = {0x00, 0x82, 0x00, 0x08, 0x00, 0x23, 0x05, 0x40, 0x98, 0x00, 0x00, 0x00};
+
+namespace {
+
+constexpr uint8_t kAscNotReady = 0x04;
+constexpr uint8_t kAscResetOccurred = 0x29;
+constexpr uint8_t kAscCannotWriteMedium = 0x30;
+constexpr uint8_t kAscqIncompatibleFormat = 0x05;
+
+// Media that are written with streaming performance set from the drive's current speeds.
+bool UsesStreaming(uint8_t t) {
+  switch (t) {
+    case mtDVDR: case mtDVDRWRO: case mtDVDRWSR: case mtDVDPLUSRW: case mtDVDPLUSR:
+    case mtDVDPLUSRDL: case mtBDR: case mtBDRRR: case mtBDRE: case mtHDDVDR: case mtHDDVDRAM:
+      return true;
+    default:
+      return false;
+  }
+}
+
+
+}  // namespace
+
+uint8_t LastAsc(const TSCSIDevice& d) { return d.LastSense[12]; }
+uint8_t LastAscq(const TSCSIDevice& d) { return d.LastSense[13]; }
+
+bool FormatWith(TSCSIDevice& d, const uint8_t (&list)[12]) {
+  uint8_t copy[12];
+  std::memcpy(copy, list, sizeof copy);
+  return FormatUnit(d, kFormatDataFollows, copy, sizeof copy);
+}
+
+void WaitWhileNotReady(TSCSIDevice& d) {
+  for (;;) {
+    ReadDiscInformation(d, d.DiscInfo, 42);
+    if (LastAsc(d) != kAscNotReady) return;
+    plat::Sleep(5000);
+  }
+}
+
+void ResetWriteFigures(TJobState& job, TSCSIDevice& d) {
+  ResetSpeedStatistics(d);
+  job.Drive.Reset();
+  job.Drive.MsPerTick.store(d.MsPerTick);
+}
+
+void PrepareDataWrite(TJobState& job, TSCSIDevice& d, uint8_t type, bool udf) {
+  ResetWriteFigures(job, d);
+  SetWriteParameters(d, d.TestWrite != 0, d.BurnProof != 0, type, false);
+  ReadDiscInformation(d, d.DiscInfo, 64);
+  const uint8_t lastTrack = d.DiscInfo[6];
+  if (type == mtDVDRWSR || type == mtDVDRWRO) {
+    if (type == mtDVDRWRO)
+      FormatWith(d, kFormatDvdRwGrow);
+    else if (!FormatWith(d, kFormatDvdRwQuick1000))
+      FormatWith(d, kFormatDvdRwQuick0);
+    WaitWhileNotReady(d);
+  }
+  job.VolumeSizeBase = 0;
+  bool trackRead = false;
+  if (type == mtDVDPLUSRW || type == mtDVDRAM || type == mtBDRE) {
+    // Random-access media grow the volume already on them.
+    job.SessionStart = job.VolumeSizeBase = FindIsoVolumeSize(d);
+  } else {
+    // A blank medium when neither track answers, never what an earlier job left behind.
+    job.SessionStart = 0;
+    if (ReadTrackInformation(d, lastTrack)) {
+      trackRead = true;
+      const uint32_t next = TrackField(d, trackinfo::NextWritable);
+      job.SessionStart = next == 1000 ? 0 : next;
+    } else if (ReadTrackInformation(d, 1)) {
+      trackRead = true;
+      job.SessionStart = TrackField(d, trackinfo::TrackStart);
+    }
+  }
+  // The bridge's addresses count from the track the image goes into; without track information
+  // of this job, from where the image starts.
+  if (udf) job.UdfBase = trackRead ? TrackField(d, trackinfo::TrackStart) : job.SessionStart;
+}
+
+TWriteThread::TWriteThread(TJobState& job, TSCSIDevice& device, uint8_t mediumType)
+    : job_(job), d_(device), type_(mediumType) {
+  Resume();
+}
+
+TWriteThread::~TWriteThread() { WaitFor(); }
+
+void TWriteThread::ClearBufferFigures() {
+  d_.BufferLength = 0;
+  d_.BufferBlank = 0;
+  PublishFigures();
+}
+
+void TWriteThread::PublishFigures() {
+  uint64_t bytes = 0;
+  int64_t ticks = 0;
+  for (int i = 0; i < kSpeedSamples; ++i) {
+    bytes += static_cast<uint64_t>(d_.SampleBytes[i]);
+    ticks += d_.SampleTicks[i];
+  }
+  job_.Drive.SampleBytes.store(bytes);
+  job_.Drive.SampleTicks.store(ticks);
+  job_.Drive.BufferLength.store(d_.BufferLength);
+  job_.Drive.BufferBlank.store(d_.BufferBlank);
+}
+
+void TWriteThread::PrepareDrive(uint32_t startLba) {
+  const plat::TSystemTime started = plat::UtcNow();
+  SynchronizeCache(d_, false);
+  RezeroUnit(d_);
+  SetWriteParameters(d_, d_.TestWrite != 0, d_.BurnProof != 0, type_, false);
+  ReadDiscInformation(d_, d_.DiscInfo, 64);
+  // A drive that refuses READ BUFFER CAPACITY is not asked again during the write.
+  pollBuffer_ = ReadBufferCapacity(d_);
+  SetWriteParameters(d_, d_.TestWrite != 0, d_.BurnProof != 0, type_,
+                     type_ == mtDVDPLUSR && d_.FinalizeDisc == 0);
+  SetCdSpeed(d_, d_.RequestedReadSpeed, d_.RequestedWriteSpeed);
+  if (UsesStreaming(type_)) {
+    const uint16_t writeSpeed = GetCurrentWriteSpeed(d_);
+    const uint16_t readSpeed = GetCurrentReadSpeed(d_);
+    if (!ReadTrackInformation(d_, d_.DiscInfo[6])) mmc::PutHost32(d_.TrackInfo + trackinfo::TrackSize, job_.TotalSectors.load() + startLba);
+    SetStreamingPerformance(d_, TrackField(d_, trackinfo::TrackSize), readSpeed, 1000, writeSpeed, 1000);
+  }
+  sessions_ = static_cast<uint32_t>(GetCompleteSessionCount(d_));
+  if (type_ == mtDVDR) {
+    SendDvdTimestamp(d_, started);
+    ReserveTrack(d_, job_.TotalSectors.load());
+  }
+  d_.CloseAfterCommand = 0;
+}
+
+bool TWriteThread::WriteFirstBlockAtZero(int32_t length) {
+  const uint16_t blocks = static_cast<uint16_t>(length / kSectorBytes);
+  uint32_t counter = 0;
+  while (!Write10(d_, 0, blocks, static_cast<uint32_t>(length), block_.get())) {
+    const uint8_t asc = LastAsc(d_);
+    const bool busy = d_.Busy != 0;
+    // An unformatted DVD+RW is formatted once and the write tried once more.
+    if (type_ == mtDVDPLUSRW && counter == 0 && asc == kAscCannotWriteMedium &&
+        LastAscq(d_) == kAscqIncompatibleFormat) {
+      if (FormatWith(d_, kFormatDvdPlusRwBasic)) WaitWhileNotReady(d_);
+      ++counter;
+      continue;
+    }
+    if ((busy || asc == kAscNotReady) && counter < 5000) {
+      plat::Sleep(200);
+      ++counter;
+      continue;
+    }
+    if ((busy || asc == 0 || asc == kAscResetOccurred) && counter < 100) {
+      if (asc == kAscResetOccurred) plat::Sleep(1000);
+      plat::Sleep(200);
+      ++counter;
+      continue;
+    }
+    return false;
+  }
+  return true;
+}
+
+bool TWriteThread::WriteBlock(uint32_t lba, int32_t length) {
+  const uint16_t blocks = static_cast<uint16_t>(length / kSectorBytes);
+  uint32_t counter = 0;
+  while (!Write10(d_, lba, blocks, static_cast<uint32_t>(length), block_.get())) {
+    const uint8_t asc = LastAsc(d_);
+    if (!(d_.Busy != 0 || asc == kAscNotReady || asc == 0) || ++counter >= 5000) return false;
+    plat::Sleep(100);
+  }
+  return true;
+}
+
+void TWriteThread::WaitForClosing() {
+  WaitWhileNotReady(d_);
+  do {
+    TestUnitReady(d_);
+    plat::Sleep(5000);
+  } while (LastAsc(d_) == kAscNotReady);
+}
+
+void TWriteThread::Close() {
+  const bool leaveOpen = d_.FinalizeDisc == 0;
+  const uint8_t s = static_cast<uint8_t>(sessions_);
+  switch (type_) {
+    case mtDVDR:
+      SynchronizeCache(d_, false);
+      ClearBufferFigures();
+      CloseTrackSession(d_, false, 1, 0, 0, static_cast<uint8_t>(s + 1));
+      CloseTrackSession(d_, false, 1, 0, 0, static_cast<uint8_t>(s + 2));
+      CloseTrackSession(d_, false, 2, 0, 0, static_cast<uint8_t>(s + 3));
+      break;
+    case mtDVDPLUSR:
+      SynchronizeCache(d_, false);
+      ClearBufferFigures();
+      CloseTrackSession(d_, false, 1, 0, 0, static_cast<uint8_t>(s + 1));
+      CloseTrackSession(d_, false, 2, 0, 0, 255);
+      break;
+    case mtDVDPLUSRDL:
+      SynchronizeCache(d_, false);
+      ClearBufferFigures();
+      CloseTrackSession(d_, false, 1, 0, 0, static_cast<uint8_t>(s + 1));
+      if (d_.FinalizeDisc)
+        CloseTrackSession(d_, false, 6, 0, 0, 0);
+      else
+        CloseTrackSession(d_, false, 2, 0, 0, 0);
+      break;
+    case mtDVDPLUSRW:
+      SynchronizeCache(d_, false);
+      ClearBufferFigures();
+      CloseTrackSession(d_, false, 3, 0, 0, 255);
+      break;
+    case mtDVDRW:
+    case mtDVDRWRO:
+    case mtDVDRWSR:
+      SynchronizeCache(d_, false);
+      ClearBufferFigures();
+      CloseTrackSession(d_, false, 1, 0, 0, 1);
+      CloseTrackSession(d_, true, 2, 0, 0, 0);
+      WaitWhileNotReady(d_);
+      break;
+    case mtCDR:
+    case mtCDRW:
+      SynchronizeCache(d_, true);
+      WaitForClosing();
+      ClearBufferFigures();
+      SetWriteParameters(d_, d_.TestWrite != 0, d_.BurnProof != 0, type_, leaveOpen);
+      if (!CloseTrackOrSession(d_, false, true, 0)) CloseTrackOrSession(d_, true, true, 0);
+      break;
+    default:
+      SynchronizeCache(d_, true);
+      if (type_ != mtDVDRAM) WaitForClosing();
+      ClearBufferFigures();
+      if (!CloseTrackOrSession(d_, true, false, 0)) CloseTrackOrSession(d_, true, true, 0);
+      SetWriteParameters(d_, d_.TestWrite != 0, d_.BurnProof != 0, type_, leaveOpen);
+      if (!CloseTrackOrSession(d_, false, true, 0)) CloseTrackOrSession(d_, false, false, 0);
+      break;
+  }
+}
+
+void TWriteThread::Execute() {
+  MarkJobThread(this);
+  job_.SetStatus(kStatusWriting);
+  ClearBufferFigures();
+  const uint32_t startLba = job_.ImageSource ? 0 : job_.SessionStart;
+  PrepareDrive(startLba);
+
+  job_.WrittenSectors.store(0);
+  int32_t length;
+  while ((length = TakeBlock(job_, block_, 10)) < 0) {
+  }
+
+  bool writeError = false;
+  const bool randomAccess =
+      type_ == mtDVDPLUSRW || type_ == mtDVDRWRO || type_ == mtDVDRWSR || type_ == mtDVDRAM;
+  if (!job_.ImageSource && randomAccess) {
+    SynchronizeCache(d_, false);
+    // The descriptors at the start of the medium must describe the grown volume.
+    if (startLba != 0 && length > 0) {
+      writeError = !WriteFirstBlockAtZero(length);
+      if (!writeError) SynchronizeCache(d_, false);
+    }
+  }
+
+  uint32_t lba = startLba;
+  int countdown = 2;
+  while (!writeError && length != 0) {
+    if (length < 0) {
+      length = TakeBlock(job_, block_, 10);
+      continue;
+    }
+    if (!WriteBlock(lba, length)) {
+      writeError = true;
+      break;
+    }
+    if (--countdown < 0 && pollBuffer_) {
+      ReadBufferCapacity(d_);
+      countdown = 5;
+    }
+    PublishFigures();
+    const uint32_t sectors = static_cast<uint32_t>(length) / kSectorBytes;
+    lba += sectors;
+    job_.WrittenSectors.fetch_add(sectors);
+    length = TakeBlock(job_, block_, 10);
+  }
+
+  if (writeError) {
+    job_.RequestAbort();
+    plat::Sleep(100);
+    job_.SetStatus(kStatusWriteError);
+    failed_ = true;
+  } else {
+    job_.SetStatus(kStatusClosingTrack);
+  }
+
+  d_.CloseAfterCommand = 1;
+  Close();
+  if (type_ != mtDVDRAM) {
+    WaitWhileNotReady(d_);
+    AllowMediumRemoval(d_);
+    LoadMedium(d_, false);
+    RezeroUnit(d_);
+    TestUnitReady(d_);
+  }
+
+  {
+    std::unique_lock<plat::TCriticalSection> g(job_.Lock);
+    job_.Changed.wait(g, [&] { return job_.BufferFinished.load(); });
+  }
+  block_.reset();
+
+  std::lock_guard<plat::TCriticalSection> g(job_.Lock);
+  if (job_.ErrorCode.load() != kErrNone || job_.OutOfMemory.load()) failed_ = true;
+  job_.SetStatus(kStatusIdle);
+  job_.DeliverWriteDone(job_.WriteDone, failed_);
+}

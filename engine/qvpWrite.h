@@ -1,0 +1,66 @@
+#pragma once
+// The write job: the set-up on the caller's thread (start address, metadata, software buffer,
+// initial fill) and TWriteThread, which prepares the drive, writes the image block by block,
+// closes the track and session the way the medium type needs and reports the end.
+#include <cstdint>
+#include <memory>
+
+#include "engine/qvpCache.h"
+#include "engine/qvpJob.h"
+#include "platform/Threads.h"
+
+struct TImageBuilder;
+namespace qvp {
+struct TSCSIDevice;
+}
+
+// FORMAT UNIT parameter lists (second CDB byte 11h).
+extern const uint8_t kFormatDvdRwQuick1000[12];
+extern const uint8_t kFormatDvdRwQuick0[12];
+extern const uint8_t kFormatDvdRwGrow[12];
+extern const uint8_t kFormatDvdPlusRwBasic[12];
+constexpr uint8_t kFormatDataFollows = 0x11;
+// FORMAT UNIT with format data (CDB byte 1 = 11h) carrying one of the lists above.
+bool FormatWith(qvp::TSCSIDevice& d, const uint8_t (&list)[12]);
+
+// Polls READ DISC INFORMATION (42 bytes) every 5000 ms while the drive reports it is becoming
+// ready (ASC 04h).
+void WaitWhileNotReady(qvp::TSCSIDevice& d);
+// ASC and ASCQ of the last command.
+uint8_t LastAsc(const qvp::TSCSIDevice& d);
+uint8_t LastAscq(const qvp::TSCSIDevice& d);
+
+// Clears the speed sample ring and the polled drive figures at the start of a write.
+void ResetWriteFigures(TJobState& job, qvp::TSCSIDevice& d);
+// The data write's preparation of the medium on the caller's thread: write parameters, the
+// formatting a DVD-RW needs, and where the image starts (job.SessionStart, VolumeSizeBase,
+// UdfBase).
+void PrepareDataWrite(TJobState& job, qvp::TSCSIDevice& d, uint8_t mediumType, bool udf);
+
+class TWriteThread : public plat::TThread {
+ public:
+  TWriteThread(TJobState& job, qvp::TSCSIDevice& device, uint8_t mediumType);
+  ~TWriteThread() override;
+
+ protected:
+  void Execute() override;
+
+ private:
+  // Writes the block just taken at lba, with the busy and not-ready retries; false: write error.
+  bool WriteBlock(uint32_t lba, int32_t length);
+  // Writes the image's first block also at LBA 0 (grown volumes); false: write error.
+  bool WriteFirstBlockAtZero(int32_t length);
+  void PrepareDrive(uint32_t startLba);
+  void Close();
+  void ClearBufferFigures();
+  void PublishFigures();
+  void WaitForClosing();
+
+  TJobState& job_;
+  qvp::TSCSIDevice& d_;
+  uint8_t type_;
+  TBlock block_;
+  bool pollBuffer_ = false;
+  uint32_t sessions_ = 0;
+  bool failed_ = false;
+};
