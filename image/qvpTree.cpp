@@ -234,7 +234,6 @@ TDirNode* AddSubdirectory(TImageBuilder& b, TDirNode* parent, plat::TFindData& f
   std::memcpy(dir->ShortName, rec.data(), rec.size());
   dir->ShortNameLen = static_cast<uint8_t>(rec.size());
   dir->Entry = entry;
-  dir->Depth = parent->Depth + 1;
   entry->SubDir = dir;
   b.Dirs.push_back(dir);
   b.PathDirs.push_back(dir);

@@ -83,7 +83,6 @@ struct TDirNode {
   TFileNode* LastEntry;  // tail of the entry list
   TFileNode* Entry;      // the entry naming this directory in its parent; null for the root
   uint32_t EntryListCount;
-  uint32_t Depth;  // 0 for the root
 };
 
 struct TImageBuilder {
