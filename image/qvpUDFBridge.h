@@ -44,10 +44,6 @@ void UdfLayoutFinish(TImageBuilder& b, uint32_t dataStart, uint32_t lastSector);
 // rendered metadata, zero gaps included: (kUdfFixedEnd - vrsStart) sectors.
 uint32_t UdfVolumeStructureSectors(const TImageBuilder& b);
 void RenderUdfVolumeStructures(const TImageBuilder& b, uint8_t* dest);
-// The same, appended to the metadata buffer; also rewinds the area stream, so each rendered
-// image streams its UDF area from the start.
-void AppendUdfVolumeStructures(TImageBuilder& b);
-
 // The single structures (dest holds the sector count named above).
 void RenderUdfVolumeRecognition(const TImageBuilder& b, uint8_t* dest);
 void RenderUdfVolumeDescriptors(const TImageBuilder& b, uint8_t* dest);
@@ -57,7 +53,8 @@ void RenderUdfFileSet(const TImageBuilder& b, uint8_t* dest);
 // for the closing anchor).
 void WriteAnchor(const TImageBuilder& b, uint8_t* sector, uint32_t location);
 
-// Rewinds the area stream to its first sector.
+// Rewinds the area stream to its first sector. The layout leaves it rewound; a producer that
+// streams the same layout again calls it before the area's first sector.
 void UdfStreamStart(TImageBuilder& b);
 // Writes the next `sectors` sectors of the UDF area in stream order. Requests may have any size;
 // an identifier split between two sectors is carried into the next call. Past the end of the
