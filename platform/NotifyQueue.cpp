@@ -22,8 +22,8 @@ void TNotifyQueue::Post(uint32_t msg, uintptr_t wparam, intptr_t lparam) {
     std::lock_guard<std::mutex> g(m_);
     q_.push_back(TMessage{msg, wparam, lparam});
     wake = wake_;
+    cv_.notify_all();
   }
-  cv_.notify_all();
   if (wake) wake();
 }
 

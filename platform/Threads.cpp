@@ -45,10 +45,14 @@ TThread::~TThread() {
 void TThread::Resume() {
   bool expected = false;
   if (!started_.compare_exchange_strong(expected, true)) return;
+  // The new thread waits for this lock, so thread_ is in place before it can end (and, freeing
+  // itself, delete this object).
+  std::lock_guard<std::mutex> g(doneMutex_);
   thread_ = std::thread([this] { Run(); });
 }
 
 void TThread::Run() {
+  { std::lock_guard<std::mutex> g(doneMutex_); }
   tid_.store(static_cast<int>(syscall(SYS_gettid)));
   if (priority_.load() != TThreadPriority::Normal) ApplyNice(tid_.load(), priority_.load());
   try {
@@ -67,10 +71,8 @@ void TThread::Run() {
     delete this;
     return;
   }
-  {
-    std::lock_guard<std::mutex> g(doneMutex_);
-    finished_.store(true);
-  }
+  std::lock_guard<std::mutex> g(doneMutex_);
+  finished_.store(true);
   doneCv_.notify_all();
 }
 
@@ -89,10 +91,9 @@ void TThread::SetPriority(TThreadPriority p) {
 }
 
 void TEvent::Set() {
-  {
-    std::lock_guard<std::mutex> g(m_);
-    set_ = true;
-  }
+  // Notified under the lock: a waiter may destroy the event as soon as it sees it set.
+  std::lock_guard<std::mutex> g(m_);
+  set_ = true;
   cv_.notify_all();
 }
 
