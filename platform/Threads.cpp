@@ -1,9 +1,12 @@
 #include "platform/Threads.h"
 
+#include <linux/capability.h>
 #include <sys/resource.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <chrono>
 
 #include "platform/Clock.h"
@@ -11,9 +14,8 @@
 namespace plat {
 namespace {
 
-// Nice values for the bands. Raising a thread above normal usually needs privileges; lowering
-// it back after a drop does too. Both are best effort.
-int NiceOf(TThreadPriority p) {
+// Nice steps of the bands relative to the thread's start.
+int NiceStep(TThreadPriority p) {
   switch (p) {
     case TThreadPriority::Idle: return 19;
     case TThreadPriority::Lowest: return 10;
@@ -24,10 +26,33 @@ int NiceOf(TThreadPriority p) {
   return 0;
 }
 
-void ApplyNice(int tid, TThreadPriority p) {
+bool HasCapSysNice() {
+  __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+  __user_cap_data_struct data[2]{};
+  if (syscall(SYS_capget, &header, data) != 0) return false;
+  return (data[CAP_SYS_NICE / 32].effective & (1u << (CAP_SYS_NICE % 32))) != 0;
+}
+
+// The lowest nice value this process may set. Without privileges Linux never lets a thread's
+// nice value go back down, which would leave a thread that once dropped to idle there for good.
+int NiceFloor() {
+  static const int floor = [] {
+    if (HasCapSysNice()) return -20;
+    rlimit rl{};
+    if (getrlimit(RLIMIT_NICE, &rl) != 0) return 20;
+    if (rl.rlim_cur == RLIM_INFINITY || rl.rlim_cur >= 40) return -20;
+    return 20 - static_cast<int>(rl.rlim_cur);
+  }();
+  return floor;
+}
+
+void ApplyNice(int tid, int baseNice, TThreadPriority p) {
   if (tid <= 0) return;
-  // A refusal (EACCES/EPERM) is deliberately ignored: the band stays recorded.
-  (void)setpriority(PRIO_PROCESS, static_cast<id_t>(tid), NiceOf(p));
+  const int target = std::clamp(baseNice + NiceStep(p), -20, 19);
+  // Lowering is skipped when there would be no way back to the start.
+  if (target > baseNice && NiceFloor() > baseNice) return;
+  // A refusal (raising without privileges) is deliberately ignored: the band stays recorded.
+  (void)setpriority(PRIO_PROCESS, static_cast<id_t>(tid), target);
 }
 
 }  // namespace
@@ -53,8 +78,12 @@ void TThread::Resume() {
 
 void TThread::Run() {
   { std::lock_guard<std::mutex> g(doneMutex_); }
-  tid_.store(static_cast<int>(syscall(SYS_gettid)));
-  if (priority_.load() != TThreadPriority::Normal) ApplyNice(tid_.load(), priority_.load());
+  const int tid = static_cast<int>(syscall(SYS_gettid));
+  errno = 0;
+  const int nice = getpriority(PRIO_PROCESS, static_cast<id_t>(tid));
+  baseNice_.store(errno == 0 ? nice : 0);
+  tid_.store(tid);
+  if (priority_.load() != TThreadPriority::Normal) ApplyNice(tid, baseNice_.load(), priority_.load());
   try {
     Execute();
   } catch (...) {
@@ -87,7 +116,7 @@ void TThread::WaitFor() {
 
 void TThread::SetPriority(TThreadPriority p) {
   priority_.store(p);
-  ApplyNice(tid_.load(), p);
+  ApplyNice(tid_.load(), baseNice_.load(), p);
 }
 
 void TEvent::Set() {

@@ -26,7 +26,9 @@ class TThread {
   void WaitFor();                      // blocks until Execute and OnTerminate have run
   bool Finished() const { return finished_.load(); }
   void SetFreeOnTerminate(bool v) { freeOnTerminate_ = v; }
-  // Best effort: a change the system refuses is ignored, the band is still recorded.
+  // Best effort: a change the system refuses is ignored, the band is still recorded. The bands
+  // are relative to the nice value the thread started with; a thread is only lowered when the
+  // process may raise it back, so it never stays stuck in a low band.
   void SetPriority(TThreadPriority p);
   TThreadPriority Priority() const { return priority_.load(); }
 
@@ -43,6 +45,7 @@ class TThread {
   std::atomic<bool> finished_{false};
   std::atomic<TThreadPriority> priority_{TThreadPriority::Normal};
   std::atomic<int> tid_{0};
+  std::atomic<int> baseNice_{0};  // the thread's nice value when it started
   bool freeOnTerminate_ = false;
   std::mutex doneMutex_;
   std::condition_variable doneCv_;

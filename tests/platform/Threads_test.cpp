@@ -3,6 +3,7 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <thread>
 #include <vector>
@@ -86,22 +87,52 @@ TEST(Thread, FreesItselfOnTerminate) {
   }
 }
 
-TEST(Thread, PriorityBandsAreRecordedAndAppliedWhenAllowed) {
+int OwnNice() { return getpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid))); }
+
+// Walks through the bands on itself, noting the nice value after each change.
+class TBandWalker : public TThread {
+ public:
+  int start = 0, idle = 0, back = 0, lowest = 0;
+
+ protected:
+  void Execute() override {
+    start = OwnNice();
+    SetPriority(TThreadPriority::Idle);
+    idle = OwnNice();
+    SetPriority(TThreadPriority::Normal);
+    back = OwnNice();
+    SetPriority(TThreadPriority::Lowest);
+    lowest = OwnNice();
+  }
+};
+
+TEST(Thread, PriorityBandsAreRecordedAndNeverStuck) {
   TRecordingThread t;
-  t.SetPriority(TThreadPriority::Idle);  // before the start: applied when it runs
+  t.SetPriority(TThreadPriority::Lower);  // before the start: applied when it runs
+  const int mine = OwnNice();
   t.Resume();
   t.WaitFor();
-  EXPECT_EQ(t.Priority(), TThreadPriority::Idle);
-  EXPECT_EQ(t.niceSeen.load(), 19);  // lowering is always allowed
+  EXPECT_EQ(t.Priority(), TThreadPriority::Lower);
+  EXPECT_TRUE(t.niceSeen.load() == std::min(mine + 5, 19) || t.niceSeen.load() == mine) << t.niceSeen.load();
+
+  // Whatever the privileges, a thread that dropped to idle comes back to where it started.
+  TBandWalker w;
+  w.Resume();
+  w.WaitFor();
+  EXPECT_EQ(w.back, w.start);
+  if (w.idle != w.start) {
+    EXPECT_EQ(w.idle, std::min(w.start + 19, 19));
+    EXPECT_EQ(w.lowest, std::min(w.start + 10, 19));
+  }
+  EXPECT_EQ(w.Priority(), TThreadPriority::Lowest);
 
   // Raising may be refused without privileges; the band is recorded all the same.
-  const int base = getpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid)));
   TRecordingThread u;
   u.SetPriority(TThreadPriority::Highest);
   EXPECT_EQ(u.Priority(), TThreadPriority::Highest);
   u.Resume();
   u.WaitFor();
-  EXPECT_LE(u.niceSeen.load(), base);
+  EXPECT_LE(u.niceSeen.load(), mine);
 }
 
 TEST(Event, ManualResetAcrossThreads) {
