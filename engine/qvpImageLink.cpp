@@ -1,0 +1,61 @@
+#include "engine/qvpImageLink.h"
+
+#include "image/qvpISO9660.h"
+#include "image/qvpTree.h"
+#include "image/qvpTreeTypes.h"
+
+void TImageBuilderDeleter::operator()(TImageBuilder* b) const { delete b; }
+
+TImageBuilderPtr NewImageBuilder() {
+  TImageBuilderPtr b(new TImageBuilder());
+  // The root exists from the start, so an insertion before the first ClearCompilation has a
+  // place to go.
+  ClearCompilation(*b);
+  return b;
+}
+
+std::atomic<uint16_t>& BuilderStatus(TImageBuilder& b) { return b.Status; }
+
+void BuilderSetReplaceFile(TImageBuilder& b, bool v) { b.ReplaceFile = v ? 1 : 0; }
+bool BuilderReplaceFile(const TImageBuilder& b) { return b.ReplaceFile != 0; }
+void BuilderSetJoliet(TImageBuilder& b, bool v) { b.JolietFileSystem = v ? 1 : 0; }
+bool BuilderJoliet(const TImageBuilder& b) { return b.JolietFileSystem != 0; }
+void BuilderSetIso1999(TImageBuilder& b, bool v) { b.ISO9660v1999FS = v ? 1 : 0; }
+bool BuilderIso1999(const TImageBuilder& b) { return b.ISO9660v1999FS != 0; }
+void BuilderSetUdf(TImageBuilder& b, bool v) { b.UDFBridge = v ? 1 : 0; }
+bool BuilderUdf(const TImageBuilder& b) { return b.UDFBridge != 0; }
+void BuilderSetVolumeId(TImageBuilder& b, const std::string& text) { SetVolumeID(b, text); }
+std::string BuilderVolumeId(const TImageBuilder& b) { return b.VolumeId; }
+void BuilderSetBootImage(TImageBuilder& b, const std::string& path) { SetBootImage(b, path); }
+std::string BuilderBootImage(const TImageBuilder& b) { return GetBootImage(b); }
+
+void BuilderClear(TImageBuilder& b) { ClearCompilation(b); }
+
+TDirNode* BuilderCreateDir(TImageBuilder& b, const std::string& destPath, const std::string& name) {
+  return CreateDir(b, destPath, name);
+}
+
+TFileNode* BuilderInsertFile(TImageBuilder& b, TTreeAddFileHandler h, const std::string& destPath,
+                             const std::string& fileName) {
+  b.OnAddFile = std::move(h);
+  return InsertFile(b, destPath, fileName);
+}
+
+TDirNode* BuilderInsertDir(TImageBuilder& b, TTreeAddFileHandler h, const std::string& destPath,
+                           const std::string& sourceDir, bool keepPath, bool recursive,
+                           const std::string& fileMask) {
+  b.OnAddFile = std::move(h);
+  return InsertDir(b, destPath, sourceDir, keepPath, recursive, fileMask);
+}
+
+int32_t BuilderPrepare(TImageBuilder& b) { return static_cast<int32_t>(PrepareImage(b)); }
+
+bool BuilderLaidOut(const TImageBuilder& b) { return b.LaidOut != 0; }
+uint32_t BuilderTotalSectors(const TImageBuilder& b) { return b.TotalSectors; }
+
+bool BuilderRender(TImageBuilder& b, uint32_t sessionStart, uint32_t volumeSizeBase, uint32_t udfBase) {
+  b.SessionStart = sessionStart;
+  b.VolumeSizeBase = volumeSizeBase;
+  b.Udf.UdfBase = udfBase;
+  return RenderMetadata(b);
+}
