@@ -189,9 +189,11 @@ void TAspiLayer::Rebuild() {
     d.HostAdapter = static_cast<uint8_t>(extra);
     d.Lun = 0;
   }
+  // Counted before the table moves into place.
+  const uint8_t adapters = static_cast<uint8_t>(std::min(adapterCount(), 255));
   std::lock_guard<std::mutex> lock(impl_->TableMutex);
   impl_->Table = std::move(table);
-  impl_->Adapters = static_cast<uint8_t>(std::min(adapterCount(), 255));
+  impl_->Adapters = adapters;
 }
 
 uint8_t TAspiLayer::AdapterCount() const {
