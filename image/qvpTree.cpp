@@ -110,6 +110,7 @@ TAddResult AddEntryImpl(TImageBuilder& b, TDirNode* dir, plat::TFindData& fd, bo
     std::memcpy(node->LongName, name.data(), len * sizeof(char16_t));
     std::memcpy(node->LongName2, name.data(), len * sizeof(char16_t));
   }
+  if (outcome == TAddResult::Created) store.Index.Insert(node);
 
   const bool isDirectory = forDirectory || (fd.FileAttributes & plat::kAttrDirectory) != 0;
   if (!isDirectory && std::memchr(node->ShortName, '.', node->ShortNameLen) == nullptr) {

@@ -1,0 +1,227 @@
+#include "image/qvpImageStream.h"
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "image/qvpCommonLib.h"
+#include "image/qvpISO9660.h"
+#include "image/qvpSysUtilsW.h"
+#include "image/qvpUDFBridge.h"
+#include "platform/Text.h"
+
+namespace {
+bool HasData(const TFileNode* e) {
+  return e->SubDir == nullptr && (e->Attributes & plat::kAttrDirectory) == 0 && e->Size > 0 && !e->FixedExtent;
+}
+}  // namespace
+
+TImageStream::TImageStream(TImageBuilder& b) : b_(b) {
+  total_ = b.TotalSectors;
+  metadataSectors_ = static_cast<uint32_t>(b.MetadataPos / kSectorSize);
+  udfEnd_ = b.UDFBridge ? b.Udf.AreaStart + b.Udf.AreaSectors : 0;
+  dataEnd_ = b.DataStart + b.DataSectors;
+  // Without a rendered layout there is nothing sound to stream.
+  if (!b.LaidOut || metadataSectors_ != b.MetadataSectors || b.MetadataBuffer.size() < b.MetadataPos) {
+    failed_ = true;
+    return;
+  }
+  if (b.UDFBridge) UdfStreamStart(b);
+}
+
+void TImageStream::Advance() {
+  switch (phase_) {
+    case TPhase::Metadata:
+      phase_ = b_.BootImageSet ? TPhase::Boot : (b_.UDFBridge ? TPhase::Udf : TPhase::Files);
+      break;
+    case TPhase::Boot:
+      phase_ = b_.UDFBridge ? TPhase::Udf : TPhase::Files;
+      break;
+    case TPhase::Udf:
+      phase_ = TPhase::Files;
+      break;
+    case TPhase::Files:
+      phase_ = TPhase::Padding;
+      break;
+    case TPhase::Padding:
+      phase_ = b_.UDFBridge ? TPhase::Anchor : TPhase::End;
+      break;
+    case TPhase::Anchor:
+    case TPhase::End:
+      phase_ = TPhase::End;
+      break;
+  }
+}
+
+bool TImageStream::OpenNextFile() {
+  while (entry_ < b_.Entries.size() && !HasData(b_.Entries[entry_])) ++entry_;
+  if (entry_ >= b_.Entries.size()) return false;
+  const TFileNode* e = b_.Entries[entry_++];
+  file_.Close();
+  fileSectorsLeft_ = Sectors(e->Size);
+  fileBytesLeft_ = e->Size;
+  fileActive_ = true;
+  source_.assign(WStr(e->SourcePath));
+  if (e->SourcePath == nullptr) {
+    // Nothing to read: the laid-out sectors are zeros.
+    fileBytesLeft_ = 0;
+    return true;
+  }
+  const bool opened = e->WideOpen ? file_.OpenRead(std::u16string_view(source_))
+                                  : file_.OpenRead(plat::WideToAnsi(source_));
+  if (!opened) {
+    failed_ = true;
+    return true;
+  }
+  queuedData_ += fileSectorsLeft_;
+  return true;
+}
+
+int64_t TImageStream::ReadFile(uint8_t* dest, uint32_t sectors) {
+  const uint32_t k = std::min(sectors, fileSectorsLeft_);
+  const size_t bytes = static_cast<size_t>(k) * kSectorSize;
+  size_t got = 0;
+  if (fileBytesLeft_ > 0) {
+    const size_t want = static_cast<size_t>(std::min<uint64_t>(bytes, fileBytesLeft_));
+    const int64_t n = file_.Read(dest, want);
+    if (n < 0) {
+      failed_ = true;
+      return -1;
+    }
+    got = static_cast<size_t>(n);
+    // A source that ended early gives zeros for the rest of its recorded size.
+    fileBytesLeft_ = got < want ? 0 : fileBytesLeft_ - want;
+  }
+  if (got < bytes) std::memset(dest + got, 0, bytes - got);
+  fileSectorsLeft_ -= k;
+  if (fileSectorsLeft_ == 0) {
+    file_.Close();
+    fileActive_ = false;
+  }
+  return k;
+}
+
+int64_t TImageStream::Read(uint8_t* dest, uint32_t sectors) {
+  if (failed_) return -1;
+  uint32_t done = 0;
+  while (done < sectors && phase_ != TPhase::End) {
+    uint8_t* out = dest + static_cast<size_t>(done) * kSectorSize;
+    const uint32_t want = sectors - done;
+    uint32_t k = 0;
+    switch (phase_) {
+      case TPhase::Metadata: {
+        k = std::min(want, metadataSectors_ - pos_);
+        std::memcpy(out, b_.MetadataBuffer.data() + static_cast<size_t>(pos_) * kSectorSize,
+                    static_cast<size_t>(k) * kSectorSize);
+        if (pos_ + k == metadataSectors_) Advance();
+        break;
+      }
+      case TPhase::Boot: {
+        if (!fileActive_) {
+          file_.Close();
+          source_ = plat::AnsiToWide(b_.BootImage);
+          fileSectorsLeft_ = Sectors(b_.BootImageSize);
+          fileBytesLeft_ = b_.BootImageSize;
+          fileActive_ = true;
+          if (!file_.OpenRead(std::string_view(b_.BootImage))) {
+            failed_ = true;
+            return -1;
+          }
+          queuedData_ += fileSectorsLeft_;
+        }
+        const int64_t n = ReadFile(out, want);
+        if (n < 0) return -1;
+        k = static_cast<uint32_t>(n);
+        if (!fileActive_) Advance();
+        break;
+      }
+      case TPhase::Udf: {
+        k = std::min(want, udfEnd_ - pos_);
+        if (k > 0) ProduceUdfArea(b_, out, k);
+        if (pos_ + k == udfEnd_) Advance();
+        break;
+      }
+      case TPhase::Files: {
+        if (!fileActive_ && !OpenNextFile()) {
+          Advance();
+          break;
+        }
+        if (failed_) return -1;
+        const int64_t n = ReadFile(out, want);
+        if (n < 0) return -1;
+        k = static_cast<uint32_t>(n);
+        break;
+      }
+      case TPhase::Padding: {
+        const uint32_t end = total_ - (b_.UDFBridge ? 1 : 0);
+        k = std::min(want, end - pos_);
+        std::memset(out, 0, static_cast<size_t>(k) * kSectorSize);
+        if (pos_ + k == end) Advance();
+        break;
+      }
+      case TPhase::Anchor: {
+        WriteAnchor(b_, out, total_ - 1);
+        k = 1;
+        Advance();
+        break;
+      }
+      case TPhase::End:
+        break;
+    }
+    pos_ += k;
+    done += k;
+  }
+  return done;
+}
+
+bool WriteImageFile(TImageBuilder& b, std::string_view path, std::string* error) {
+  auto fail = [&](const std::string& why) {
+    if (error != nullptr) *error = why;
+    return false;
+  };
+  if (!b.LaidOut) return fail("Data not prepared");
+  if (!RenderMetadata(b)) return fail("Data not prepared");
+  TImageStream stream(b);
+  plat::TFile out;
+  if (!out.Create(path)) return fail("Error creating file \\" + std::string(path) + "\\");
+  constexpr uint32_t kChunkSectors = 512;  // 1 MiB
+  std::vector<uint8_t> buf(static_cast<size_t>(kChunkSectors) * kSectorSize);
+  static const uint8_t kZeros[kSectorSize] = {};
+  int64_t written = 0;
+  int64_t pending = 0;  // zero bytes skipped and not yet written
+  for (;;) {
+    const int64_t n = stream.Read(buf.data(), kChunkSectors);
+    if (n < 0) {
+      return fail("Error opening file \\" + plat::WideToAnsi(stream.CurrentSource()) + "\\");
+    }
+    if (n == 0) break;
+    const size_t bytes = static_cast<size_t>(n) * kSectorSize;
+    for (size_t off = 0; off < bytes; off += kSectorSize) {
+      const uint8_t* s = buf.data() + off;
+      const bool zero = s[0] == 0 && std::memcmp(s, kZeros, kSectorSize) == 0;
+      if (zero) {
+        pending += kSectorSize;
+        continue;
+      }
+      if (pending > 0) {
+        written += pending;
+        pending = 0;
+        if (!out.Seek(written)) return fail("Error writing file");
+      }
+      // Write the run of data sectors that starts here in one call.
+      size_t end = off + kSectorSize;
+      while (end < bytes && !(buf[end] == 0 && std::memcmp(buf.data() + end, kZeros, kSectorSize) == 0))
+        end += kSectorSize;
+      if (!out.Write(s, end - off)) return fail("Error writing file");
+      written += static_cast<int64_t>(end - off);
+      off = end - kSectorSize;
+    }
+  }
+  // A trailing run of zeros still counts: write its last sector so the file has its full size.
+  if (pending > 0) {
+    written += pending - kSectorSize;
+    if (!out.Seek(written) || !out.Write(kZeros, kSectorSize)) return fail("Error writing file");
+  }
+  out.Close();
+  return true;
+}

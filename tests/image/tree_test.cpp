@@ -1,0 +1,267 @@
+// The compilation tree: insertion rules, names, dates, limits.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <time.h>
+
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include <filesystem>
+
+#include "image/qvpSysUtilsW.h"
+#include "tests/image/image_test_support.h"
+#include "tests/support/TestEnv.h"
+
+using namespace imgtest;
+
+namespace {
+
+std::u16string W(std::string_view s) { return plat::AnsiToWide(s); }
+
+struct TTreeFixture : ::testing::Test {
+  TImageBuilder b;
+  void SetUp() override { ClearCompilation(b); }
+};
+
+using TreeTest = TTreeFixture;
+
+TEST_F(TreeTest, SameNameKeepsOneEntryAndReplaceRefreshesItInPlace) {
+  AddFile(b, b.Root, u"a.txt", 10, u"", u"/one/a.txt");
+  AddFile(b, b.Root, u"b.txt", 20);
+  TFileNode* again = AddFile(b, b.Root, u"A.TXT", 99, u"", u"/two/A.TXT");
+  EXPECT_EQ(b.EntryCount, 2u);
+  EXPECT_EQ(again, b.Entries[0]);
+  EXPECT_EQ(again->Size, 10u) << "without the replace rule the first entry stays unchanged";
+  EXPECT_EQ(WStr(again->SourcePath), u"/one/a.txt");
+
+  b.ReplaceFile = 1;
+  plat::TFindData fd = Record(u"A.TXT", 77, plat::kAttrArchive, u"", kWinterTime);
+  std::u16string src = u"/three/A.TXT";
+  TFileNode* replaced = AddEntry(b, b.Root, fd, false, 0, src.c_str());
+  EXPECT_EQ(b.EntryCount, 2u);
+  EXPECT_EQ(replaced, b.Entries[0]) << "same table slot";
+  EXPECT_EQ(b.Root->FirstEntry, replaced) << "same list position";
+  EXPECT_EQ(replaced->Next, b.Entries[1]);
+  EXPECT_EQ(replaced->Size, 77u);
+  EXPECT_EQ(WStr(replaced->SourcePath), u"/three/A.TXT");
+  EXPECT_EQ(std::u16string_view(replaced->LongName, replaced->LongNameLen), u"A.TXT");
+  EXPECT_EQ(replaced->ModTime.Month, 1);
+  // The name index still finds the refreshed entry under any case.
+  EXPECT_EQ(AddFile(b, b.Root, u"a.TxT", 1), replaced);
+}
+
+TEST_F(TreeTest, ShortNamesComeFromTheAlternateNameOrTheLongName) {
+  TFileNode* readme = AddFile(b, b.Root, u"readme.txt", 1);
+  TFileNode* bare = AddFile(b, b.Root, u"README", 1);
+  TFileNode* longer = AddFile(b, b.Root, u"Long file name.html", 1, u"LONGFI~1.HTM");
+  TDirNode* dir = AddDir(b, b.Root, u"Fotky z dovolené", u"FOTKYZ~1");
+  EXPECT_STREQ(readme->ShortName, "readme.txt");
+  EXPECT_EQ(IsoIdentifier(b, readme), "README.TXT");
+  EXPECT_STREQ(bare->ShortName, "README.");
+  EXPECT_EQ(bare->ShortNameLen, 7);
+  EXPECT_STREQ(longer->ShortName, "LONGFI~1.HTM");
+  EXPECT_STREQ(dir->ShortName, "FOTKYZ~1");
+  EXPECT_STREQ(dir->Entry->ShortName, "FOTKYZ~1") << "folders get no dot";
+  // Without an alternate name the first 12 characters serve, one byte each.
+  TDirNode* czech = AddDir(b, b.Root, u"čeština");
+  EXPECT_STREQ(czech->ShortName, "_E_TINA");
+}
+
+TEST_F(TreeTest, EqualShortNamesAreKeptAsTheyAre) {
+  AddFile(b, b.Root, u"Report for January.doc", 1, u"REPORT~1.DOC");
+  AddFile(b, b.Root, u"Report for February.doc", 1, u"REPORT~1.DOC");
+  ASSERT_EQ(b.EntryCount, 2u);
+  EXPECT_STREQ(b.Entries[0]->ShortName, b.Entries[1]->ShortName);
+}
+
+TEST_F(TreeTest, NamesOver217CharactersAreSkippedAsSuccess) {
+  const std::u16string n217(217, u'x'), n218(218, u'y');
+  EXPECT_TRUE(IsEntry(AddFile(b, b.Root, n217, 1)));
+  EXPECT_EQ(AddFile(b, b.Root, n218, 1), SkipMark());
+  EXPECT_EQ(b.EntryCount, 1u);
+  // Through the file system too: the insertion succeeds without an entry.
+  const std::string dir = testenv::MakeTempDir("long");
+  const std::string path = dir + "/" + std::string(218, 'z');
+  testenv::WriteFile(path, "data");
+  EXPECT_EQ(InsertFile(b, "\\", path), SkipMark());
+  EXPECT_EQ(b.EntryCount, 1u);
+  // A folder whose entry is refused is not created, and the insertion fails.
+  EXPECT_EQ(AddDir(b, b.Root, n218), nullptr);
+  EXPECT_EQ(b.DirCount, 1u);
+}
+
+TEST_F(TreeTest, HandlerSeesEveryItemAndItsSkipRefusesFolders) {
+  std::vector<std::u16string> seen;
+  b.OnAddFile = [&](void* sender, const char16_t* path, plat::TFindData& fd, bool& skip) {
+    EXPECT_EQ(sender, nullptr);
+    seen.push_back(std::u16string(WStr(fd.FileName)) + u"|" + std::u16string(path ? WStr(path) : u"-"));
+    skip = WStr(fd.FileName).starts_with(u"skip");
+  };
+  EXPECT_TRUE(IsEntry(AddFile(b, b.Root, u"keep.txt", 1, u"", u"/s/keep.txt")));
+  EXPECT_EQ(AddFile(b, b.Root, u"skip.txt", 1), SkipMark());
+  EXPECT_NE(AddDir(b, b.Root, u"folder"), nullptr);
+  EXPECT_EQ(AddDir(b, b.Root, u"skipdir"), nullptr);
+  EXPECT_EQ(b.DirCount, 2u);
+  EXPECT_EQ(b.EntryCount, 2u);
+  ASSERT_EQ(seen.size(), 4u);
+  EXPECT_EQ(seen[0], u"keep.txt|/s/keep.txt");
+  EXPECT_EQ(seen[2], u"folder|-");
+}
+
+TEST_F(TreeTest, FoldersAndFilesOfOneNameDoNotOverwriteEachOther) {
+  TFileNode* file = AddFile(b, b.Root, u"thing", 5);
+  EXPECT_EQ(AddDir(b, b.Root, u"THING"), nullptr) << "a file is in the way";
+  EXPECT_EQ(file->SubDir, nullptr);
+  TDirNode* dir = AddDir(b, b.Root, u"box");
+  b.ReplaceFile = 1;
+  TFileNode* clash = AddFile(b, b.Root, u"box", 5);
+  EXPECT_EQ(clash->SubDir, dir) << "a folder is never replaced by a file";
+  EXPECT_EQ(clash->Size, 0u);
+  // With the replace rule a file may become a folder of that name.
+  TDirNode* now = AddDir(b, b.Root, u"thing");
+  ASSERT_NE(now, nullptr);
+  EXPECT_EQ(file->SubDir, now);
+  EXPECT_EQ(b.EntryCount, 2u);
+  EXPECT_EQ(FindDirectory(b, u"\\THING\\"), now);
+}
+
+TEST_F(TreeTest, CompilationPathsAndCreateDir) {
+  TDirNode* a = CreateDir(b, "\\", "Dokumenty a nastavení");
+  ASSERT_NE(a, nullptr);
+  EXPECT_STREQ(a->ShortName, "DOKUMENTY A") << "first 11 characters, upper case";
+  EXPECT_EQ(CreateDir(b, "", "dokumenty A NASTAVENÍ"), a) << "an existing folder is returned";
+  EXPECT_EQ(b.DirCount, 2u);
+  TDirNode* c = CreateDir(b, "\\Dokumenty a nastavení\\", "c");
+  EXPECT_EQ(FindDirectory(b, u"DOKUMENTY A NASTAVENÍ\\C"), c);
+  EXPECT_EQ(FindDirectory(b, u"\\"), b.Root);
+  EXPECT_EQ(FindDirectory(b, u""), b.Root);
+  EXPECT_EQ(FindDirectory(b, u"\\nothing"), nullptr);
+  EXPECT_EQ(CreateDir(b, "\\nothing", "x"), nullptr);
+  EXPECT_EQ(DirectoryPath(c), u"\\Dokumenty a nastavení\\c\\");
+}
+
+TEST_F(TreeTest, InsertFileAndInsertDirFromDisk) {
+  const std::string top = testenv::MakeTempDir("data");
+  std::filesystem::create_directories(top + "/photos/sub");
+  testenv::WriteFile(top + "/photos/b.jpg", std::string(3000, 'b'));
+  testenv::WriteFile(top + "/photos/a.jpg", std::string(10, 'a'));
+  testenv::WriteFile(top + "/photos/sub/deep.txt", "deep");
+  testenv::WriteFile(top + "/photos/notes.txt", "n");
+
+  // Without KeepPath the folder's content lands in the destination, subfolders first.
+  TDirNode* d = InsertDir(b, "\\", top + "/photos/", false, true, "*.*");
+  ASSERT_EQ(d, b.Root);
+  ASSERT_EQ(b.EntryCount, 5u);
+  EXPECT_EQ(WStr(b.Entries[0]->LongName), u"sub");
+  EXPECT_EQ(WStr(b.Entries[1]->LongName), u"deep.txt");
+  EXPECT_EQ(WStr(b.Entries[1]->SourcePath), W(top + "/photos/sub/deep.txt"));
+  EXPECT_EQ(b.Entries[2]->Size + b.Entries[3]->Size + b.Entries[4]->Size, 3011u);
+
+  // With KeepPath the folder's path below the root is recreated; the mask applies to files only.
+  ClearCompilation(b);
+  TDirNode* kept = InsertDir(b, "\\", top + "/photos", true, true, "*.jpg");
+  ASSERT_NE(kept, nullptr);
+  std::u16string expected = u"\\";
+  const std::string photos = top + "/photos";
+  for (std::string_view part : DiskPathComponents(photos)) expected += W(part) + u"\\";
+  EXPECT_EQ(DirectoryPath(kept), expected);
+  EXPECT_EQ(kept->EntryListCount, 3u) << "sub, a.jpg, b.jpg";
+  EXPECT_NE(FindDirectory(b, expected + u"sub"), nullptr);
+
+  // Failures: unknown destination, missing source, a folder given as a file.
+  EXPECT_EQ(InsertDir(b, "\\none", top, false, true, "*.*"), nullptr);
+  EXPECT_EQ(InsertDir(b, "\\", top + "/missing", false, true, "*.*"), nullptr);
+  EXPECT_EQ(InsertFile(b, "\\", top + "/photos"), nullptr);
+  EXPECT_EQ(InsertFile(b, "\\", top + "/missing.txt"), nullptr);
+  TFileNode* f = InsertFile(b, "\\", top + "/photos/notes.txt");
+  ASSERT_TRUE(IsEntry(f));
+  EXPECT_EQ(f->Size, 1u);
+  EXPECT_EQ(WStr(f->SourcePath), W(top + "/photos/notes.txt"));
+}
+
+TEST_F(TreeTest, RefusedSubfolderFailsInsertDir) {
+  const std::string top = testenv::MakeTempDir("refused");
+  std::filesystem::create_directories(top + "/" + std::string(218, 'd'));
+  testenv::WriteFile(top + "/ok.txt", "1");
+  testenv::WriteFile(top + "/" + std::string(218, 'd') + "/inner.txt", "2");
+  EXPECT_EQ(InsertDir(b, "\\", top, false, true, "*.*"), nullptr);
+  EXPECT_EQ(b.DirCount, 1u);
+}
+
+TEST_F(TreeTest, FullTablesRefuseInsertionsAndLeaveTheTreeUnchanged) {
+  for (uint32_t i = 0; i < kMaxEntries; ++i) {
+    ASSERT_TRUE(IsEntry(AddFile(b, b.Root, u"f" + W(std::to_string(i)), 1)));
+  }
+  EXPECT_EQ(AddFile(b, b.Root, u"one more", 1), nullptr);
+  EXPECT_EQ(AddDir(b, b.Root, u"folder"), nullptr);
+  EXPECT_EQ(b.EntryCount, kMaxEntries);
+  EXPECT_EQ(b.DirCount, 1u);
+  b.ReplaceFile = 1;
+  EXPECT_EQ(AddFile(b, b.Root, u"f7", 123)->Size, 123u) << "refreshing needs no new slot";
+
+  ClearCompilation(b);
+  for (uint32_t i = 1; i < kMaxDirs; ++i) ASSERT_NE(AddDir(b, b.Root, u"d" + W(std::to_string(i))), nullptr);
+  EXPECT_EQ(b.DirCount, kMaxDirs);
+  EXPECT_EQ(AddDir(b, b.Root, u"last straw"), nullptr);
+  EXPECT_EQ(b.EntryCount, kMaxDirs - 1);
+  EXPECT_EQ(b.PathDirs.size(), kMaxDirs);
+}
+
+TEST_F(TreeTest, DatesCarryTheOffsetInEffectAtThatDate) {
+  const char* old = getenv("TZ");
+  const std::string saved = old ? old : "";
+  setenv("TZ", "Europe/Prague", 1);
+  tzset();
+  TFileNode* winter = AddEntry(b, b.Root, *std::make_unique<plat::TFindData>(Record(u"w", 1, plat::kAttrArchive, u"", kWinterTime)), false, 0, u"/w");
+  TFileNode* summer = AddEntry(b, b.Root, *std::make_unique<plat::TFindData>(Record(u"s", 1, plat::kAttrArchive, u"", kSummerTime)), false, 0, u"/s");
+  EXPECT_EQ(winter->ModTime.Hour, 13);
+  EXPECT_EQ(winter->GmtOffset, 4);
+  EXPECT_EQ(summer->ModTime.Hour, 14);
+  EXPECT_EQ(summer->GmtOffset, 8);
+  // Both land in the directory records as they are.
+  Render(b);
+  auto recs = ReadRecords(Sector(b, b.DirArea), 2048);
+  ASSERT_EQ(recs.size(), 4u);
+  EXPECT_EQ(recs[2].Id, "S.");
+  const uint8_t s[7] = {121, 6, 15, 14, 0, 0, 8};
+  EXPECT_EQ(std::memcmp(recs[2].Raw + 18, s, 7), 0);
+  const uint8_t w[7] = {121, 1, 15, 13, 0, 0, 4};
+  EXPECT_EQ(std::memcmp(recs[3].Raw + 18, w, 7), 0);
+  if (old) {
+    setenv("TZ", saved.c_str(), 1);
+  } else {
+    unsetenv("TZ");
+  }
+  tzset();
+}
+
+TEST_F(TreeTest, VolumeLabelIsCutToWhatItsFieldsHold) {
+  std::string label;
+  for (int i = 0; i < 20; ++i) label += "Čk";  // 40 characters, 60 bytes
+  SetVolumeID(b, label);
+  EXPECT_EQ(std::string(b.VolumeId), label);
+  EXPECT_EQ(WStr(b.VolumeIdWide).size(), 31u);
+  EXPECT_EQ(RecordedVolumeId(b), "_K_K_K_K_K_K_K_K_K_K_K_K_K_K_K_K");
+  SetVolumeID(b, std::string(94, 'a') + "šx");  // the 95th byte is half a character
+  EXPECT_EQ(std::string(b.VolumeId).size(), 94u) << "cut on a character boundary";
+  SetVolumeID(b, "");
+  EXPECT_EQ(b.VolumeId[0], 0);
+  EXPECT_EQ(b.VolumeIdWide[0], 0);
+}
+
+TEST_F(TreeTest, BootImageAcceptsOnlyTheFourSizes) {
+  const std::string dir = testenv::MakeTempDir("boot");
+  testenv::WriteFile(dir + "/ok.img", std::string(1474560, 'x'));
+  testenv::WriteFile(dir + "/bad.img", std::string(1474561, 'x'));
+  EXPECT_TRUE(SetBootImage(b, dir + "/ok.img"));
+  EXPECT_EQ(b.BootImageSize, 1474560u);
+  EXPECT_FALSE(SetBootImage(b, dir + "/bad.img"));
+  EXPECT_EQ(GetBootImage(b), "");
+  EXPECT_FALSE(SetBootImage(b, dir + "/missing.img"));
+  EXPECT_TRUE(SetBootImage(b, dir + "/ok.img"));
+  EXPECT_TRUE(SetBootImage(b, ""));
+  EXPECT_EQ(GetBootImage(b), "");
+}
+
+}  // namespace
