@@ -1,0 +1,127 @@
+#pragma once
+// The main window: owner of the burner component for the whole run, the four task tiles, the
+// settings tile and the menu; it receives the component's completion events and holds the
+// values every window shares (settings folder, temporary folder, recorder, run flags).
+#include <QMainWindow>
+#include <QString>
+
+#include <cstdint>
+#include <memory>
+
+#include "app/Dialogs.h"
+#include "app/Progress.h"
+#include "engine/qvpQuorvexPro.h"
+
+class QAction;
+class QMenu;
+class TBurnView;
+class TFrmInfoDisku;
+class TFrmMazani;
+class TFrmNastaveni;
+class TFrmOProgramu;
+namespace app {
+class TTile;
+class TVirtualRecorderMenu;
+}
+
+class TFrmHlavni : public QMainWindow {
+  Q_OBJECT
+ public:
+  explicit TFrmHlavni(QWidget* parent = nullptr);
+  ~TFrmHlavni() override;
+
+  // The burner component; every window reaches it through here.
+  TQuorvexPro& Qvx() { return *qvx_; }
+
+  // The open dialog: its FileName hands the image to burn to the wizard.
+  app::TOpenDialog od;
+
+  // ---- Shared values ----
+  QString GetIniDir() const { return iniDir_; }
+  QString GetTempDir() const { return tempDir_; }
+  void SetTempDir(const QString& dir) { tempDir_ = dir; }
+  int32_t GetBurnerIndex() const { return burnerIndex_; }
+  void SetBurnerIndex(int32_t index) { burnerIndex_ = index; }
+  void SetEraseForBurn(bool v) { eraseForBurn_ = v; }
+  bool GetEraseForBurn() const { return eraseForBurn_; }
+  bool GetMainCanClose() const { return mainCanClose_; }
+  QString GetLastStatusText() const { return statusLog_.LastStatusText(); }
+
+  // ---- Hooks of the data-disc wizard ----
+  // The burn page that progress and completions are written to (null: none yet).
+  void SetBurnView(TBurnView* view) { burnView_ = view; }
+  TBurnView* BurnView() const { return burnView_; }
+  // Refreshes the burn page's status line, bars and log for a GetStatus value.
+  void UpdateProgress(uint16_t Status);
+  // Hands the wizard's compilation list to the component: each folder becomes a top-level
+  // folder of the disc with its contents, each file a file in the root.
+  void FillCompilation();
+
+  // ---- The windows created with the main window ----
+  TFrmNastaveni* FrmNastaveni = nullptr;
+  TFrmMazani* FrmMazani = nullptr;
+  TFrmInfoDisku* FrmInfoDisku = nullptr;
+  TFrmOProgramu* FrmOProgramu = nullptr;
+
+  // ---- Tiles and menu items (tiles 1 to 4, then settings) ----
+  app::TTile* Tiles[5] = {};
+  QAction* Zobrazitinformaceovloenmmdiu1 = nullptr;
+  QAction* Vypalit1 = nullptr;
+  QAction* Kopirovat1 = nullptr;
+  QAction* VypalitISO1 = nullptr;
+  QAction* Vymazat1 = nullptr;
+  QAction* Konec1 = nullptr;
+  QAction* Nastaveni1 = nullptr;
+  QAction* Oprogramu1 = nullptr;
+  app::TVirtualRecorderMenu* VirtualMenu = nullptr;
+
+ public slots:
+  void FormShow();
+  void RxSpeedButton1Click();  // data disc: opens the data-disc wizard
+  void Label5Click();          // disc copy
+  void Label8Click();          // image burning
+  void RxSpeedButton5Click();  // stand-alone erase
+  void RxSpeedButton6Click();  // settings
+  void Zobrazitinformaceovloenmmdiu1Click();
+  void Oprogramu1Click();
+  void Konec1Click();
+
+  void Btn1MouseEnter();
+  void Btn1MouseLeave();
+  void Label5MouseEnter();
+  void Label5MouseLeave();
+  void Label8MouseEnter();
+  void Label8MouseLeave();
+  void Label11MouseEnter();
+  void Label11MouseLeave();
+  void Label14MouseEnter();
+  void Label14MouseLeave();
+
+  void QvxWriteDone(TQuorvexPro* Sender, uint8_t DeviceId, bool WriteFailed);
+  void QvxEraseDone(TQuorvexPro* Sender, uint8_t DeviceId, bool EraseFailed);
+  void QvxGenerateSmartReferencesDone(TQuorvexPro* Sender, bool Failed, int32_t CanSaveBytes);
+
+ protected:
+  void showEvent(QShowEvent* e) override;
+  void closeEvent(QCloseEvent* e) override;  // FormCloseQuery
+
+ public:
+  bool FormCloseQuery() const { return mainCanClose_; }
+
+ private:
+  void FormCreate();
+  void BuildTiles(QWidget* client);
+  void BuildMenu();
+  // Tiles and menu items that start a job or talk to the recorder, off while an erase runs.
+  void SetJobControlsEnabled(bool enabled);
+  void LogLine(const QString& text);  // burn page log, when there is one
+
+  std::unique_ptr<TQuorvexPro> qvx_;
+  TBurnView* burnView_ = nullptr;
+  QString iniDir_;
+  QString tempDir_;
+  int32_t burnerIndex_ = -1;
+  bool mainCanClose_ = true;
+  bool eraseForBurn_ = false;
+  app::TStatusLog statusLog_;
+};

@@ -1,0 +1,154 @@
+#include "app/FrmNastaveni.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QShowEvent>
+#include <QToolButton>
+
+#include "app/Dialogs.h"
+#include "app/Formats.h"
+#include "app/FrmHlavni.h"
+#include "app/IniFile.h"
+#include "app/Texts.h"
+#include "app/WindowHelpers.h"
+#include "device/qvpDeviceTypes.h"
+#include "engine/qvpQuorvexPro.h"
+#include "platform/Files.h"
+
+const char TFrmNastaveni::kIniName[] = "ardovan.ini";
+const char TFrmNastaveni::kSection[] = "Setting";
+
+void TDropDownComboBox::showPopup() {
+  emit dropDown();
+  QComboBox::showPopup();
+}
+
+TFrmNastaveni::TFrmNastaveni(TFrmHlavni* main) : QDialog(main), main_(main) {
+  setWindowTitle(QStringLiteral("Nastavení vypalovačky"));
+  setFixedSize(636, 168);
+  app::SetFixedFrame(this, false);
+
+  auto label = [this](const char* text, int y) {
+    auto* l = new QLabel(QString::fromUtf8(text), this);
+    l->setGeometry(8, y, 132, 24);
+    l->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    return l;
+  };
+  label("Vypalovačka : ", 12);
+  cbDrives = new QComboBox(this);
+  cbDrives->setGeometry(144, 12, 480, 24);
+  connect(cbDrives, &QComboBox::activated, this, &TFrmNastaveni::cbDrivesChange);
+
+  label("Rychlost :", 42);
+  cbSpeed = new TDropDownComboBox(this);
+  cbSpeed->setGeometry(144, 42, 200, 24);
+  connect(cbSpeed, &TDropDownComboBox::dropDown, this, &TFrmNastaveni::cbSpeedDropDown);
+
+  label("Odkládací adresář:", 72);
+  DirectoryEdit1 = new QLineEdit(this);
+  DirectoryEdit1->setGeometry(144, 72, 450, 24);
+  btnBrowse = new QToolButton(this);
+  btnBrowse->setText(QStringLiteral("..."));
+  btnBrowse->setGeometry(598, 72, 26, 24);
+  connect(btnBrowse, &QToolButton::clicked, this, &TFrmNastaveni::btnBrowseClick);
+
+  BrnPrf = new QCheckBox(QStringLiteral("Používat ochranu přetečení zásobníku Burn Proof"), this);
+  BrnPrf->setGeometry(144, 102, 480, 22);
+  BrnPrf->setChecked(true);
+
+  btnUloz = new QPushButton(QStringLiteral("Uložit"), this);
+  btnUloz->setGeometry(440, 132, 90, 27);
+  btnUloz->setDefault(true);
+  connect(btnUloz, &QPushButton::clicked, this, &TFrmNastaveni::btnUlozClick);
+  Button1 = new QPushButton(QStringLiteral("Storno"), this);
+  Button1->setGeometry(534, 132, 90, 27);
+  connect(Button1, &QPushButton::clicked, this, &TFrmNastaveni::Button1Click);
+}
+
+void TFrmNastaveni::showEvent(QShowEvent* e) {
+  if (!e->spontaneous()) {
+    app::CentreOnScreen(this);
+    FormShow();
+  }
+  QDialog::showEvent(e);
+}
+
+void TFrmNastaveni::FormShow() {
+  TQuorvexPro& qvx = main_->Qvx();
+  cbDrives->clear();
+  cbSpeed->clear();
+  cbSpeed->addItem(QStringLiteral("Max"), 0);
+  cbSpeed->setCurrentIndex(0);
+  speedProbed_ = false;
+  const uint16_t count = qvx.GetDeviceCount();
+  for (uint16_t i = 0; i < count; ++i)
+    cbDrives->addItem(QString::fromStdString(qvx.GetDeviceName(static_cast<uint8_t>(i))));
+  const int burner = main_->GetBurnerIndex();
+  cbDrives->setCurrentIndex(burner >= 0 && burner < cbDrives->count() ? burner : -1);
+  DirectoryEdit1->setText(main_->GetTempDir());
+}
+
+void TFrmNastaveni::cbDrivesChange(int index) {
+  if (index < 0 || index > 255) return;
+  TQuorvexPro& qvx = main_->Qvx();
+  qvx.SelectDevice(static_cast<uint8_t>(index));
+  if (!qvx.IsWriter()) app::ShowMessage(QStringLiteral("Vybrané zařízení není pravděpodobně vypalovačka!"), this);
+}
+
+void TFrmNastaveni::cbSpeedDropDown() {
+  TQuorvexPro& qvx = main_->Qvx();
+  const int remembered = cbSpeed->currentIndex();
+  const qvp::TSCSIDevice& dev = qvx.Device();
+  const uint16_t requestedRead = dev.RequestedReadSpeed, requestedWrite = dev.RequestedWriteSpeed;
+  cbSpeed->clear();
+  cbSpeed->addItem(QStringLiteral("Max"), 0);
+  const double unit = app::SpeedUnit(qvx.GetMediumType());
+  const int64_t steps = app::RoundHalfEven(qvx.GetMaxWriteSpeed() / unit);
+  for (int64_t i = steps; i >= 1; --i) {
+    const int64_t request = app::RoundHalfEven(static_cast<double>(i) * unit);
+    qvx.SetSpeed(0, static_cast<uint16_t>(std::min<int64_t>(request, 0xFFFF)));
+    const uint16_t w = qvx.GetCurrentWriteSpeed();
+    const QString text = QString::number(app::RoundHalfEven(w / unit)) + QLatin1Char('x') +
+                         QStringLiteral(" (") + app::FormatGrouped(w, 0) + QStringLiteral(" KB/s)");
+    if (cbSpeed->findText(text, Qt::MatchExactly) < 0) cbSpeed->addItem(text, w);
+  }
+  // The probe leaves the recorder at its slowest step; put back the speed the user asked for.
+  qvx.SetSpeed(requestedRead, requestedWrite);
+  speedProbed_ = true;
+  cbSpeed->setCurrentIndex(remembered >= 0 && remembered < cbSpeed->count() ? remembered : 0);
+}
+
+void TFrmNastaveni::btnBrowseClick() {
+  const QString folder = app::BrowseForFolder(DirectoryEdit1->text(), this);
+  if (!folder.isEmpty()) DirectoryEdit1->setText(folder);
+}
+
+void TFrmNastaveni::btnUlozClick() {
+  QString temp = DirectoryEdit1->text().trimmed();
+  temp = temp.isEmpty() ? QString::fromStdString(plat::TempPath()) : app::EnsureTrailingSlash(temp);
+  const int drive = cbDrives->currentIndex();
+
+  app::TIniFile ini(main_->GetIniDir() + QLatin1Char('/') + QLatin1String(kIniName));
+  ini.WriteInteger(QLatin1String(kSection), QStringLiteral("IDVyp"), drive);
+  ini.WriteBool(QLatin1String(kSection), QStringLiteral("BurnProof"), BrnPrf->isChecked());
+  ini.WriteString(QLatin1String(kSection), QStringLiteral("TempDir"), temp);
+  if (!ini.UpdateFile()) {
+    app::ShowError(QStringLiteral("Nastavení nelze uložit do souboru ") + ini.Path(), this);
+    return;
+  }
+
+  TQuorvexPro& qvx = main_->Qvx();
+  qvx.SetBurnProof(BrnPrf->isChecked());
+  main_->SetBurnerIndex(drive);
+  main_->SetTempDir(temp);
+  // The chosen speed is used for the next jobs ("Max" asks for the recorder's maximum). Without
+  // a probe since the window opened, the list holds only "Max" and says nothing new.
+  if (speedProbed_) {
+    qvx.SetSpeed(0, static_cast<uint16_t>(cbSpeed->currentData().toUInt()));
+  }
+  accept();
+}
+
+void TFrmNastaveni::Button1Click() { reject(); }

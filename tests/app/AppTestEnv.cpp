@@ -1,0 +1,77 @@
+#include "tests/app/AppTestEnv.h"
+
+#include <QApplication>
+#include <QDir>
+#include <gtest/gtest.h>
+
+#include "app/Startup.h"
+#include "tests/support/TestEnv.h"
+
+namespace apptest {
+namespace {
+
+class TQtEnvironment : public testing::Environment {
+ public:
+  void SetUp() override {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    static int argc = 1;
+    static char name[] = "test_app";
+    static char* argv[] = {name, nullptr};
+    app_ = new QApplication(argc, argv);
+    app::InstallCzechTranslation(*app_);
+    // No box may ever wait for a person: unexpected ones are answered and reported.
+    app::SetDialogHook([](const app::TDialogRequest& r) {
+      ADD_FAILURE() << "unexpected message box: " << r.Text.toStdString();
+      return r.DefaultButton == QMessageBox::NoButton ? QMessageBox::Ok : r.DefaultButton;
+    });
+  }
+  void TearDown() override {
+    delete app_;
+    app_ = nullptr;
+  }
+
+ private:
+  QApplication* app_ = nullptr;
+};
+
+[[maybe_unused]] testing::Environment* const gQt = testing::AddGlobalTestEnvironment(new TQtEnvironment);
+
+}  // namespace
+
+TDialogRecorder::TDialogRecorder() {
+  app::SetDialogHook([this](const app::TDialogRequest& r) {
+    shown_.push_back(r);
+    if (!script_.empty()) {
+      const QMessageBox::StandardButton b = script_.front();
+      script_.pop_front();
+      return b;
+    }
+    return r.DefaultButton == QMessageBox::NoButton ? QMessageBox::Ok : r.DefaultButton;
+  });
+}
+
+TDialogRecorder::~TDialogRecorder() {
+  app::SetDialogHook([](const app::TDialogRequest& r) {
+    ADD_FAILURE() << "unexpected message box: " << r.Text.toStdString();
+    return r.DefaultButton == QMessageBox::NoButton ? QMessageBox::Ok : r.DefaultButton;
+  });
+}
+
+QStringList TDialogRecorder::Texts() const {
+  QStringList t;
+  for (const auto& r : shown_) t << r.Text;
+  return t;
+}
+
+bool ProcessEventsFor(int rounds) {
+  for (int i = 0; i < rounds; ++i) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+  return true;
+}
+
+QString ScreenshotFolder() {
+  const QString dir = QString::fromStdString(testenv::BinaryDir()) + QStringLiteral("/screenshots");
+  QDir().mkpath(dir);
+  return dir;
+}
+
+}  // namespace apptest

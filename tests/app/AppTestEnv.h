@@ -1,0 +1,64 @@
+#pragma once
+// Common ground of the window tests: one QApplication on the offscreen platform for the whole
+// process, a dialog hook that records every box and answers with a scripted button, and a
+// Czech number locale on request.
+#include <QLocale>
+#include <QMessageBox>
+#include <QString>
+
+#include <deque>
+#include <vector>
+
+#include "app/Dialogs.h"
+
+namespace apptest {
+
+// Records the boxes shown while it lives and answers them from a script (then with the box's
+// default button). Unanswered questions fail the test only when `strict` is set.
+class TDialogRecorder {
+ public:
+  TDialogRecorder();
+  ~TDialogRecorder();
+  void Answer(QMessageBox::StandardButton b) { script_.push_back(b); }
+  const std::vector<app::TDialogRequest>& Shown() const { return shown_; }
+  QStringList Texts() const;
+
+ private:
+  std::vector<app::TDialogRequest> shown_;
+  std::deque<QMessageBox::StandardButton> script_;
+};
+
+// Sets the default locale to Czech for the scope (numbers "1 234,56").
+class TCzechLocale {
+ public:
+  TCzechLocale() : saved_(QLocale()) { QLocale::setDefault(QLocale(QLocale::Czech, QLocale::Czechia)); }
+  ~TCzechLocale() { QLocale::setDefault(saved_); }
+
+ private:
+  QLocale saved_;
+};
+
+// Lets queued calls and posted events run until `done` holds or `maxRounds` rounds passed;
+// each round waits at most 10 ms of real time for new events.
+template <typename F>
+bool ProcessUntil(F done, int maxRounds = 3000);
+bool ProcessEventsFor(int rounds);
+
+// Folder under the build tree where the window pictures are saved.
+QString ScreenshotFolder();
+
+}  // namespace apptest
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QThread>
+
+template <typename F>
+bool apptest::ProcessUntil(F done, int maxRounds) {
+  for (int i = 0; i < maxRounds; ++i) {
+    if (done()) return true;
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    QThread::msleep(1);
+  }
+  return done();
+}
