@@ -77,6 +77,17 @@ bool RoundTrips(const std::string& name, std::u16string& wide) {
   return wide.size() < 260 && Utf16ToUtf8(wide) == name;
 }
 
+std::string WithoutTrailingSlashes(std::string_view path) {
+  std::string p(path);
+  while (p.size() > 1 && p.back() == '/') p.pop_back();
+  return p;
+}
+
+std::string LastComponent(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
 std::string EnvOr(const char* name, std::string_view fallback) {
   const char* v = getenv(name);
   return v && *v ? std::string(v) : std::string(fallback);
@@ -171,13 +182,10 @@ bool TFindEnumerator::Next(TFindData& fd) {
 }
 
 bool FindFile(std::string_view path, TFindData& fd) {
-  std::string p(path);
-  while (p.size() > 1 && p.back() == '/') p.pop_back();
-  if (p.empty()) return false;
-  const size_t slash = p.rfind('/');
-  const std::string name = slash == std::string::npos ? p : p.substr(slash + 1);
+  const std::string p = WithoutTrailingSlashes(path);
+  const std::string name = LastComponent(p);
   TEntryInfo info;
-  if (!StatEntry(AT_FDCWD, p.c_str(), name, info)) return false;
+  if (p.empty() || !StatEntry(AT_FDCWD, p.c_str(), name, info)) return false;
   const std::u16string wide = Utf8ToUtf16(name);
   TShortNameGenerator gen;
   FillFindData(fd, info, wide, gen.Next(wide));
@@ -195,12 +203,9 @@ bool DirectoryExists(std::string_view path) {
 }
 
 uint32_t GetFileAttributes(std::string_view path) {
-  std::string p(path);
-  while (p.size() > 1 && p.back() == '/') p.pop_back();
-  const size_t slash = p.rfind('/');
-  const std::string_view name = slash == std::string::npos ? std::string_view(p) : std::string_view(p).substr(slash + 1);
+  const std::string p = WithoutTrailingSlashes(path);
   TEntryInfo info;
-  return StatEntry(AT_FDCWD, p.c_str(), name, info) ? info.attributes : kInvalidAttributes;
+  return !p.empty() && StatEntry(AT_FDCWD, p.c_str(), LastComponent(p), info) ? info.attributes : kInvalidAttributes;
 }
 
 int64_t GetFileSize(std::string_view path) {

@@ -17,7 +17,7 @@ bool TInstanceLock::Acquire(std::string_view name) {
   alreadyExists_ = false;
   std::string file;
   for (char c : name) file.push_back(c == '/' ? '_' : c);
-  if (file.empty()) file = "_";
+  if (file.empty()) file.push_back('_');
   path_ = RuntimeFolder() + "/" + file + ".lock";
   // A file description of our own: a second lock in this process conflicts like another process.
   fd_ = open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);

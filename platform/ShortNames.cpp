@@ -134,7 +134,7 @@ std::u16string TShortNameGenerator::Next(std::u16string_view longName) {
   std::u16string base = CleanPart(dot == std::u16string_view::npos ? rest : rest.substr(0, dot));
   std::u16string ext = dot == std::u16string_view::npos ? std::u16string() : CleanPart(rest.substr(dot + 1));
   if (ext.size() > 3) ext.resize(3);
-  if (base.empty()) base = u"_";
+  if (base.empty()) base.push_back(u'_');
   if (base.size() > 6) base.resize(6);
 
   std::u16string key = base;
