@@ -3,6 +3,7 @@
 #include <sched.h>
 #include <time.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <mutex>
@@ -133,8 +134,10 @@ TFileTime FileTimeNow() {
 TTimeZoneInfo GetTimeZoneInfo() {
   EnsureTzset();
   TTimeZoneInfo tz;
-  // Sample the middle of January and of July of this year: one of them is standard time, the
-  // other daylight time where the zone has one (either hemisphere).
+  // Sample the middle of January and of July of this year: where the zone has daylight time,
+  // one of them has it (either hemisphere). The smaller offset is taken as standard time, so
+  // zones that call their summer time "standard" (negative daylight saving) still read with
+  // the usual signs.
   const time_t now = time(nullptr);
   tm lt{};
   localtime_r(&now, &lt);
@@ -147,16 +150,8 @@ TTimeZoneInfo GetTimeZoneInfo() {
     tz.Bias = static_cast<int32_t>(timezone / 60);
     return tz;
   }
-  long standard = offJan, daylight = offJan;
-  if (dstJan && !dstJul) {
-    standard = offJul;
-    daylight = offJan;
-  } else if (dstJul && !dstJan) {
-    standard = offJan;
-    daylight = offJul;
-  } else {
-    standard = daylight = (dstJan ? -timezone : offJan);
-  }
+  const long standard = std::min(offJan, offJul);
+  const long daylight = std::max(offJan, offJul);
   // UTC = local + Bias, so the bias is minus the offset east of UTC.
   tz.Bias = static_cast<int32_t>(-standard / 60);
   tz.StandardBias = 0;

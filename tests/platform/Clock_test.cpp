@@ -65,6 +65,12 @@ TEST(TimeZone, SignConventions) {
     EXPECT_EQ(GetTimeZoneInfo().DaylightBias, -60);
   }
   {
+    // Winter is the zone's "daylight" time here (negative saving); the signs stay the usual ones.
+    TZone z("Europe/Dublin");
+    EXPECT_EQ(GetTimeZoneInfo().Bias, 0);
+    EXPECT_EQ(GetTimeZoneInfo().DaylightBias, -60);
+  }
+  {
     TZone z("UTC");
     EXPECT_EQ(GetTimeZoneInfo().Bias, 0);
     EXPECT_EQ(GetTimeZoneInfo().DaylightBias, 0);
