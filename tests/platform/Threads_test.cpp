@@ -152,19 +152,6 @@ TEST(Event, ManualResetAcrossThreads) {
   EXPECT_TRUE(preset.IsSet());
 }
 
-TEST(CriticalSection, IsRecursive) {
-  TCriticalSection cs;
-  cs.Enter();
-  EXPECT_TRUE(cs.TryEnter());
-  cs.Leave();
-  cs.Leave();
-  std::thread other([&] {
-    EXPECT_TRUE(cs.TryEnter());
-    cs.Leave();
-  });
-  other.join();
-}
-
 TEST(NotifyQueue, DispatchesInOrderOnTheOwnerThread) {
   TNotifyQueue q;
   std::vector<uint32_t> seen;
