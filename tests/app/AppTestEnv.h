@@ -9,6 +9,7 @@
 #include <deque>
 #include <vector>
 
+#include "app/BurnView.h"
 #include "app/Dialogs.h"
 
 namespace apptest {
@@ -43,6 +44,28 @@ class TCzechLocale {
 template <typename F>
 bool ProcessUntil(F done, int maxRounds = 3000);
 bool ProcessEventsFor(int rounds);
+
+// A burn page that writes down what it is told (the wizard's stand-in below the main window's
+// progress and completion hooks).
+class TRecordingBurnView : public TBurnView {
+ public:
+  struct TBarState {
+    int Maximum = 100, Position = 0;
+  };
+  void AppendLog(const QString& line) override { Log << line; }
+  void SetStatusLine(const QString& text) override { StatusLine = text; }
+  void SetBar(TBar bar, int maximum, int position) override { Bars[int(bar)] = {maximum, position}; }
+  void SetBarPosition(TBar bar, int position) override { Bars[int(bar)].Position = position; }
+  void StopWriteTimer() override { ++TimerStops; }
+  void RestoreButtons() override { ++Restores; }
+  QStringList CompilationPaths() const override { return Paths; }
+
+  QStringList Log;
+  QString StatusLine = QStringLiteral("untouched");
+  TBarState Bars[3];
+  int TimerStops = 0, Restores = 0;
+  QStringList Paths;
+};
 
 // Folder under the build tree where the window pictures are saved.
 QString ScreenshotFolder();
