@@ -8,9 +8,9 @@
 #include <mutex>
 #include <thread>
 
-namespace rd {
+#include "reader/rdNotifiers.h"
 
-enum class TDriveChange : uint8_t { DeviceArrival, DeviceRemoval, DiskInserted, DiskRemoved };
+namespace rd {
 
 class TDriveWatcher {
  public:

@@ -6,32 +6,29 @@ namespace rd {
 
 void SetDriveWatchInterval(uint32_t ms) { TDriveWatcher::Instance().SetInterval(ms); }
 
-void TDeviceNotifier::Start() {
+void TWatchClient::Watch(std::function<void(TDriveChange change, const std::string& letter)> listener) {
   if (subscription_) return;
-  subscription_ = TDriveWatcher::Instance().Subscribe([this](TDriveChange change, char letter) {
-    const std::string text(1, letter);
-    if (change == TDriveChange::DeviceArrival && OnDeviceArrival) OnDeviceArrival(this, text);
-    if (change == TDriveChange::DeviceRemoval && OnDeviceRemoval) OnDeviceRemoval(this, text);
-  });
+  subscription_ = TDriveWatcher::Instance().Subscribe(
+      [listener](TDriveChange change, char letter) { listener(change, std::string(1, letter)); });
 }
 
-void TDeviceNotifier::Stop() {
+void TWatchClient::Stop() {
   TDriveWatcher::Instance().Unsubscribe(subscription_);
   subscription_ = 0;
+}
+
+void TDeviceNotifier::Start() {
+  Watch([this](TDriveChange change, const std::string& letter) {
+    if (change == TDriveChange::DeviceArrival && OnDeviceArrival) OnDeviceArrival(this, letter);
+    if (change == TDriveChange::DeviceRemoval && OnDeviceRemoval) OnDeviceRemoval(this, letter);
+  });
 }
 
 void TDiskNotifier::Start() {
-  if (subscription_) return;
-  subscription_ = TDriveWatcher::Instance().Subscribe([this](TDriveChange change, char letter) {
-    const std::string text(1, letter);
-    if (change == TDriveChange::DiskInserted && OnDiskInserted) OnDiskInserted(this, text);
-    if (change == TDriveChange::DiskRemoved && OnDiskRemoved) OnDiskRemoved(this, text);
+  Watch([this](TDriveChange change, const std::string& letter) {
+    if (change == TDriveChange::DiskInserted && OnDiskInserted) OnDiskInserted(this, letter);
+    if (change == TDriveChange::DiskRemoved && OnDiskRemoved) OnDiskRemoved(this, letter);
   });
-}
-
-void TDiskNotifier::Stop() {
-  TDriveWatcher::Instance().Unsubscribe(subscription_);
-  subscription_ = 0;
 }
 
 }  // namespace rd

@@ -15,48 +15,51 @@ constexpr uint32_t kDefaultWatchIntervalMs = 1000;
 // Poll interval of the watcher in clock milliseconds; takes effect at the next poll.
 void SetDriveWatchInterval(uint32_t ms);
 
-// Device arrival and removal: a drive letter appeared in or left the drive namespace.
-class TDeviceNotifier {
+enum class TDriveChange : uint8_t { DeviceArrival, DeviceRemoval, DiskInserted, DiskRemoved };
+
+// What both notifiers share: a subscription to the watcher while started.
+class TWatchClient {
  public:
-  using TDeviceChangeEvent = std::function<void(TDeviceNotifier* sender, const std::string& driveLetter)>;
+  TWatchClient() = default;
+  ~TWatchClient() { Stop(); }
+  TWatchClient(const TWatchClient&) = delete;
+  TWatchClient& operator=(const TWatchClient&) = delete;
 
-  TDeviceNotifier() = default;
-  ~TDeviceNotifier() { Stop(); }
-  TDeviceNotifier(const TDeviceNotifier&) = delete;
-  TDeviceNotifier& operator=(const TDeviceNotifier&) = delete;
-
-  // The drives and media present at Start are the baseline; only later changes are reported.
-  void Start();
   void Stop();
   bool Active() const { return subscription_ != 0; }
 
-  TDeviceChangeEvent OnDeviceArrival;
-  TDeviceChangeEvent OnDeviceRemoval;
+ protected:
+  void Watch(std::function<void(TDriveChange change, const std::string& letter)> listener);
 
  private:
   int subscription_ = 0;
 };
 
+// Device arrival and removal: a drive letter appeared in or left the drive namespace.
+class TDeviceNotifier : public TWatchClient {
+ public:
+  using TDeviceChangeEvent = std::function<void(TDeviceNotifier* sender, const std::string& driveLetter)>;
+
+  // Stops before the events below are gone.
+  ~TDeviceNotifier() { Stop(); }
+  // The drives and media present at Start are the baseline; only later changes are reported.
+  void Start();
+
+  TDeviceChangeEvent OnDeviceArrival;
+  TDeviceChangeEvent OnDeviceRemoval;
+};
+
 // Medium arrival and removal in any drive; DriveLetter names the drive ("E").
-class TDiskNotifier {
+class TDiskNotifier : public TWatchClient {
  public:
   using TCDInsertDiskStatusEvent = std::function<void(TDiskNotifier* sender, const std::string& DriveLetter)>;
   using TCDRemoveDiskStatusEvent = std::function<void(TDiskNotifier* sender, const std::string& DriveLetter)>;
 
-  TDiskNotifier() = default;
   ~TDiskNotifier() { Stop(); }
-  TDiskNotifier(const TDiskNotifier&) = delete;
-  TDiskNotifier& operator=(const TDiskNotifier&) = delete;
-
   void Start();
-  void Stop();
-  bool Active() const { return subscription_ != 0; }
 
   TCDInsertDiskStatusEvent OnDiskInserted;
   TCDRemoveDiskStatusEvent OnDiskRemoved;
-
- private:
-  int subscription_ = 0;
 };
 
 }  // namespace rd
