@@ -136,13 +136,14 @@ uint32_t TDeviceReader::ReadChunk(uint32_t block, uint32_t count, uint8_t* buffe
 }
 
 bool TDeviceReader::ReadToImage(const std::string& fileName) {
+  // The count of the first reading and the data of the second. A first reading that fails
+  // (a drive reports a medium change once, as unit attention) leaves both to the second.
   TToc first, second;
-  uint8_t firstStatus = ReadToc(first);
-  uint8_t secondStatus = ReadToc(second);
-  const bool tocRead = firstStatus == plat::SS_COMP && secondStatus == plat::SS_COMP;
+  const bool firstRead = ReadToc(first) == plat::SS_COMP;
+  const bool tocRead = ReadToc(second) == plat::SS_COMP;
+  const int count = firstRead ? first.DescriptorCount : second.DescriptorCount;
   int32_t lastBlock = 0;
-  if (tocRead && first.DescriptorCount > 0)
-    lastBlock = static_cast<int32_t>(second.Descriptors[static_cast<size_t>(first.DescriptorCount - 1)].Address);
+  if (tocRead && count > 0) lastBlock = static_cast<int32_t>(second.Descriptors[static_cast<size_t>(count - 1)].Address);
   if (!tocRead) Message("Cannot Read TOC : " + std::string(Context.Text.data()));
   Message("Get Last Block Address : " + std::to_string(lastBlock));
 

@@ -53,6 +53,11 @@ class TDiscDrive : public plat::TVirtualDrive {
     std::lock_guard<std::mutex> g(m_);
     failToc_ = true;
   }
+  // The next command answers unit attention (medium may have changed), as after an insertion.
+  void PendUnitAttention() {
+    std::lock_guard<std::mutex> g(m_);
+    unitAttention_ = true;
+  }
 
   std::vector<std::vector<uint8_t>> Seen(int opcode = -1) const {
     std::lock_guard<std::mutex> g(m_);
@@ -86,6 +91,10 @@ class TDiscDrive : public plat::TVirtualDrive {
       std::memcpy(data, bytes.data(), std::min<size_t>(dataLen, bytes.size()));
       return uint8_t{0};
     };
+    if (unitAttention_ && cdb[0] != 0x12) {
+      unitAttention_ = false;
+      return check(6, 0x28);
+    }
     switch (cdb[0]) {
       case 0x12: {
         std::vector<uint8_t> inq(96, 0);
@@ -146,6 +155,7 @@ class TDiscDrive : public plat::TVirtualDrive {
   uint16_t profile_ = 0;
   bool loaded_ = false;
   bool failToc_ = false;
+  bool unitAttention_ = false;
   uint32_t badFirst_ = 0, badCount_ = 0;
   int badTimes_ = 0;
   std::vector<std::vector<uint8_t>> seen_;

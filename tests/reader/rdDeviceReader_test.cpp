@@ -100,6 +100,15 @@ TEST_F(ReaderTest, LeadOutAtZeroGivesAnEmptyFile) {
   EXPECT_EQ(messages, (std::vector<std::string>{"Get Last Block Address : 0"}));
 }
 
+TEST_F(ReaderTest, MediumChangeReportedOnTheFirstReadingDoesNotLoseTheDisc) {
+  auto disc = testenv::RandomBytes(21 * 2048, 21);
+  drive->Load(disc);
+  rd::TDevices list;
+  drive->PendUnitAttention();
+  EXPECT_TRUE(list.Items(0)->Reader().ReadToImage(image));
+  EXPECT_EQ(testenv::ReadFile(image), disc);
+}
+
 TEST_F(ReaderTest, UnreadableTableOfContentsIsAFailure) {
   drive->Load(std::vector<uint8_t>(40 * 2048, 7));
   drive->FailToc();
