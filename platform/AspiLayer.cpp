@@ -162,7 +162,13 @@ void TAspiLayer::Rebuild() {
       }
       TScsiAddress address;
       uint32_t error = 0;
-      if (DriveScsiAddress(h, address, error)) {
+      // An address an earlier drive already has would make this drive unreachable: such a
+      // drive is placed like one without an address.
+      const auto taken = [&](const TAspiDevice& e) {
+        return e.HasAddress && e.HostAdapter == address.PortNumber && e.Target == address.TargetId &&
+               e.Lun == address.Lun;
+      };
+      if (DriveScsiAddress(h, address, error) && std::none_of(table.begin(), table.end(), taken)) {
         d.HasAddress = true;
         d.HostAdapter = address.PortNumber;
         d.Target = address.TargetId;

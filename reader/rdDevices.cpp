@@ -66,12 +66,7 @@ TFound Identify(char letter) {
   uint8_t data[kListInquiryLength] = {};
   if (Inquire(h, data)) TakeIdentification(data, sizeof data, info);
   plat::TScsiAddress address;
-  if (plat::DriveScsiAddress(h, address, err)) {
-    f.addressed = true;
-    info.HostAdapter = address.PortNumber;
-    info.Target = address.TargetId;
-    info.Lun = address.Lun;
-  }
+  f.addressed = plat::DriveScsiAddress(h, address, err);
   // Commands go through the transport, which opens the drive for each one; holding the volume
   // for the life of the list would only keep the drive busy.
   plat::CloseDrive(h);
@@ -122,11 +117,11 @@ TDevices::TDevices() {
     if (plat::GetDriveType(letter) == plat::kDriveCdrom) found.push_back(Identify(letter));
   std::stable_sort(found.begin(), found.end(), [](const TFound& a, const TFound& b) { return Group(a) < Group(b); });
 
-  // A drive without an address is reached where the transport puts it: on the extra adapter.
-  if (std::any_of(found.begin(), found.end(), [](const TFound& f) { return !f.addressed; })) {
+  // Commands reach a drive at the address the transport gives it: its own, or one on the extra
+  // adapter when it has none (or one an earlier drive already has).
+  {
     TrdSCSI scsi;
     for (TFound& f : found) {
-      if (f.addressed) continue;
       plat::TAspiDevice device;
       if (scsi.FindLetter(f.info->Letter, device)) {
         f.info->HostAdapter = device.HostAdapter;

@@ -64,6 +64,25 @@ TEST_F(DeviceListTest, ListFollowsTheBurnersOrderAndReachesEveryDrive) {
             (std::vector<bool>{false, false, true, true}));
 }
 
+TEST_F(DeviceListTest, DrivesSharingOneAddressEachReadTheirOwnDisc) {
+  auto d = std::make_shared<TDiscDrive>();
+  auto e = std::make_shared<TDiscDrive>();
+  d->SetAddress(1, 0, 0);
+  e->SetAddress(1, 0, 0);
+  d->Load(std::vector<uint8_t>(2048, 0xD0));
+  e->Load(std::vector<uint8_t>(2048, 0xE0));
+  rdtest::InstallDrives({d, e});
+  rd::TDevices list;
+  ASSERT_EQ(list.Count(), 2);
+  EXPECT_EQ(list.Items(1)->Info().Letter, 'E');
+  EXPECT_EQ(list.Items(1)->Info().HostAdapter, 2);
+  std::vector<uint8_t> block(2048);
+  ASSERT_TRUE(list.Items(0)->Reader().ReadBlocks(0, 1, 2048, block.data()));
+  EXPECT_EQ(block[0], 0xD0);
+  ASSERT_TRUE(list.Items(1)->Reader().ReadBlocks(0, 1, 2048, block.data()));
+  EXPECT_EQ(block[0], 0xE0);
+}
+
 TEST_F(DeviceListTest, NewDeviceAsksForMaximumSpeedsAndNamesItsMedium) {
   auto d = std::make_shared<TDiscDrive>();
   d->Load(std::vector<uint8_t>(2048, 0), 0x001B);
