@@ -1,0 +1,146 @@
+#pragma once
+// The drive itself: executes MMC command blocks against the model, the loaded medium and the
+// drive's volatile state (write parameters, speeds, buffer, NOT READY periods, unit attention).
+// Files are the recorder's business; the core only says what needs saving.
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+#include "vdrive/Disc.h"
+#include "vdrive/Faults.h"
+#include "vdrive/Model.h"
+#include "vdrive/Sense.h"
+#include "vdrive/Store.h"
+
+namespace vdrive {
+
+struct TCommand {
+  const uint8_t* cdb = nullptr;
+  uint8_t cdbLen = 0;
+  uint8_t direction = 2;  // plat::kScsiDataOut / In / Unspecified
+  uint8_t* data = nullptr;
+  uint32_t dataLen = 0;
+};
+
+struct TOutcome {
+  uint8_t status = kStatusGood;
+  TSense sense;
+  uint8_t progress[2] = {0, 0};  // progress indication of a NOT READY answer, when valid
+  bool progressValid = false;
+};
+
+constexpr size_t kPage5Size = 52;  // write parameters page: code, length 32h, 50 bytes
+
+class TDriveCore {
+ public:
+  TDriveCore(TDriveModel model, TLoadState state, TImageFile* image);
+
+  TOutcome Execute(const TCommand& c);
+
+  // The medium was inserted, loaded or removed behind the drive's back: report unit attention
+  // once and, with a medium, spend the load time becoming ready.
+  void MediumChanged();
+  // Stays NOT READY with the given sense for ms milliseconds of platform clock.
+  void StartNotReady(uint32_t ms, TSense why);
+  bool BusyNow();
+
+  TDriveModel model;
+  TLoadState state;
+  TFaults faults;
+  // What the recorder has to write back after a command.
+  bool stateChanged = false;     // medium.json: tray, medium or its layout changed
+  bool progressUnsaved = false;  // writes advanced the medium since it was last saved
+  bool faultsChanged = false;
+
+ private:
+  using THandler = TSense (TDriveCore::*)(const TCommand&);
+  THandler Handler(uint8_t opcode) const;
+  TSense FireFault(const TCommand& c);
+  TSense Ready() const;
+  TDisc& Disc() { return *state.disc; }
+
+  // Replies data-in with at most alloc bytes of reply.
+  TSense Reply(const TCommand& c, const uint8_t* reply, size_t n, uint32_t alloc) const;
+  TSense Reply(const TCommand& c, const std::vector<uint8_t>& reply, uint32_t alloc) const {
+    return Reply(c, reply.data(), reply.size(), alloc);
+  }
+  // The data-out parameter list of at least need bytes, or null.
+  static const uint8_t* ParameterList(const TCommand& c, uint32_t need);
+
+  // Speeds in kB/s for the loaded medium (a CD when there is none).
+  TMediumKind SpeedKind() const;
+  uint32_t MaxReadSpeed() const;
+  uint32_t MaxWriteSpeed() const;
+  uint32_t CurrentReadSpeed() const;
+  uint32_t CurrentWriteSpeed() const;
+
+  // The drive buffer: fills with writes, drains at the current write speed.
+  void DrainBuffer();
+  uint32_t BufferBytes() const { return model.bufferKB * 1024; }
+
+  // Write parameters (mode page 5) as last selected.
+  uint8_t WriteType() const { return page5_[2] & 0x0F; }
+  bool TestWrite() const { return (page5_[2] & 0x10) != 0; }
+  bool NextSessionAllowed() const { return (page5_[3] & 0xC0) == 0xC0; }
+  bool FixedPacket() const { return (page5_[3] & 0x20) != 0; }
+  uint32_t PacketSize() const;
+  TSense ValidatePage5(const uint8_t* p) const;
+  std::vector<uint8_t> BuildPage5(uint8_t control) const;
+  std::vector<uint8_t> BuildPage2A(uint8_t control) const;
+  std::vector<uint8_t> BuildPage30() const;
+
+  // Effects of the recording commands on the medium.
+  void MediumRewritten();  // formatted or blanked: the old user data is gone
+  TSense CheckRandomWrite(uint32_t lba, uint32_t count);
+  TSense CloseOnRandomMedium(uint8_t function);
+
+  // GET CONFIGURATION features.
+  void AppendFeature(std::vector<uint8_t>& out, uint16_t code, uint8_t rt, uint16_t start) const;
+  bool FeatureCurrent(uint16_t code) const;
+  std::vector<uint16_t> Profiles() const;
+
+  // Command handlers.
+  TSense TestUnitReady(const TCommand& c);
+  TSense RezeroUnit(const TCommand& c);
+  TSense RequestSense(const TCommand& c);
+  TSense FormatUnit(const TCommand& c);
+  TSense Inquiry(const TCommand& c);
+  TSense StartStopUnit(const TCommand& c);
+  TSense PreventAllow(const TCommand& c);
+  TSense ReadFormatCapacities(const TCommand& c);
+  TSense ReadCapacity(const TCommand& c);
+  TSense Read(const TCommand& c);
+  TSense Write(const TCommand& c);
+  TSense Seek(const TCommand& c);
+  TSense SynchronizeCache(const TCommand& c);
+  TSense ReadTocPmaAtip(const TCommand& c);
+  TSense GetConfiguration(const TCommand& c);
+  TSense ReadDiscInformation(const TCommand& c);
+  TSense ReadTrackInformation(const TCommand& c);
+  TSense ReserveTrack(const TCommand& c);
+  TSense ModeSelect(const TCommand& c);
+  TSense ModeSense(const TCommand& c);
+  TSense CloseTrackSession(const TCommand& c);
+  TSense ReadBufferCapacity(const TCommand& c);
+  TSense Blank(const TCommand& c);
+  TSense SetStreaming(const TCommand& c);
+  TSense SetCdSpeed(const TCommand& c);
+  TSense SendDvdStructure(const TCommand& c);
+
+  TImageFile* image_;
+  std::array<uint8_t, kPage5Size> page5_{};
+  uint16_t requestedRead_ = 0xFFFF, requestedWrite_ = 0xFFFF;
+  bool prevent_ = false;
+  bool unitAttention_ = false;
+  struct TBusy {
+    bool active = false;
+    uint32_t start = 0, length = 0;
+    TSense sense;
+  } busy_;
+  double bufferFill_ = 0;  // bytes
+  int64_t bufferStamp_ = 0;
+  std::optional<uint32_t> simulatedNext_;  // where the next test write continues
+};
+
+}  // namespace vdrive

@@ -1,0 +1,137 @@
+#include "vdrive/Store.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace vdrive {
+
+std::string JoinPath(std::string_view folder, std::string_view name) {
+  std::string p(folder);
+  if (!p.empty() && p.back() != '/') p += '/';
+  p += name;
+  return p;
+}
+
+bool ReadTextFile(const std::string& path, std::string& out) {
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  out.clear();
+  char buf[16384];
+  for (;;) {
+    const ssize_t n = read(fd, buf, sizeof buf);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      close(fd);
+      return false;
+    }
+    if (n == 0) break;
+    out.append(buf, static_cast<size_t>(n));
+  }
+  close(fd);
+  return true;
+}
+
+bool WriteFileAtomic(const std::string& path, std::string_view text) {
+  const std::string tmp = path + ".tmp." + std::to_string(getpid());
+  const int fd = open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd < 0) return false;
+  size_t done = 0;
+  while (done < text.size()) {
+    const ssize_t n = write(fd, text.data() + done, text.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      close(fd);
+      unlink(tmp.c_str());
+      return false;
+    }
+    done += static_cast<size_t>(n);
+  }
+  if (close(fd) != 0 || rename(tmp.c_str(), path.c_str()) != 0) {
+    unlink(tmp.c_str());
+    return false;
+  }
+  return true;
+}
+
+TFileStamp StampOf(const std::string& path) {
+  struct stat st;
+  TFileStamp s;
+  if (stat(path.c_str(), &st) != 0) return s;
+  s.exists = true;
+  s.dev = st.st_dev;
+  s.ino = st.st_ino;
+  s.mtimeNs = int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+  s.ctimeNs = int64_t(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec;
+  s.size = st.st_size;
+  return s;
+}
+
+TFolderLock::TFolderLock(int fd) : fd_(fd) {
+  if (fd_ < 0) return;
+  while (flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
+  }
+}
+
+TFolderLock::~TFolderLock() {
+  if (fd_ >= 0) flock(fd_, LOCK_UN);
+}
+
+int OpenLockFile(std::string_view folder) {
+  return open(JoinPath(folder, kLockFile).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+}
+
+TImageFile::~TImageFile() { Close(); }
+
+bool TImageFile::Open(const std::string& path) {
+  Close();
+  fd_ = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+  return fd_ >= 0;
+}
+
+void TImageFile::Close() {
+  if (fd_ >= 0) close(fd_);
+  fd_ = -1;
+}
+
+bool TImageFile::Read(uint64_t lba, uint32_t blocks, uint8_t* out) const {
+  if (fd_ < 0) return false;
+  size_t want = size_t(blocks) * kBlockSize;
+  off_t off = static_cast<off_t>(lba * kBlockSize);
+  while (want > 0) {
+    const ssize_t n = pread(fd_, out, want, off);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return false;
+    if (n == 0) {
+      std::memset(out, 0, want);  // past the end of the sparse file: never written
+      return true;
+    }
+    out += n;
+    off += n;
+    want -= static_cast<size_t>(n);
+  }
+  return true;
+}
+
+bool TImageFile::Write(uint64_t lba, uint32_t blocks, const uint8_t* in) {
+  if (fd_ < 0) return false;
+  size_t want = size_t(blocks) * kBlockSize;
+  off_t off = static_cast<off_t>(lba * kBlockSize);
+  while (want > 0) {
+    const ssize_t n = pwrite(fd_, in, want, off);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    in += n;
+    off += n;
+    want -= static_cast<size_t>(n);
+  }
+  return true;
+}
+
+bool TImageFile::Clear() { return fd_ >= 0 && ftruncate(fd_, 0) == 0; }
+
+}  // namespace vdrive
