@@ -1,6 +1,7 @@
 #include "app/Dialogs.h"
 
 #include <QFileDialog>
+#include <QInputDialog>
 #include <QRegularExpression>
 
 namespace app {
@@ -18,6 +19,14 @@ TPathHook& FolderHook() {
   static TPathHook hook;
   return hook;
 }
+TPathHook& SaveFileHook() {
+  static TPathHook hook;
+  return hook;
+}
+TChoiceHook& ChoiceHook() {
+  static TChoiceHook hook;
+  return hook;
+}
 
 QMessageBox::StandardButton Run(const TDialogRequest& r, QWidget* parent) {
   if (DialogHook()) return DialogHook()(r);
@@ -32,6 +41,21 @@ QMessageBox::StandardButton Run(const TDialogRequest& r, QWidget* parent) {
 void SetDialogHook(TDialogHook hook) { DialogHook() = std::move(hook); }
 void SetOpenFileHook(TPathHook hook) { OpenFileHook() = std::move(hook); }
 void SetFolderHook(TPathHook hook) { FolderHook() = std::move(hook); }
+void SetSaveFileHook(TPathHook hook) { SaveFileHook() = std::move(hook); }
+void SetChoiceHook(TChoiceHook hook) { ChoiceHook() = std::move(hook); }
+
+int ChooseItem(const QString& caption, const QString& label, const QStringList& items, int current,
+               QWidget* parent) {
+  if (ChoiceHook()) return ChoiceHook()(label, items);
+  bool ok = false;
+  const QString chosen = QInputDialog::getItem(parent, caption, label, items, current, false, &ok);
+  return ok ? static_cast<int>(items.indexOf(chosen)) : -1;
+}
+
+QString AskSaveFileName(const QString& caption, const QString& filter, QWidget* parent) {
+  if (SaveFileHook()) return SaveFileHook()(filter);
+  return QFileDialog::getSaveFileName(parent, caption, QString(), NameFiltersFromPipes(filter).join(";;"));
+}
 
 void ShowMessage(const QString& text, QWidget* parent) {
   Run({TDialogKind::Message, QString::fromUtf8(kAppTitle), text, QMessageBox::NoIcon, QMessageBox::Ok,

@@ -42,7 +42,18 @@ QMessageBox::StandardButton Ask(const QString& text, QMessageBox::StandardButton
 // or an empty string for Cancel.
 using TPathHook = std::function<QString(const QString& filterOrFolder)>;
 void SetOpenFileHook(TPathHook hook);
+void SetSaveFileHook(TPathHook hook);
 void SetFolderHook(TPathHook hook);
+
+// A choice from a list: the hook gets the entries and returns the chosen index, -1 for Cancel.
+using TChoiceHook = std::function<int(const QString& label, const QStringList& items)>;
+void SetChoiceHook(TChoiceHook hook);
+// Asks for one entry of `items` (starting at `current`); its index, or -1 for Cancel.
+int ChooseItem(const QString& caption, const QString& label, const QStringList& items, int current,
+               QWidget* parent = nullptr);
+// Asks for the name of a file to write, offering `filter` ("Description|mask|..."); empty for
+// Cancel.
+QString AskSaveFileName(const QString& caption, const QString& filter, QWidget* parent = nullptr);
 
 // Filter of the original form "Description|mask|Description|mask" as Qt name filters. Masks
 // match either case, as file names did on the system the filters were written for.
