@@ -57,7 +57,8 @@ constexpr int kSpeedSamples = 64;
 
 struct TSCSIDevice {
   plat::TDriveHandle Handle;
-  uint8_t DataBuffer[kDataBufferSize];
+  // Command data buffers are kept 4-byte aligned, as transfers prefer (the log marks others).
+  alignas(8) uint8_t DataBuffer[kDataBufferSize];
   TCommandNames CommandNames;
   TDriveEntry Drives[kMaxDrives];
   uint8_t DriveCount;
@@ -80,9 +81,9 @@ struct TSCSIDevice {
   std::FILE* LogStream;
   uint16_t LastAscAscq;
   uint32_t BufferLength, BufferBlank;
-  uint8_t TrackInfo[38];
-  uint8_t DiscInfo[64];
-  uint8_t Configuration[114];
+  alignas(4) uint8_t TrackInfo[38];
+  alignas(4) uint8_t DiscInfo[64];
+  alignas(4) uint8_t Configuration[114];
   TTransferStatistics WriteStats;
   TTransferStatistics ReadStats;
   uint8_t Capabilities[64];

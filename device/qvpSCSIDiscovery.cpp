@@ -266,7 +266,7 @@ bool SelectDevice(TSCSIDevice& dev, uint8_t index) {
   dev.WriteStats.Milliseconds = dev.WriteStats.Bytes = 0;
   if (index >= dev.DriveCount) return false;
 
-  uint8_t work[256] = {};
+  alignas(4) uint8_t work[256] = {};
   const TDriveEntry& row = dev.Drives[index];
   dev.CurrentIndex = index;
   dev.HostAdapter = row.HostAdapter;

@@ -93,7 +93,7 @@ bool ReadTrackInformation(TSCSIDevice& dev, uint8_t track) {
 }
 
 uint32_t ReadFormatCapacities(TSCSIDevice& dev) {
-  std::array<uint8_t, 124> data{};
+  alignas(4) std::array<uint8_t, 124> data{};
   TRequest r(10, op::ReadFormatCapacities, kFlagsRead, data.data(), data.size());
   r.Cdb()[8] = static_cast<uint8_t>(data.size());
   if (!r.Completed(dev)) return 0;
@@ -191,7 +191,7 @@ uint32_t GetTotalBlocks(TSCSIDevice& dev) {
 }
 
 uint32_t FindIsoVolumeSize(TSCSIDevice& dev) {
-  std::array<uint8_t, kSectorSize> block;
+  alignas(4) std::array<uint8_t, kSectorSize> block;
   block.fill(0xFF);
   SetWriteParameters(dev, dev.TestWrite, dev.BurnProof, GetMediumType(dev), false);
   if (!FindVolumeDescriptor(dev, 2, block.data()) && !FindVolumeDescriptor(dev, 1, block.data())) return 0;
