@@ -98,7 +98,9 @@ TSense TDriveCore::SynchronizeCache(const TCommand& c) {
   if (TSense s = Ready(); s.Failed()) return s;
   const double rate = double(CurrentWriteSpeed()) * 1000.0;
   const uint32_t drainMs = rate > 0 ? static_cast<uint32_t>(std::ceil(bufferFill_ / rate * 1000.0)) : 0;
-  const bool pending = bufferFill_ > 0;
+  // Flushing takes time when the buffer held data or the drive has recorded since it last
+  // updated its own bookkeeping on the disc.
+  const bool pending = bufferFill_ > 0 || progressUnsaved;
   bufferFill_ = 0;
   if (progressUnsaved) stateChanged = true;
   if (immediate && pending) StartNotReady(drainMs + model.durations.syncMs, sense::kLongWriteInProgress);
