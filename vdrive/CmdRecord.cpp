@@ -269,8 +269,10 @@ TSense TDriveCore::FormatUnit(const TCommand& c) {
       {
         const uint32_t capacity = d.capacity;
         d = TDisc::Blank(TMediumKind::DvdRw, capacity, true);
-        d.formattedBlocks = AlignEcc(blocks, capacity);
-        d.intermediate = type == 0x15;  // quick: writable everywhere until the lead-out is written
+        // A quick format leaves the disc writable everywhere until its lead-out is written and
+        // reports the requested extent as it was asked for.
+        d.intermediate = type == 0x15;
+        d.formattedBlocks = d.intermediate ? std::min(blocks, capacity) : AlignEcc(blocks, capacity);
       }
       MediumRewritten();
       break;
