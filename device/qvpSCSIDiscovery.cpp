@@ -183,9 +183,10 @@ bool ProbeFeature(TSCSIDevice& dev, uint16_t code, uint8_t& dataByte0) {
   std::memset(dev.Configuration, 0, sizeof dev.Configuration);
   dataByte0 = 0;
   if (!GetConfiguration(dev, dev.Configuration, 112, code)) return false;
-  const uint16_t profile = mmc::GetBE16(dev.Configuration + 6);
-  const uint16_t first = mmc::GetBE16(dev.Configuration + 8);
-  const bool present = first == code || (profile == 0 && code != feature::DvdPlusRDualLayer);
+  // Only the descriptor itself tells: with no medium loaded (current profile 0) a drive answers
+  // just the header for every feature it lacks, and that must not read as "present".
+  const uint32_t length = mmc::GetBE32(dev.Configuration);
+  const bool present = length >= 8 && mmc::GetBE16(dev.Configuration + 8) == code;
   if (present) dataByte0 = dev.Configuration[12];
   return present;
 }

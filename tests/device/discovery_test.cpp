@@ -270,10 +270,14 @@ TEST_F(SelectionTest, FeatureProbesSetTheMediumFlags) {
   EXPECT_EQ(FeatureFlags(*dev), "0110000000000001111");
   EXPECT_EQ(GetDeviceCapability(*dev, 6), GetDeviceCapability(*dev, 7));
 
-  // Without a medium (profile 0) the probes count every feature but DVD+R DL as present.
-  AnswerFeatures(*d, 0x0000, {});
+  // Without a medium (profile 0) only the descriptors returned count, not the bare header.
+  AnswerFeatures(*d, 0x0000, {{0x40, 0}});
   ASSERT_TRUE(ReadCapabilities(*dev));
-  EXPECT_EQ(FeatureFlags(*dev), "0110111111000001111");
+  EXPECT_EQ(FeatureFlags(*dev), "0000000111000000000");
+  // Garbage behind a header that announces no descriptor is not taken for one.
+  d->Reply(0x46, devtest::Bytes({0, 0, 0, 4, 0, 0, 0, 0, 0x00, 0x2A, 0, 4, 1}));
+  ASSERT_TRUE(ReadCapabilities(*dev));
+  EXPECT_EQ(GetDeviceCapability(*dev, 26), 0);
 
   // A drive that refuses GET CONFIGURATION has none of them.
   d->Fail(0x46);
