@@ -4,27 +4,20 @@
 #include <cstdint>
 #include <cstring>
 
+#include "image/qvpCommonLib.h"
+
 constexpr uint32_t kUdfSectorSize = 2048;
 
-inline void UdfPut8(uint8_t* p, uint8_t v) { p[0] = v; }
-inline void UdfPut16(uint8_t* p, uint16_t v) {
-  p[0] = static_cast<uint8_t>(v);
-  p[1] = static_cast<uint8_t>(v >> 8);
-}
-inline void UdfPut32(uint8_t* p, uint32_t v) {
-  UdfPut16(p, static_cast<uint16_t>(v));
-  UdfPut16(p + 2, static_cast<uint16_t>(v >> 16));
-}
+inline void UdfPut16(uint8_t* p, uint16_t v) { PutLE16(p, v); }
+inline void UdfPut32(uint8_t* p, uint32_t v) { PutLE32(p, v); }
 inline void UdfPut64(uint8_t* p, uint64_t v) {
-  UdfPut32(p, static_cast<uint32_t>(v));
-  UdfPut32(p + 4, static_cast<uint32_t>(v >> 32));
+  PutLE32(p, static_cast<uint32_t>(v));
+  PutLE32(p + 4, static_cast<uint32_t>(v >> 32));
 }
-inline uint16_t UdfGet16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-inline uint32_t UdfGet32(const uint8_t* p) {
-  return static_cast<uint32_t>(UdfGet16(p)) | (static_cast<uint32_t>(UdfGet16(p + 2)) << 16);
-}
+inline uint16_t UdfGet16(const uint8_t* p) { return GetLE16(p); }
+inline uint32_t UdfGet32(const uint8_t* p) { return GetLE32(p); }
 inline uint64_t UdfGet64(const uint8_t* p) {
-  return static_cast<uint64_t>(UdfGet32(p)) | (static_cast<uint64_t>(UdfGet32(p + 4)) << 32);
+  return static_cast<uint64_t>(GetLE32(p)) | (static_cast<uint64_t>(GetLE32(p + 4)) << 32);
 }
 
 // Sectors that n bytes occupy: n / 2048 rounded up, 0 for 0.
