@@ -12,7 +12,9 @@
 #include "platform/Drives.h"
 #include "tests/support/TestEnv.h"
 #include "vdrive/Media.h"
+#include "vdrive/Model.h"
 #include "vdrive/Recorder.h"
+#include "vdrive/Store.h"
 #include "vdrive/Sense.h"
 #include "vdrive/Tool.h"
 
@@ -44,6 +46,17 @@ class TDrive {
     std::optional<uint32_t> b;
     if (blocks) b = blocks;
     ASSERT_TRUE(vdrive::InsertBlank(dir, *kind, b, formatted, error)) << error;
+  }
+
+  // Changes the recorder's model in drive.json (the recorder picks it up at its next command).
+  template <typename F>
+  void EditModel(F change) {
+    std::string text, error;
+    vdrive::TDriveModel m;
+    ASSERT_TRUE(vdrive::ReadTextFile(dir + "/drive.json", text));
+    ASSERT_TRUE(vdrive::ModelFromJson(text, m, error)) << error;
+    change(m);
+    ASSERT_TRUE(vdrive::WriteFileAtomic(dir + "/drive.json", vdrive::ModelToJson(m)));
   }
 
   // A new recorder object on the same folder, as after a restart of the program.
