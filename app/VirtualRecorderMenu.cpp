@@ -3,9 +3,13 @@
 #include <QAction>
 #include <QMenu>
 
+#include "app/Dialogs.h"
 #include "app/FrmHlavni.h"
 #include "device/qvpDeviceTypes.h"
 #include "platform/Drives.h"
+#include "vdrive/Model.h"
+#include "vdrive/Store.h"
+#include "vdrive/Tool.h"
 
 namespace app {
 
@@ -41,8 +45,56 @@ void TVirtualRecorderMenu::Update() {
   for (QAction* a : {Vlozit1, Vysunout1, Ulozit1}) a->setEnabled(on);
 }
 
-void TVirtualRecorderMenu::Vlozit1Click() {}
-void TVirtualRecorderMenu::Vysunout1Click() {}
-void TVirtualRecorderMenu::Ulozit1Click() {}
+namespace {
+
+// Blank media the recorder's model can write ("CD-R", "DVD+RW", ...), in the usual order.
+std::vector<vdrive::TMediumKind> WritableKinds(const std::string& folder) {
+  vdrive::TDriveModel model;
+  std::string text, error;
+  const bool known = vdrive::ReadTextFile(vdrive::JoinPath(folder, vdrive::kDriveFile), text) &&
+                     vdrive::ModelFromJson(text, model, error);
+  std::vector<vdrive::TMediumKind> kinds;
+  for (int i = 0; i < vdrive::kMediumKindCount; ++i) {
+    const auto kind = static_cast<vdrive::TMediumKind>(i);
+    if (vdrive::Traits(kind).access == vdrive::TAccess::Rom) continue;
+    if (!known || model.Writes(kind)) kinds.push_back(kind);
+  }
+  return kinds;
+}
+
+}  // namespace
+
+void TVirtualRecorderMenu::Vlozit1Click() {
+  const std::string folder = SelectedRecorderFolder().toStdString();
+  if (folder.empty()) return;
+  const std::vector<vdrive::TMediumKind> kinds = WritableKinds(folder);
+  QStringList names;
+  for (vdrive::TMediumKind k : kinds) names << QString::fromLatin1(vdrive::Traits(k).name).toUpper();
+  const int chosen = ChooseItem(QStringLiteral("Vložit prázdné médium"), QStringLiteral("Typ média:"), names, 0, main_);
+  if (chosen < 0 || chosen >= static_cast<int>(kinds.size())) return;
+  std::string error;
+  if (!vdrive::InsertBlank(folder, kinds[static_cast<size_t>(chosen)], std::nullopt, false, error))
+    ShowError(QStringLiteral("Médium se nepodařilo vložit: ") + QString::fromStdString(error), main_);
+}
+
+void TVirtualRecorderMenu::Vysunout1Click() {
+  const std::string folder = SelectedRecorderFolder().toStdString();
+  if (folder.empty()) return;
+  std::string error;
+  if (!vdrive::EjectMedium(folder, error))
+    ShowError(QStringLiteral("Médium se nepodařilo vysunout: ") + QString::fromStdString(error), main_);
+}
+
+void TVirtualRecorderMenu::Ulozit1Click() {
+  const std::string folder = SelectedRecorderFolder().toStdString();
+  if (folder.empty()) return;
+  const QString target = AskSaveFileName(QStringLiteral("Uložit obraz disku"), main_->od.Filter, main_);
+  if (target.isEmpty()) return;
+  std::string error;
+  if (vdrive::ExportMedium(folder, target.toStdString(), std::nullopt, error))
+    ShowMessage(QStringLiteral("Obraz disku byl uložen do souboru ") + target, main_);
+  else
+    ShowError(QStringLiteral("Obraz disku se nepodařilo uložit: ") + QString::fromStdString(error), main_);
+}
 
 }  // namespace app

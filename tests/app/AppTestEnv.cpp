@@ -24,17 +24,7 @@ class TQtEnvironment : public testing::Environment {
       ADD_FAILURE() << "unexpected message box: " << r.Text.toStdString();
       return r.DefaultButton == QMessageBox::NoButton ? QMessageBox::Ok : r.DefaultButton;
     });
-    auto noPath = [](const QString& what) {
-      ADD_FAILURE() << "unexpected file or folder dialog: " << what.toStdString();
-      return QString();
-    };
-    app::SetOpenFileHook(noPath);
-    app::SetSaveFileHook(noPath);
-    app::SetFolderHook(noPath);
-    app::SetChoiceHook([](const QString& label, const QStringList&) {
-      ADD_FAILURE() << "unexpected choice: " << label.toStdString();
-      return -1;
-    });
+    InstallStrictPickers();
   }
   void TearDown() override {
     delete app_;
@@ -72,6 +62,20 @@ QStringList TDialogRecorder::Texts() const {
   QStringList t;
   for (const auto& r : shown_) t << r.Text;
   return t;
+}
+
+void InstallStrictPickers() {
+  auto noPath = [](const QString& what) {
+    ADD_FAILURE() << "unexpected file or folder dialog: " << what.toStdString();
+    return QString();
+  };
+  app::SetOpenFileHook(noPath);
+  app::SetSaveFileHook(noPath);
+  app::SetFolderHook(noPath);
+  app::SetChoiceHook([](const QString& label, const QStringList&) {
+    ADD_FAILURE() << "unexpected choice: " << label.toStdString();
+    return -1;
+  });
 }
 
 bool ProcessEventsFor(int rounds) {

@@ -67,6 +67,9 @@ class TRecordingBurnView : public TBurnView {
   QStringList Paths;
 };
 
+// File, folder and list pickers that fail the test when they are asked at all (the default).
+void InstallStrictPickers();
+
 // Folder under the build tree where the window pictures are saved.
 QString ScreenshotFolder();
 
