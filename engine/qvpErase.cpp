@@ -1,6 +1,6 @@
 #include "engine/qvpErase.h"
 
-#include <cstring>
+#include <vector>
 
 #include "device/qvpConsts.h"
 #include "device/qvpDeviceTypes.h"
@@ -21,12 +21,14 @@ TEraseThread::TEraseThread(TJobState& job, TSCSIDevice& device, bool quick, TEra
 TEraseThread::~TEraseThread() { WaitFor(); }
 
 bool TEraseThread::WriteZeros(uint32_t count, bool keepHandleOpen) {
-  std::memset(d_.DataBuffer, 0, kBlockSize);
+  // A zero block of our own: the device's data buffer also receives the capabilities page that
+  // the first timed WRITE reads, which would put its bytes on the medium.
+  const std::vector<uint8_t> zeros(kBlockSize, 0);
   if (keepHandleOpen) d_.CloseAfterCommand = 0;
   bool ok = true;
   for (uint32_t i = 0; i < count; ++i) {
     if (!keepHandleOpen) d_.CloseAfterCommand = 0;
-    const bool written = Write10(d_, i * kBlockSectors, kBlockSectors, kBlockSize, d_.DataBuffer);
+    const bool written = Write10(d_, i * kBlockSectors, kBlockSectors, kBlockSize, zeros.data());
     if (!keepHandleOpen) d_.CloseAfterCommand = 1;
     if (!written) {
       ok = false;

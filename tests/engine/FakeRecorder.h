@@ -56,10 +56,14 @@ class TRecorder : public plat::TVirtualDrive {
   uint8_t Execute(const uint8_t* cdb, uint8_t cdbLen, uint8_t, uint8_t* data, uint32_t dataLen,
                   uint8_t* sense, uint8_t senseLen) override {
     std::vector<uint8_t> c(cdb, cdb + cdbLen);
-    std::lock_guard<std::mutex> g(m_);
-    trace_.push_back(c);
-    // Parameter lists (mode pages, format lists, streaming descriptors, time stamps).
-    if (c[0] != 0x2A && data && dataLen > 0 && dataLen <= 512) lists_[trace_.size() - 1].assign(data, data + dataLen);
+    {
+      std::lock_guard<std::mutex> g(m_);
+      trace_.push_back(c);
+      // Parameter lists (mode pages, format lists, streaming descriptors, time stamps).
+      if (c[0] != 0x2A && data && dataLen > 0 && dataLen <= 512)
+        lists_[trace_.size() - 1].assign(data, data + dataLen);
+    }
+    // The hook runs without the recorder's lock, so it may look at the trace.
     if (Fault) {
       if (auto f = Fault(c)) {
         if (f->Status == 2 && sense && senseLen >= 14) {
@@ -73,6 +77,7 @@ class TRecorder : public plat::TVirtualDrive {
         return f->Status;
       }
     }
+    std::lock_guard<std::mutex> g(m_);
     pending_ = TFault{};
     const uint8_t status = Answer(c, data, dataLen);
     if (status == 2 && sense && senseLen >= 14) {
