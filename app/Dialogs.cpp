@@ -7,29 +7,20 @@
 namespace app {
 namespace {
 
-TDialogHook& DialogHook() {
-  static TDialogHook hook;
-  return hook;
-}
-TPathHook& OpenFileHook() {
-  static TPathHook hook;
-  return hook;
-}
-TPathHook& FolderHook() {
-  static TPathHook hook;
-  return hook;
-}
-TPathHook& SaveFileHook() {
-  static TPathHook hook;
-  return hook;
-}
-TChoiceHook& ChoiceHook() {
-  static TChoiceHook hook;
-  return hook;
+// What tests answer instead of the user; empty hooks leave the real dialogs in place.
+struct THooks {
+  TDialogHook Dialog;
+  TPathHook OpenFile, SaveFile, Folder;
+  TChoiceHook Choice;
+};
+
+THooks& Hooks() {
+  static THooks hooks;
+  return hooks;
 }
 
 QMessageBox::StandardButton Run(const TDialogRequest& r, QWidget* parent) {
-  if (DialogHook()) return DialogHook()(r);
+  if (Hooks().Dialog) return Hooks().Dialog(r);
   QMessageBox box(r.Icon, r.Caption, r.Text, r.Buttons, parent);
   if (r.DefaultButton != QMessageBox::NoButton) box.setDefaultButton(r.DefaultButton);
   const int answer = box.exec();
@@ -38,22 +29,22 @@ QMessageBox::StandardButton Run(const TDialogRequest& r, QWidget* parent) {
 
 }  // namespace
 
-void SetDialogHook(TDialogHook hook) { DialogHook() = std::move(hook); }
-void SetOpenFileHook(TPathHook hook) { OpenFileHook() = std::move(hook); }
-void SetFolderHook(TPathHook hook) { FolderHook() = std::move(hook); }
-void SetSaveFileHook(TPathHook hook) { SaveFileHook() = std::move(hook); }
-void SetChoiceHook(TChoiceHook hook) { ChoiceHook() = std::move(hook); }
+void SetDialogHook(TDialogHook hook) { Hooks().Dialog = std::move(hook); }
+void SetOpenFileHook(TPathHook hook) { Hooks().OpenFile = std::move(hook); }
+void SetFolderHook(TPathHook hook) { Hooks().Folder = std::move(hook); }
+void SetSaveFileHook(TPathHook hook) { Hooks().SaveFile = std::move(hook); }
+void SetChoiceHook(TChoiceHook hook) { Hooks().Choice = std::move(hook); }
 
 int ChooseItem(const QString& caption, const QString& label, const QStringList& items, int current,
                QWidget* parent) {
-  if (ChoiceHook()) return ChoiceHook()(label, items);
+  if (Hooks().Choice) return Hooks().Choice(label, items);
   bool ok = false;
   const QString chosen = QInputDialog::getItem(parent, caption, label, items, current, false, &ok);
   return ok ? static_cast<int>(items.indexOf(chosen)) : -1;
 }
 
 QString AskSaveFileName(const QString& caption, const QString& filter, QWidget* parent) {
-  if (SaveFileHook()) return SaveFileHook()(filter);
+  if (Hooks().SaveFile) return Hooks().SaveFile(filter);
   return QFileDialog::getSaveFileName(parent, caption, QString(), NameFiltersFromPipes(filter).join(";;"));
 }
 
@@ -104,8 +95,8 @@ QStringList NameFiltersFromPipes(const QString& filter) {
 
 bool TOpenDialog::Execute(QWidget* parent) {
   QString chosen;
-  if (OpenFileHook()) {
-    chosen = OpenFileHook()(Filter);
+  if (Hooks().OpenFile) {
+    chosen = Hooks().OpenFile(Filter);
   } else {
     const QStringList filters = NameFiltersFromPipes(Filter);
     QFileDialog dialog(parent);
@@ -122,7 +113,7 @@ bool TOpenDialog::Execute(QWidget* parent) {
 }
 
 QString BrowseForFolder(const QString& folder, QWidget* parent) {
-  if (FolderHook()) return FolderHook()(folder);
+  if (Hooks().Folder) return Hooks().Folder(folder);
   return QFileDialog::getExistingDirectory(parent, QString(), folder);
 }
 

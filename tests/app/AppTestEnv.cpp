@@ -10,6 +10,12 @@
 namespace apptest {
 namespace {
 
+// No box may ever wait for a person: unexpected ones are answered and reported.
+QMessageBox::StandardButton StrictDialogHook(const app::TDialogRequest& r) {
+  ADD_FAILURE() << "unexpected message box: " << r.Text.toStdString();
+  return r.DefaultButton == QMessageBox::NoButton ? QMessageBox::Ok : r.DefaultButton;
+}
+
 class TQtEnvironment : public testing::Environment {
  public:
   void SetUp() override {
@@ -19,11 +25,7 @@ class TQtEnvironment : public testing::Environment {
     static char* argv[] = {name, nullptr};
     app_ = new QApplication(argc, argv);
     app::InstallCzechTranslation(*app_);
-    // No box may ever wait for a person: unexpected ones are answered and reported.
-    app::SetDialogHook([](const app::TDialogRequest& r) {
-      ADD_FAILURE() << "unexpected message box: " << r.Text.toStdString();
-      return r.DefaultButton == QMessageBox::NoButton ? QMessageBox::Ok : r.DefaultButton;
-    });
+    app::SetDialogHook(StrictDialogHook);
     InstallStrictPickers();
   }
   void TearDown() override {
@@ -51,12 +53,7 @@ TDialogRecorder::TDialogRecorder() {
   });
 }
 
-TDialogRecorder::~TDialogRecorder() {
-  app::SetDialogHook([](const app::TDialogRequest& r) {
-    ADD_FAILURE() << "unexpected message box: " << r.Text.toStdString();
-    return r.DefaultButton == QMessageBox::NoButton ? QMessageBox::Ok : r.DefaultButton;
-  });
-}
+TDialogRecorder::~TDialogRecorder() { app::SetDialogHook(StrictDialogHook); }
 
 QStringList TDialogRecorder::Texts() const {
   QStringList t;
