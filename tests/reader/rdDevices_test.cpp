@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include "reader/rdDevices.h"
-#include "reader/rdNames.h"
 #include "tests/reader/DiscDrive.h"
 
 using rdtest::TDiscDrive;
@@ -110,32 +109,6 @@ TEST_F(DeviceListTest, NewDeviceAsksForMaximumSpeedsAndNamesItsMedium) {
   ASSERT_TRUE(dev.DiscInfo().Refresh());
   EXPECT_EQ(dev.DiscInfo().ProfileIdentifier(), "pdtNoCurrentProfile");
   EXPECT_EQ(dev.DiscInfo().ProfileText(), "NONE");
-}
-
-TEST(NameTables, ProfileCodesAndDeviceTypes) {
-  // The code skips 12 between DVD-RAM and DVD-RW restricted overwrite.
-  ASSERT_NE(rd::FindProfile(0x12), nullptr);
-  EXPECT_EQ(rd::FindProfile(0x12)->Code, 11);
-  ASSERT_NE(rd::FindProfile(0x13), nullptr);
-  EXPECT_EQ(rd::FindProfile(0x13)->Code, 13);
-  EXPECT_EQ(rd::FindProfile(0x13)->Text, "DVD-RW Restricted Overwrite");
-  ASSERT_NE(rd::FindProfile(0xFFFF), nullptr);
-  EXPECT_EQ(rd::FindProfile(0xFFFF)->Code, 20);
-  EXPECT_EQ(rd::FindProfile(0x0006), nullptr);
-  EXPECT_EQ(rd::FindProfile(0x0040), nullptr);
-
-  EXPECT_EQ(rd::DeviceTypeName(5), "CD-ROM Drive");
-  EXPECT_EQ(rd::DeviceTypeName(9), "Communication Device");
-  EXPECT_EQ(rd::DeviceTypeName(0x1F), "Invalid");
-  EXPECT_EQ(rd::DeviceTypeName(0x0E), "Other Type Device");
-  EXPECT_EQ(rd::DeviceTypeNameAt(11), "Any Type Device");
-}
-
-TEST_F(DeviceListTest, NoDriveGivesAnEmptyList) {
-  rdtest::InstallDrives({});
-  rd::TDevices list;
-  EXPECT_EQ(list.Count(), 0);
-  EXPECT_EQ(list.Items(0), nullptr);
 }
 
 }  // namespace

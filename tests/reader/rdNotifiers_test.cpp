@@ -59,33 +59,6 @@ class NotifierTest : public testing::Test {
   }
 };
 
-TEST_F(NotifierTest, MediumArrivalAndRemovalReachTheDeviceOfThatDrive) {
-  auto d = std::make_shared<TDiscDrive>();
-  auto e = std::make_shared<TDiscDrive>();
-  rdtest::InstallDrives({d, e});
-  rd::TDevices list;
-  ASSERT_EQ(list.Count(), 2);
-  TEventLog disks, devices;
-  for (int i = 0; i < 2; ++i) {
-    rd::TDevice* dev = list.Items(i);
-    dev->OnDiskInserted = [&disks, dev](rd::TDevice*, const std::string& l) {
-      disks.Add(std::string(1, dev->Info().Letter) + " in " + l + " " + dev->DiscInfo().ProfileText());
-    };
-    dev->OnDiskRemoved = [&disks, dev](rd::TDevice*, const std::string& l) {
-      disks.Add(std::string(1, dev->Info().Letter) + " out " + l + " " + dev->DiscInfo().ProfileText());
-    };
-  }
-  list.StartNotifications();
-
-  e->Load(std::vector<uint8_t>(2048, 0), 0x0011);
-  EXPECT_EQ(disks.WaitFor(1), (std::vector<std::string>{"E in E DVD-R"}));
-  e->Eject();
-  EXPECT_EQ(disks.WaitFor(2), (std::vector<std::string>{"E in E DVD-R", "E out E NONE"}));
-  list.StopNotifications();
-  d->Load(std::vector<uint8_t>(2048, 0));
-  EXPECT_EQ(disks.Lines().size(), 2u);
-}
-
 TEST_F(NotifierTest, DrivesEnteringAndLeavingTheNamespaceAreReported) {
   auto d = std::make_shared<TDiscDrive>();
   auto e = std::make_shared<TDiscDrive>();

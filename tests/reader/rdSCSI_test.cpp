@@ -5,6 +5,7 @@
 
 #include "platform/Aspi.h"
 #include "platform/Threads.h"
+#include "reader/rdDevices.h"
 #include "reader/rdSCSI.h"
 #include "tests/reader/DiscDrive.h"
 
@@ -79,9 +80,14 @@ TEST_F(TransportTest, UnknownAddressAnswersNoDeviceWithoutTouchingAnyDrive) {
 
 TEST_F(TransportTest, NoDriveGivesNoAdaptersSupportInformation) {
   rdtest::InstallDrives({});
-  rd::TrdSCSI scsi;
-  EXPECT_EQ(scsi.GetSupportInfo(), 0xE800u);
-  EXPECT_TRUE(scsi.Layer().Devices().empty());
+  {
+    rd::TrdSCSI scsi;
+    EXPECT_EQ(scsi.GetSupportInfo(), 0xE800u);
+    EXPECT_TRUE(scsi.Layer().Devices().empty());
+  }
+  rd::TDevices list;
+  EXPECT_EQ(list.Count(), 0);
+  EXPECT_EQ(list.Items(0), nullptr);
 }
 
 TEST_F(TransportTest, ExecuteFillsTheRequestAsTheReaderExpects) {

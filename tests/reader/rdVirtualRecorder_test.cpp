@@ -127,25 +127,24 @@ TEST_F(VirtualRecorderTest, RecordersWithoutAddressShareOneNewAdapter) {
   EXPECT_EQ(toc.Descriptors[static_cast<size_t>(toc.DescriptorCount - 1)].Address, 40u);
 }
 
-TEST_F(VirtualRecorderTest, InsertAndEjectAreNotified) {
+TEST_F(VirtualRecorderTest, InsertAndEjectAreNotifiedToTheDeviceOfThatDrive) {
   rd::SetDriveWatchInterval(200);
-  auto dirs = Recorders(1);
+  auto dirs = Recorders(2);
   rd::TDevices list;
-  ASSERT_EQ(list.Count(), 1);
+  ASSERT_EQ(list.Count(), 2);
   std::mutex m;
   std::vector<std::string> seen;
   plat::TEvent changed;
-  rd::TDevice& dev = *list.Items(0);
-  dev.OnDiskInserted = [&](rd::TDevice*, const std::string& l) {
-    std::lock_guard<std::mutex> g(m);
-    seen.push_back("in " + l + " " + dev.DiscInfo().ProfileText());
-    changed.Set();
-  };
-  dev.OnDiskRemoved = [&](rd::TDevice*, const std::string& l) {
-    std::lock_guard<std::mutex> g(m);
-    seen.push_back("out " + l + " " + dev.DiscInfo().ProfileText());
-    changed.Set();
-  };
+  for (int i = 0; i < 2; ++i) {
+    rd::TDevice* dev = list.Items(i);
+    auto log = [&, dev](const std::string& what) {
+      std::lock_guard<std::mutex> g(m);
+      seen.push_back(std::string(1, dev->Info().Letter) + what + dev->DiscInfo().ProfileText());
+      changed.Set();
+    };
+    dev->OnDiskInserted = [log](rd::TDevice*, const std::string& l) { log(" in " + l + " "); };
+    dev->OnDiskRemoved = [log](rd::TDevice*, const std::string& l) { log(" out " + l + " "); };
+  }
   auto waitFor = [&](size_t n) {
     for (int i = 0; i < 100; ++i) {
       {
@@ -159,11 +158,16 @@ TEST_F(VirtualRecorderTest, InsertAndEjectAreNotified) {
     return seen;
   };
   list.StartNotifications();
-  Vdrive("insert " + testenv::Quote(dirs[0]) + " --rom " + testenv::Quote(PressedImage(20, 80)));
-  EXPECT_EQ(waitFor(1), (std::vector<std::string>{"in D CD-ROM"}));
-  Vdrive("eject " + testenv::Quote(dirs[0]));
-  EXPECT_EQ(waitFor(2), (std::vector<std::string>{"in D CD-ROM", "out D NONE"}));
+  Vdrive("insert " + testenv::Quote(dirs[1]) + " --rom " + testenv::Quote(PressedImage(20, 80)));
+  EXPECT_EQ(waitFor(1), (std::vector<std::string>{"E in E CD-ROM"}));
+  Vdrive("eject " + testenv::Quote(dirs[1]));
+  EXPECT_EQ(waitFor(2), (std::vector<std::string>{"E in E CD-ROM", "E out E NONE"}));
   list.StopNotifications();
+  // Once stopped, nothing more is reported.
+  Vdrive("insert " + testenv::Quote(dirs[0]) + " --rom " + testenv::Quote(PressedImage(20, 81)));
+  ASSERT_TRUE(WaitReady(list.Items(0)->Info()));
+  std::lock_guard<std::mutex> g(m);
+  EXPECT_EQ(seen.size(), 2u);
 }
 
 }  // namespace
