@@ -1,7 +1,8 @@
 // ASPI libraries that misbehave in the ways discovery must survive, one variant per build:
 // ASPI_ZERO_ADAPTERS reports no host adapters, counts the INQUIRYs per adapter and knows one
 // drive (2:3:0, drive G) whose commands complete synchronously; ASPI_NO_SEND lacks the send
-// entry point; ASPI_NO_SUPPORT answers the support information with 0.
+// entry point; ASPI_NO_SUPPORT answers the support information with 0; ASPI_EVERY_ADDRESS
+// answers INQUIRY at every address of its seven adapters as a CD/DVD drive.
 #include <cstdint>
 #include <cstring>
 
@@ -32,14 +33,23 @@ __attribute__((visibility("default"))) uint32_t SendASPI32Command(void* block) {
   switch (b[0]) {
     case plat::SC_HA_INQUIRY: {
       auto& ha = *static_cast<plat::SRB_HAInquiry*>(block);
+#if defined(ASPI_EVERY_ADDRESS)
+      ha.HA_Count = 7;
+#else
       ha.HA_Count = 0;
+#endif
       ha.SRB_Status = plat::SS_COMP;
       return plat::SS_COMP;
     }
     case plat::SC_EXEC_SCSI_CMD: {
       auto& srb = *static_cast<plat::SRB_ExecSCSICmd*>(block);
       if (srb.CDBByte[0] == 0x12) ++inquiries[srb.SRB_HaId];
-      if (srb.SRB_HaId != 2 || srb.SRB_Target != 3 || srb.SRB_Lun != 0) {
+#if defined(ASPI_EVERY_ADDRESS)
+      const bool known = true;
+#else
+      const bool known = srb.SRB_HaId == 2 && srb.SRB_Target == 3 && srb.SRB_Lun == 0;
+#endif
+      if (!known) {
         srb.SRB_Status = plat::SS_NO_DEVICE;
         return plat::SS_NO_DEVICE;
       }

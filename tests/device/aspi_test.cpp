@@ -40,6 +40,14 @@ TEST_F(AspiTest, ZeroAdaptersAreScannedAsSevenAndSynchronousAnswersAreNotAwaited
   EXPECT_STREQ(dev->Vendor, "DOUBLE  ");
 }
 
+TEST_F(AspiTest, ListHoldsTwentySixDrivesWhateverTheLibraryAnswers) {
+  Install({});
+  ASSERT_TRUE(InitializeDevices(*dev, 1, ASPI_EVERY_ADDRESS_PATH, ""));
+  ASSERT_EQ(GetDeviceCount(*dev), 26);
+  EXPECT_EQ(GetDeviceName(*dev, 0).substr(0, 8), "0:0:0,?:");
+  EXPECT_EQ(GetDeviceName(*dev, 25).substr(0, 8), "0:3:4,?:");
+}
+
 TEST_F(AspiTest, OwnLibraryFindsTheSameDrivesAsThePassThrough) {
   auto addressed = std::make_shared<TFakeDrive>("ARDOVAN", "Addressed", "1.0");
   addressed->SetAddress(2, 0, 0);

@@ -111,9 +111,9 @@ TEST_F(CommandsTest, SpeedsAreRememberedAndSentAgain) {
   EXPECT_EQ(sent[1].Cdb, Cdb(12, {0xBB, 1, 0xFF, 0xFF, 0x1B, 0x90}));
 }
 
-// Page 5 as a drive returns it: header (and block descriptor), page code 5, length 0x32.
-void AnswerWriteParameters(TFakeDrive& d, int header) {
-  d.On(0x5A, [header](const uint8_t* cdb, uint8_t* data, uint32_t n, uint8_t* s, uint8_t sl) {
+// Page 5 as a drive returns it: header (and block descriptor), page code 5, its length.
+void AnswerWriteParameters(TFakeDrive& d, int header, uint8_t pageLength = 0x32) {
+  d.On(0x5A, [header, pageLength](const uint8_t* cdb, uint8_t* data, uint32_t n, uint8_t* s, uint8_t sl) {
     std::vector<uint8_t> a(512, 0);
     if ((cdb[2] & 0x3F) == 0x2A) {  // capabilities with BUF set
       a[8] = 0x2A;
@@ -122,8 +122,8 @@ void AnswerWriteParameters(TFakeDrive& d, int header) {
     } else if ((cdb[2] & 0x3F) == 0x05) {
       a[7] = header == 16 ? 8 : 0;
       a[header] = 0x05;
-      a[header + 1] = 0x32;
-      for (int i = 2; i < 0x34; ++i) a[header + i] = 0xA5;  // whatever the drive had
+      a[header + 1] = pageLength;
+      for (int i = 2; i < pageLength + 2; ++i) a[header + i] = 0xA5;  // whatever the drive had
     } else {
       devtest::FillSense(s, sl, 5, 0x24, 0);
       return uint8_t{2};
@@ -171,6 +171,17 @@ TEST_F(CommandsTest, WriteParametersOverTheDrivesPage) {
   EXPECT_EQ(select[0].Cdb[8], 68);
   EXPECT_EQ(std::vector<uint8_t>(select[0].DataOut.begin() + 16, select[0].DataOut.begin() + 20),
             Bytes({0x05, 0x32, 0x41, 0x04}));
+
+  // A page longer than ours: our 72 bytes go over its start, the rest stays the drive's.
+  AnswerWriteParameters(*d, 8, 0x60);
+  d->Forget();
+  ASSERT_TRUE(SetWriteParameters(*dev, false, true, mtCDR, false));
+  select = d->Seen(0x55);
+  ASSERT_EQ(select.size(), 1u);
+  ASSERT_EQ(select[0].DataOut.size(), 8u + 0x62);
+  EXPECT_EQ(select[0].DataOut[8 + 1], 0x60);
+  EXPECT_EQ(select[0].DataOut[8 + 71], 0x40);  // last byte of our image
+  EXPECT_EQ(select[0].DataOut[8 + 72], 0xA5);
 
   // Nothing is sent when the page cannot be read.
   d->Fail(0x5A);

@@ -117,7 +117,7 @@ std::vector<uint8_t> CapabilitiesAnswer(bool current, int pageOffset) {
   a[1] = 0x7E;
   a[7] = pageOffset == 16 ? 8 : 0;  // block descriptor length
   uint8_t* p = a.data() + pageOffset;
-  p[0] = 0x2A;
+  p[0] = current ? 0xAA : 0x2A;  // the current page says it can be saved
   p[1] = 0x3E;
   p[2] = 0x1F;
   p[3] = 0x17;

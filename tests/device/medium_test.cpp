@@ -275,6 +275,10 @@ TEST_F(MediumTest, SessionsErasabilityAndRam) {
   EXPECT_EQ(GetCompleteSessionCount(*dev), 2);
   EXPECT_EQ(dev->DiscInfo[4], 2);
   EXPECT_TRUE(IsErasable(*dev));
+  disc.Sessions = 0;  // a drive that counts no session at all does not make it 255
+  Script(*d, disc);
+  EXPECT_EQ(GetCompleteSessionCount(*dev), 0);
+  disc.Sessions = 3;
   disc.LastSessionState = 1;  // an incomplete last session is counted
   Script(*d, disc);
   EXPECT_EQ(GetCompleteSessionCount(*dev), 3);
