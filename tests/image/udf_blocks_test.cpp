@@ -1,5 +1,5 @@
-// UDF building blocks checked byte for byte: CRC-16, descriptor tags, file identifiers, file
-// entries, CS0 text, d-strings, name cutting and the time stamp.
+// UDF building blocks checked byte for byte: CRC-16, file identifiers and file entries with
+// their tags and time stamps, CS0 text, d-strings and name cutting.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -12,19 +12,12 @@
 #include "image/qvpUDFUnicode.h"
 #include "image/qvpUDFUtils.h"
 #include "image/qvpUDF_CRC.h"
+#include "tests/image/udf_test_support.h"
 #include "tests/support/TestEnv.h"
 
-namespace {
+using udftest::BitwiseCrc;
 
-// Bit-at-a-time CRC, written independently of the table-driven one.
-uint16_t BitwiseCrc(const uint8_t* p, size_t n) {
-  uint32_t c = 0;
-  for (size_t i = 0; i < n; ++i) {
-    c ^= uint32_t{p[i]} << 8;
-    for (int k = 0; k < 8; ++k) c = (c & 0x8000) ? ((c << 1) ^ 0x1021) & 0xFFFF : (c << 1) & 0xFFFF;
-  }
-  return static_cast<uint16_t>(c);
-}
+namespace {
 
 std::vector<uint8_t> Bytes(const uint8_t* p, size_t n) { return {p, p + n}; }
 
@@ -51,24 +44,6 @@ TEST(UdfCrc, KnownVectorsSlicingAndZeroTail) {
     EXPECT_EQ(UdfCrc16Zeros(UdfCrc16(data.data(), 40), zeros), BitwiseCrc(padded.data(), padded.size()))
         << zeros;
   }
-}
-
-TEST(UdfTag, AnchorBodyGivesLiteralTagAndZeroTailMatchesFullCrc) {
-  uint8_t d[512] = {};
-  UdfPut32(d + 16, 32768);
-  UdfPut32(d + 20, 32);
-  UdfPut32(d + 24, 32768);
-  UdfPut32(d + 28, 48);
-  EcmaWriteTag(d, kTagAnchor, 256, 496);
-  const std::vector<uint8_t> tag = {0x02, 0x00, 0x02, 0x00, 0xCF, 0x00, 0x01, 0x00,
-                                    0x01, 0xD7, 0xF0, 0x01, 0x00, 0x01, 0x00, 0x00};
-  EXPECT_EQ(Bytes(d, 16), tag);
-  EXPECT_EQ(EcmaTagChecksum(d), 0xCF);
-
-  uint8_t e[512] = {};
-  std::memcpy(e + 16, d + 16, 16);
-  EcmaWriteTagZeroTail(e, kTagAnchor, 256, 496, 32);
-  EXPECT_EQ(Bytes(e, 16), tag);
 }
 
 TEST(UdfIdentifierDescriptor, ParentAndNamedIdentifiersByteForByte) {
@@ -200,12 +175,4 @@ TEST(UdfText, LongNamesAreCutKeepingExtensionAndSurrogatePairs) {
   EXPECT_EQ(e.size(), 126u);
   EXPECT_EQ(UdfCutLength(emoji, 127), 126u);
   EXPECT_EQ(UdfCutLength(emoji, 128), 128u);
-}
-
-TEST(UdfTime, TimestampBytes) {
-  const TUdfTimestamp t = UdfTimestampFromUtc({1999, 12, 5, 31, 23, 59, 58, 999});
-  uint8_t p[12];
-  UdfPutTimestamp(p, t);
-  const std::vector<uint8_t> expected = {0x00, 0x10, 0xCF, 0x07, 12, 31, 23, 59, 58, 0, 0, 0};
-  EXPECT_EQ(Bytes(p, 12), expected);
 }

@@ -45,7 +45,7 @@ class UdfImage : public ::testing::Test {
     const std::string path = src + "/" + name;
     testenv::WriteFile(path, testenv::RandomBytes(size, static_cast<uint32_t>(size) + 11));
     const std::u16string wide = plat::Utf8ToUtf16(name);
-    plat::TFindData fd = FindRecord(wide, size, 0x20);
+    plat::TFindData fd = Record(wide, size);
     const std::u16string source = plat::Utf8ToUtf16(path);
     return AddEntry(b, dir, fd, false, 0, source.c_str());
   }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "image/qvpTree.h"
+#include "tests/image/image_test_support.h"
 
 namespace udftest {
 
@@ -57,29 +58,9 @@ inline std::u16string DecodeCs0(const uint8_t* p, size_t n) {
   return s;
 }
 
-inline plat::TFindData FindRecord(std::u16string_view name, uint64_t size, uint32_t attributes) {
-  plat::TFindData fd;
-  fd.FileAttributes = attributes;
-  fd.FileSizeHigh = static_cast<uint32_t>(size >> 32);
-  fd.FileSizeLow = static_cast<uint32_t>(size);
-  name.copy(fd.FileName, std::min<size_t>(name.size(), 259));
-  return fd;
-}
-
-inline TFileNode* AddFile(TImageBuilder& b, TDirNode* dir, std::u16string_view name, uint64_t size,
-                          uint32_t fixedExtent = 0) {
-  plat::TFindData fd = FindRecord(name, size, 0x20);
-  TFileNode* e = AddEntry(b, dir, fd, false, fixedExtent, u"/nowhere/source");
-  EXPECT_TRUE(IsEntry(e));
-  return e;
-}
-
-inline TDirNode* AddDir(TImageBuilder& b, TDirNode* parent, std::u16string_view name) {
-  plat::TFindData fd = FindRecord(name, 0, 0x10);
-  TDirNode* d = AddSubdirectory(b, parent, fd);
-  EXPECT_NE(d, nullptr);
-  return d;
-}
+using imgtest::AddDir;
+using imgtest::AddFile;
+using imgtest::Record;
 
 // A tree of about n entries: nested folders, names of 1 to 217 characters (Czech letters among
 // them, long ones sharing a prefix so their cut forms collide), empty, small, 1 GiB and 4 GiB
@@ -98,14 +79,14 @@ inline void BuildRandomTree(TImageBuilder& b, std::mt19937& rng, int n) {
     if (name.size() > 217) name.resize(217);
     TDirNode* dir = dirs[pick(static_cast<uint32_t>(dirs.size()))];
     if (pick(5) == 0) {
-      plat::TFindData fd = FindRecord(name, 0, 0x10);
+      plat::TFindData fd = Record(name, 0, plat::kAttrDirectory);
       if (TDirNode* d = AddSubdirectory(b, dir, fd)) dirs.push_back(d);
       continue;
     }
     static const uint64_t sizes[] = {0, 1, 2047, 2048, 2049, 100000, 1ull << 30, (1ull << 30) - 1,
                                      5ull << 30, 0x3FFFF800};
     const uint64_t size = sizes[pick(10)];
-    plat::TFindData fd = FindRecord(name, size, 0x20);
+    plat::TFindData fd = Record(name, size);
     AddEntry(b, dir, fd, false, pick(15) == 0 ? 300 + pick(1000) : 0, u"/nowhere/source");
   }
 }
