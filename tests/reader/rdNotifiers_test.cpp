@@ -1,50 +1,14 @@
 // Device and medium notifications, polled on the scaled platform clock.
 #include <gtest/gtest.h>
 
-#include <mutex>
-
 #include "platform/Clock.h"
-#include "platform/Threads.h"
 #include "reader/rdDevices.h"
 #include "tests/reader/DiscDrive.h"
+#include "tests/reader/EventLog.h"
 
 using rdtest::TDiscDrive;
 
 namespace {
-
-// Collects "<kind> <letter>" lines from the watcher thread and wakes the test on each.
-class TEventLog {
- public:
-  void Add(const std::string& line) {
-    {
-      std::lock_guard<std::mutex> g(m_);
-      lines_.push_back(line);
-    }
-    arrived_.Set();
-  }
-  // Waits until `count` lines have arrived (a generous guard, on the scaled clock).
-  std::vector<std::string> WaitFor(size_t count) {
-    for (int i = 0; i < 200; ++i) {
-      {
-        std::lock_guard<std::mutex> g(m_);
-        if (lines_.size() >= count) return lines_;
-        arrived_.Reset();
-      }
-      arrived_.WaitFor(60000);
-    }
-    std::lock_guard<std::mutex> g(m_);
-    return lines_;
-  }
-  std::vector<std::string> Lines() {
-    std::lock_guard<std::mutex> g(m_);
-    return lines_;
-  }
-
- private:
-  std::mutex m_;
-  std::vector<std::string> lines_;
-  plat::TEvent arrived_;
-};
 
 class NotifierTest : public testing::Test {
  protected:
@@ -64,7 +28,7 @@ TEST_F(NotifierTest, DrivesEnteringAndLeavingTheNamespaceAreReported) {
   auto e = std::make_shared<TDiscDrive>();
   e->Load(std::vector<uint8_t>(2048, 0));
   rdtest::InstallDrives({d});
-  TEventLog log;
+  rdtest::TEventLog log;
   rd::TDeviceNotifier devices;
   rd::TDiskNotifier disks;
   devices.OnDeviceArrival = [&](rd::TDeviceNotifier*, const std::string& l) { log.Add("arrival " + l); };

@@ -1,8 +1,6 @@
 // The reading library against virtual recorders driven by ardovan-vdrive, as a user's copy runs.
 #include <gtest/gtest.h>
 
-#include <mutex>
-
 #include "platform/Aspi.h"
 #include "platform/Clock.h"
 #include "platform/Drives.h"
@@ -10,6 +8,7 @@
 #include "platform/Threads.h"
 #include "reader/rdDevices.h"
 #include "reader/rdSCSI.h"
+#include "tests/reader/EventLog.h"
 #include "tests/support/TestEnv.h"
 #include "vdrive/VirtualDrives.h"
 
@@ -55,6 +54,15 @@ class VirtualRecorderTest : public testing::Test {
   }
   // A freshly loaded medium takes its load time before it answers: wait as the copy window does,
   // until the unit is ready.
+  // Copies the disc of the list's first drive once it is ready, keeping the reader's messages.
+  bool Copy(const std::string& to) {
+    rd::TDevices list;
+    EXPECT_EQ(list.Count(), 1);
+    rd::TDevice& dev = *list.Items(0);
+    EXPECT_TRUE(WaitReady(dev.Info()));
+    dev.Reader().OnMessage = [this](rd::TDeviceReader*, const std::string& t) { messages.push_back(t); };
+    return dev.Reader().ReadToImage(to);
+  }
   static bool WaitReady(const rd::TCDBurnerInfo& info) {
     const uint8_t tur[6] = {0, 0, 0, 0, 0, 0};
     for (int i = 0; i < 1000; ++i) {
@@ -63,6 +71,8 @@ class VirtualRecorderTest : public testing::Test {
     }
     return false;
   }
+
+  std::vector<std::string> messages;
 };
 
 TEST_F(VirtualRecorderTest, PressedDiscIsCopiedBackByteForByte) {
@@ -70,14 +80,8 @@ TEST_F(VirtualRecorderTest, PressedDiscIsCopiedBackByteForByte) {
   const std::string image = PressedImage(3001, 77);
   Vdrive("insert " + testenv::Quote(dirs[0]) + " --rom " + testenv::Quote(image));
 
-  rd::TDevices list;
-  ASSERT_EQ(list.Count(), 1);
-  rd::TDevice& dev = *list.Items(0);
-  ASSERT_TRUE(WaitReady(dev.Info()));
-  std::vector<std::string> messages;
-  dev.Reader().OnMessage = [&](rd::TDeviceReader*, const std::string& t) { messages.push_back(t); };
   const std::string copy = plat::TempPath() + "ardovan.iso";
-  ASSERT_TRUE(dev.Reader().ReadToImage(copy));
+  ASSERT_TRUE(Copy(copy));
   EXPECT_TRUE(testenv::ReadFile(copy) == testenv::ReadFile(image));
   EXPECT_EQ(messages.size(), 5u);
   EXPECT_EQ(messages[0], "Get Last Block Address : 3001");
@@ -89,13 +93,8 @@ TEST_F(VirtualRecorderTest, ArmedReadFaultLeavesZerosAMessageAndFailure) {
   Vdrive("insert " + testenv::Quote(dirs[0]) + " --rom " + testenv::Quote(image));
   Vdrive("fault " + testenv::Quote(dirs[0]) + " --opcode 28 --sense 3/11/00 --lba 100-103 --times 0");
 
-  rd::TDevices list;
-  rd::TDevice& dev = *list.Items(0);
-  ASSERT_TRUE(WaitReady(dev.Info()));
-  std::vector<std::string> messages;
-  dev.Reader().OnMessage = [&](rd::TDeviceReader*, const std::string& t) { messages.push_back(t); };
   const std::string copy = plat::TempPath() + "ardovan.iso";
-  EXPECT_FALSE(dev.Reader().ReadToImage(copy));
+  EXPECT_FALSE(Copy(copy));
 
   auto expected = testenv::ReadFile(image);
   std::fill(expected.begin() + 100 * 2048, expected.begin() + 104 * 2048, 0);
@@ -132,42 +131,25 @@ TEST_F(VirtualRecorderTest, InsertAndEjectAreNotifiedToTheDeviceOfThatDrive) {
   auto dirs = Recorders(2);
   rd::TDevices list;
   ASSERT_EQ(list.Count(), 2);
-  std::mutex m;
-  std::vector<std::string> seen;
-  plat::TEvent changed;
+  rdtest::TEventLog seen;
   for (int i = 0; i < 2; ++i) {
     rd::TDevice* dev = list.Items(i);
-    auto log = [&, dev](const std::string& what) {
-      std::lock_guard<std::mutex> g(m);
-      seen.push_back(std::string(1, dev->Info().Letter) + what + dev->DiscInfo().ProfileText());
-      changed.Set();
+    auto log = [&seen, dev](const std::string& what) {
+      seen.Add(std::string(1, dev->Info().Letter) + what + dev->DiscInfo().ProfileText());
     };
     dev->OnDiskInserted = [log](rd::TDevice*, const std::string& l) { log(" in " + l + " "); };
     dev->OnDiskRemoved = [log](rd::TDevice*, const std::string& l) { log(" out " + l + " "); };
   }
-  auto waitFor = [&](size_t n) {
-    for (int i = 0; i < 100; ++i) {
-      {
-        std::lock_guard<std::mutex> g(m);
-        if (seen.size() >= n) return seen;
-        changed.Reset();
-      }
-      changed.WaitFor(60000);
-    }
-    std::lock_guard<std::mutex> g(m);
-    return seen;
-  };
   list.StartNotifications();
   Vdrive("insert " + testenv::Quote(dirs[1]) + " --rom " + testenv::Quote(PressedImage(20, 80)));
-  EXPECT_EQ(waitFor(1), (std::vector<std::string>{"E in E CD-ROM"}));
+  EXPECT_EQ(seen.WaitFor(1), (std::vector<std::string>{"E in E CD-ROM"}));
   Vdrive("eject " + testenv::Quote(dirs[1]));
-  EXPECT_EQ(waitFor(2), (std::vector<std::string>{"E in E CD-ROM", "E out E NONE"}));
+  EXPECT_EQ(seen.WaitFor(2), (std::vector<std::string>{"E in E CD-ROM", "E out E NONE"}));
   list.StopNotifications();
   // Once stopped, nothing more is reported.
   Vdrive("insert " + testenv::Quote(dirs[0]) + " --rom " + testenv::Quote(PressedImage(20, 81)));
   ASSERT_TRUE(WaitReady(list.Items(0)->Info()));
-  std::lock_guard<std::mutex> g(m);
-  EXPECT_EQ(seen.size(), 2u);
+  EXPECT_EQ(seen.Lines().size(), 2u);
 }
 
 }  // namespace
