@@ -16,6 +16,8 @@ constexpr uint8_t kReadFlags = plat::SRB_DIR_IN;
 // A chunk that fails is tried once more as a whole, then block by block, each block twice.
 constexpr int kChunkRetries = 1;
 constexpr int kBlockAttempts = 2;
+constexpr uint8_t kNotReady = 0x02;
+constexpr uint8_t kMediumNotPresent = 0x3A;
 
 uint16_t Be16(const uint8_t* p) { return static_cast<uint16_t>((p[0] << 8) | p[1]); }
 uint32_t Be32(const uint8_t* p) {
@@ -62,6 +64,7 @@ uint8_t TDeviceReader::Command(const uint8_t* cdb, uint8_t cdbLength, uint32_t l
   if (Context.BeforeCommand) Context.BeforeCommand(cdb, cdbLength);
   uint8_t sense[kReaderSenseLength] = {};
   LastResult = info_ ? ExecuteOn(*info_, cdb, cdbLength, length, buffer, kReadFlags, sense) : plat::SS_NO_DEVICE;
+  mediumGone_ = LastResult != plat::SS_COMP && (sense[2] & 0x0F) == kNotReady && sense[12] == kMediumNotPresent;
   if (LastResult != plat::SS_COMP)
     std::snprintf(Context.Text.data(), Context.Text.size(), "Status %u, Sense %X/%02X/%02X", LastResult,
                   sense[2] & 0x0F, sense[12], sense[13]);
@@ -106,8 +109,9 @@ bool TDeviceReader::ReadBlocks(uint32_t lba, uint16_t count, uint32_t length, vo
 
 void TDeviceReader::ReportUnreadable(int64_t& badStart, uint32_t end) {
   if (badStart < 0) return;
-  Message("Unreadable Blocks : " + std::to_string(badStart) + " - " + std::to_string(end - 1) +
-          ", written as zeros");
+  if (end > badStart)
+    Message("Unreadable Blocks : " + std::to_string(badStart) + " - " + std::to_string(end - 1) +
+            ", written as zeros");
   badStart = -1;
 }
 
@@ -118,12 +122,14 @@ uint32_t TDeviceReader::ReadChunk(uint32_t block, uint32_t count, uint8_t* buffe
       ReportUnreadable(badStart, block);
       return 0;
     }
+    if (mediumGone_) return count;
   }
   uint32_t unreadable = 0;
   for (uint32_t i = 0; i < count; ++i) {
     uint8_t* one = buffer + static_cast<size_t>(i) * blockSize;
     bool ok = false;
     for (int attempt = 0; attempt < kBlockAttempts && !ok; ++attempt) ok = ReadBlocks(block + i, 1, blockSize, one);
+    if (mediumGone_) return count;  // nothing more will be read
     if (ok) {
       ReportUnreadable(badStart, block + i);
       continue;
@@ -141,9 +147,10 @@ bool TDeviceReader::ReadToImage(const std::string& fileName) {
   TToc first, second;
   const bool firstRead = ReadToc(first) == plat::SS_COMP;
   const bool tocRead = ReadToc(second) == plat::SS_COMP;
-  const int count = firstRead ? first.DescriptorCount : second.DescriptorCount;
+  const int descriptors = firstRead ? first.DescriptorCount : second.DescriptorCount;
   int32_t lastBlock = 0;
-  if (tocRead && count > 0) lastBlock = static_cast<int32_t>(second.Descriptors[static_cast<size_t>(count - 1)].Address);
+  if (tocRead && descriptors > 0)
+    lastBlock = static_cast<int32_t>(second.Descriptors[static_cast<size_t>(descriptors - 1)].Address);
   if (!tocRead) Message("Cannot Read TOC : " + std::string(Context.Text.data()));
   Message("Get Last Block Address : " + std::to_string(lastBlock));
 
@@ -168,6 +175,12 @@ bool TDeviceReader::ReadToImage(const std::string& fileName) {
     uint32_t count = std::min(kChunkBlocks, total - block);
     uint32_t length = count * blockSize;
     unreadable += ReadChunk(block, count, buffer.data(), badStart);
+    if (mediumGone_) {
+      // Without a medium every later block would fail as well: the copy ends here.
+      ReportUnreadable(badStart, block);
+      Message("Medium Removed at Block : " + std::to_string(block));
+      break;
+    }
     if (!file.Write(buffer.data(), length)) {
       written = false;
       Message("Cannot Write File : " + fileName);

@@ -54,7 +54,8 @@ class TDeviceReader {
   // Reads the whole disc into fileName (created anew). True when every block of the disc is in
   // the file; blocks that stay unreadable are written as zeros, so the image keeps the disc's
   // geometry, and each such range is reported through OnMessage. False also when the table of
-  // contents or the file cannot be used.
+  // contents or the file cannot be used, and when the medium leaves the drive (the copy stops
+  // there).
   bool ReadToImage(const std::string& fileName);
   // READ TOC format 0 into toc; returns the status of the command.
   uint8_t ReadToc(TToc& toc);
@@ -78,6 +79,7 @@ class TDeviceReader {
   void ReportUnreadable(int64_t& badStart, uint32_t end);
 
   const TCDBurnerInfo* info_;
+  bool mediumGone_ = false;  // the last command found no medium in the drive
 };
 
 }  // namespace rd

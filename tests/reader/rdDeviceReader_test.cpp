@@ -146,6 +146,23 @@ TEST_F(ReaderTest, ChunkThatFailsOnceIsReadAgain) {
   EXPECT_EQ(messages.size(), 5u);
 }
 
+TEST_F(ReaderTest, CopyStopsWhenTheMediumLeavesTheDrive) {
+  drive->Load(std::vector<uint8_t>(2000 * 2048, 4));
+  rd::TDevices list;
+  rd::TDeviceReader& reader = list.Items(0)->Reader();
+  reader.OnMessage = [this](rd::TDeviceReader*, const std::string& t) { messages.push_back(t); };
+  reader.OnProgress = [this](rd::TDeviceReader*, int32_t block, int32_t) {
+    if (block == 16) drive->Eject();
+  };
+  drive->Forget();
+  EXPECT_FALSE(reader.ReadToImage(image));
+  EXPECT_EQ(drive->Seen(0x28).size(), 3u);
+  EXPECT_EQ(testenv::ReadFile(image).size(), 32u * 2048);
+  ASSERT_EQ(messages.size(), 6u);
+  EXPECT_EQ(messages[3], "Medium Removed at Block : 32");
+  EXPECT_EQ(messages[5], "Close Data Stream");
+}
+
 TEST_F(ReaderTest, FileIsClosedWhenAnEventThrows) {
   drive->Load(std::vector<uint8_t>(40 * 2048, 3));
   rd::TDevices list;
