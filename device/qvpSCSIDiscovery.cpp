@@ -391,25 +391,19 @@ uint8_t GetDeviceCapability(TSCSIDevice& dev, uint8_t code) {
 
 bool IsWriter(const TSCSIDevice& dev) { return dev.Capabilities[3] != 0; }
 
-uint16_t GetDefaultMaxReadSpeed(TSCSIDevice& dev) {
+namespace {
+// Every speed getter reads the capabilities page afresh: the drive changes its current speeds
+// with the medium and with SET CD SPEED.
+uint16_t Refreshed(TSCSIDevice& dev, const uint16_t TSCSIDevice::*speed) {
   ReadCapabilities(dev);
-  return dev.DefaultMaxReadSpeed;
+  return dev.*speed;
 }
-uint16_t GetDefaultMaxWriteSpeed(TSCSIDevice& dev) {
-  ReadCapabilities(dev);
-  return dev.DefaultMaxWriteSpeed;
-}
-uint16_t GetCurrentReadSpeed(TSCSIDevice& dev) {
-  ReadCapabilities(dev);
-  return dev.CurrentReadSpeed;
-}
-uint16_t GetMaxWriteSpeed(TSCSIDevice& dev) {
-  ReadCapabilities(dev);
-  return dev.MaxWriteSpeed;
-}
-uint16_t GetCurrentWriteSpeed(TSCSIDevice& dev) {
-  ReadCapabilities(dev);
-  return dev.CurrentWriteSpeed;
-}
+}  // namespace
+
+uint16_t GetDefaultMaxReadSpeed(TSCSIDevice& dev) { return Refreshed(dev, &TSCSIDevice::DefaultMaxReadSpeed); }
+uint16_t GetDefaultMaxWriteSpeed(TSCSIDevice& dev) { return Refreshed(dev, &TSCSIDevice::DefaultMaxWriteSpeed); }
+uint16_t GetCurrentReadSpeed(TSCSIDevice& dev) { return Refreshed(dev, &TSCSIDevice::CurrentReadSpeed); }
+uint16_t GetMaxWriteSpeed(TSCSIDevice& dev) { return Refreshed(dev, &TSCSIDevice::MaxWriteSpeed); }
+uint16_t GetCurrentWriteSpeed(TSCSIDevice& dev) { return Refreshed(dev, &TSCSIDevice::CurrentWriteSpeed); }
 
 }  // namespace qvp
