@@ -5,6 +5,7 @@
 
 #include "platform/Files.h"
 #include "tests/device/FakeDrive.h"
+#include "tests/device/LogParse.h"
 #include "vdrive/Media.h"
 #include "vdrive/Tool.h"
 #include "vdrive/VirtualDrives.h"
@@ -273,6 +274,60 @@ TEST_F(RecorderTest, ClosedAndOpenWriteOnceDiscs) {
   EXPECT_EQ(GetCompleteSessionCount(*dev), 1);
   EXPECT_FALSE(IsDiscWritable(*dev));
   EXPECT_EQ(GetFreeBlocks(*dev), 0u);
+}
+
+TEST_F(RecorderTest, CommandLogOfAWholeBurn) {
+  const std::string dir = Recorder("dvd");
+  Use({dir});
+  std::string error;
+  ASSERT_TRUE(vdrive::InsertBlank(dir, TMediumKind::DvdPlusR, std::nullopt, false, error)) << error;
+  const std::string log = testenv::MakeTempDir("log") + "/burn.elg";
+  ASSERT_TRUE(InitializeDevices(*dev, 0, "", log));
+  ASSERT_TRUE(SelectDevice(*dev, 0));
+  WaitReady();
+  ASSERT_TRUE(IsDiscWritable(*dev));
+  const uint32_t free = GetFreeBlocks(*dev);
+  ASSERT_TRUE(SetSpeed(*dev, 0, 0));
+  ASSERT_TRUE(SetWriteParameters(*dev, false, true, GetMediumType(*dev), false));
+  ASSERT_TRUE(SetStreamingPerformance(*dev, 320, GetCurrentReadSpeed(*dev), 1000, GetCurrentWriteSpeed(*dev), 1000));
+  ResetSpeedStatistics(*dev);
+  const auto image = IsoImage(320, 320);
+  for (uint32_t lba = 0; lba < 320; lba += 32)
+    ASSERT_TRUE(Write10(*dev, lba, 32, 65536, image.data() + size_t(lba) * 2048));
+  ASSERT_TRUE(ReadBufferCapacity(*dev));
+  EXPECT_LE(GetDriveBufferUsed(*dev), GetDriveBufferSize(*dev));
+  ASSERT_TRUE(SynchronizeCache(*dev, false));
+  ASSERT_TRUE(CloseTrackOrSession(*dev, true, false, 1));
+  ASSERT_TRUE(CloseTrackOrSession(*dev, false, false, 0));
+  WaitReady();
+  EXPECT_EQ(GetCompleteSessionCount(*dev), 1);
+  EXPECT_FALSE(IsDiscWritable(*dev));
+  EXPECT_EQ(dev->WriteStats.Count, 10);
+  EXPECT_EQ(dev->SampleIndex, 10u);
+  ReleaseDevice(*dev);
+  EXPECT_GT(free, 320u);
+
+  std::string exported = testenv::MakeTempDir("export") + "/disc.iso";
+  ASSERT_TRUE(vdrive::ExportMedium(dir, exported, std::nullopt, error)) << error;
+  EXPECT_EQ(testenv::ReadFile(exported), image);
+
+  int other = 0, malformed = 0;
+  auto lines = devtest::ParseCommandLines(testenv::ReadText(log), other, malformed);
+  EXPECT_EQ(malformed, 0);
+  EXPECT_EQ(other, 1 + 24);
+  int writes = 0;
+  for (const auto& l : lines) {
+    EXPECT_FALSE(l.Name.empty()) << std::hex << l.Opcode;  // every command the library sends is named
+    EXPECT_EQ(l.Data.size(), std::min<size_t>(100, static_cast<size_t>(l.Length)));
+    EXPECT_TRUE(l.HasSystemError);
+    if (l.Opcode == 0x2A) {
+      ++writes;
+      EXPECT_EQ(l.Status, 1);
+      EXPECT_EQ(l.Flags, 0x50);
+      EXPECT_EQ(l.Length, 0x10000);
+    }
+  }
+  EXPECT_EQ(writes, 10);
 }
 
 }  // namespace
