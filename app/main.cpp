@@ -1,6 +1,7 @@
 // ardovan: the Qt application.
 #include <QApplication>
 
+#include "app/Dialogs.h"
 #include "app/FrmHlavni.h"
 #include "app/Startup.h"
 #include "platform/InstanceLock.h"
@@ -8,7 +9,7 @@
 
 int main(int argc, char** argv) {
   QApplication application(argc, argv);
-  QApplication::setApplicationName(QStringLiteral("ardovan"));
+  QApplication::setApplicationName(QString::fromUtf8(app::kAppTitle));
   QApplication::setDesktopFileName(QStringLiteral("ardovan"));
   app::InstallCzechTranslation(application);
   // Held for the life of the process; a second start shows its message and ends.
