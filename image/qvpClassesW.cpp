@@ -9,16 +9,18 @@
 
 namespace {
 constexpr size_t kChunkSize = 1 << 20;
-constexpr size_t kAlign = alignof(std::max_align_t);
-
-size_t AlignUp(size_t n) { return (n + kAlign - 1) & ~(kAlign - 1); }
 }  // namespace
 
 TTreeArena::~TTreeArena() { Clear(); }
 
-void* TTreeArena::Allocate(size_t bytes) {
-  bytes = AlignUp(bytes == 0 ? 1 : bytes);
-  if (bytes > left_) {
+void* TTreeArena::Allocate(size_t bytes, size_t align) {
+  if (bytes == 0) bytes = 1;
+  const size_t skip = (align - reinterpret_cast<uintptr_t>(cur_) % align) % align;
+  if (cur_ != nullptr && skip <= left_) {
+    cur_ += skip;
+    left_ -= skip;
+  }
+  if (cur_ == nullptr || bytes > left_) {
     size_t size = bytes > kChunkSize / 4 ? bytes : kChunkSize;
     char* data = static_cast<char*>(std::calloc(1, size));
     if (data == nullptr) throw std::bad_alloc();
@@ -36,7 +38,7 @@ void* TTreeArena::Allocate(size_t bytes) {
 
 char16_t* TTreeArena::NewText(std::u16string_view text, size_t capacity) {
   if (capacity < text.size() + 1) capacity = text.size() + 1;
-  auto* p = static_cast<char16_t*>(Allocate(capacity * sizeof(char16_t)));
+  auto* p = static_cast<char16_t*>(Allocate(capacity * sizeof(char16_t), alignof(char16_t)));
   if (!text.empty()) std::memcpy(p, text.data(), text.size() * sizeof(char16_t));
   return p;
 }
@@ -61,37 +63,41 @@ size_t TNameIndex::SlotOf(const TDirNode* dir, uint32_t hash) const {
   return static_cast<size_t>(h) & (slots_.size() - 1);
 }
 
-TFileNode* TNameIndex::Find(const TDirNode* dir, std::u16string_view name, uint32_t hash) const {
+TFileNode* TNameIndex::Find(const TEntries& entries, const TDirNode* dir, std::u16string_view name,
+                            uint32_t hash) const {
   if (slots_.empty()) return nullptr;
   const size_t mask = slots_.size() - 1;
   for (size_t i = SlotOf(dir, hash);; i = (i + 1) & mask) {
-    TFileNode* n = slots_[i];
-    if (n == nullptr) return nullptr;
+    const uint32_t slot = slots_[i];
+    if (slot == 0) return nullptr;
+    TFileNode* n = entries[slot - 1];
     if (n->Owner == dir && n->NameHash == hash &&
         plat::EqualsNoCase(std::u16string_view(n->LongName, n->LongNameLen), name))
       return n;
   }
 }
 
-void TNameIndex::Grow() {
-  std::vector<TFileNode*> old;
+void TNameIndex::Grow(const TEntries& entries) {
+  std::vector<uint32_t> old;
   old.swap(slots_);
-  slots_.assign(old.empty() ? 1024 : old.size() * 2, nullptr);
+  slots_.assign(old.empty() ? 1024 : old.size() * 2, 0);
   const size_t mask = slots_.size() - 1;
-  for (TFileNode* n : old) {
-    if (n == nullptr) continue;
+  for (uint32_t slot : old) {
+    if (slot == 0) continue;
+    const TFileNode* n = entries[slot - 1];
     size_t i = SlotOf(n->Owner, n->NameHash);
-    while (slots_[i] != nullptr) i = (i + 1) & mask;
-    slots_[i] = n;
+    while (slots_[i] != 0) i = (i + 1) & mask;
+    slots_[i] = slot;
   }
 }
 
-void TNameIndex::Insert(TFileNode* node) {
-  if ((count_ + 1) * 10 > slots_.size() * 7) Grow();
+void TNameIndex::Insert(const TEntries& entries, uint32_t position) {
+  if ((count_ + 1) * 10 > slots_.size() * 8) Grow(entries);
+  const TFileNode* node = entries[position];
   const size_t mask = slots_.size() - 1;
   size_t i = SlotOf(node->Owner, node->NameHash);
-  while (slots_[i] != nullptr) i = (i + 1) & mask;
-  slots_[i] = node;
+  while (slots_[i] != 0) i = (i + 1) & mask;
+  slots_[i] = position + 1;
   ++count_;
 }
 

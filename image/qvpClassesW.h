@@ -17,8 +17,8 @@ class TTreeArena {
   TTreeArena(const TTreeArena&) = delete;
   TTreeArena& operator=(const TTreeArena&) = delete;
 
-  // Zero-filled memory, aligned for any node type.
-  void* Allocate(size_t bytes);
+  // Zero-filled memory with the given alignment (nodes: their own; texts: 2).
+  void* Allocate(size_t bytes, size_t align = alignof(void*));
   // Wide text buffer of `capacity` characters (zero-filled, so always terminated when the text is
   // shorter), filled with `text`.
   char16_t* NewText(std::u16string_view text, size_t capacity);
@@ -36,19 +36,22 @@ class TTreeArena {
   size_t reserved_ = 0;
 };
 
-// Open-addressing hash set of entries keyed by (owning directory, long name without case).
+// Open-addressing hash set of entries keyed by (owning directory, long name without case). It
+// holds positions in the entry table (4 bytes a slot), so it costs little beside the tree.
 class TNameIndex {
  public:
-  TFileNode* Find(const TDirNode* dir, std::u16string_view name, uint32_t hash) const;
-  void Insert(TFileNode* node);  // node->Owner, LongName and NameHash must be set
+  using TEntries = std::vector<TFileNode*>;
+  TFileNode* Find(const TEntries& entries, const TDirNode* dir, std::u16string_view name, uint32_t hash) const;
+  // The entry at `position` of the table; its Owner, LongName and NameHash must be set.
+  void Insert(const TEntries& entries, uint32_t position);
   void Clear();
-  size_t BytesReserved() const { return slots_.capacity() * sizeof(TFileNode*); }
+  size_t BytesReserved() const { return slots_.capacity() * sizeof(uint32_t); }
   static uint32_t Hash(std::u16string_view name);
 
  private:
   size_t SlotOf(const TDirNode* dir, uint32_t hash) const;
-  void Grow();
-  std::vector<TFileNode*> slots_;
+  void Grow(const TEntries& entries);
+  std::vector<uint32_t> slots_;  // entry position + 1; 0 is free
   size_t count_ = 0;
 };
 

@@ -63,7 +63,7 @@ TAddResult AddEntryImpl(TImageBuilder& b, TDirNode* dir, plat::TFindData& fd, bo
   const std::u16string_view name(fd.FileName, len);
   const uint32_t hash = TNameIndex::Hash(name);
   TTreeStore& store = *b.Store;
-  TFileNode* node = store.Index.Find(dir, name, hash);
+  TFileNode* node = store.Index.Find(b.Entries, dir, name, hash);
   TAddResult outcome = TAddResult::Replaced;
   if (node != nullptr) {
     result = node;
@@ -72,7 +72,7 @@ TAddResult AddEntryImpl(TImageBuilder& b, TDirNode* dir, plat::TFindData& fd, bo
     if (node->SubDir != nullptr && !forDirectory) return TAddResult::Existing;
   } else {
     if (b.EntryCount >= kMaxEntries) return TAddResult::Failed;
-    node = static_cast<TFileNode*>(store.Arena.Allocate(sizeof(TFileNode)));
+    node = static_cast<TFileNode*>(store.Arena.Allocate(sizeof(TFileNode), alignof(TFileNode)));
     node->Owner = dir;
     node->NameHash = hash;
     if (dir->LastEntry == nullptr) {
@@ -110,7 +110,7 @@ TAddResult AddEntryImpl(TImageBuilder& b, TDirNode* dir, plat::TFindData& fd, bo
     std::memcpy(node->LongName, name.data(), len * sizeof(char16_t));
     std::memcpy(node->LongName2, name.data(), len * sizeof(char16_t));
   }
-  if (outcome == TAddResult::Created) store.Index.Insert(node);
+  if (outcome == TAddResult::Created) store.Index.Insert(b.Entries, b.EntryCount - 1);
 
   const bool isDirectory = forDirectory || (fd.FileAttributes & plat::kAttrDirectory) != 0;
   if (!isDirectory && std::memchr(node->ShortName, '.', node->ShortNameLen) == nullptr) {
@@ -165,7 +165,7 @@ void ClearCompilation(TImageBuilder& b) {
   b.MetadataBuffer.shrink_to_fit();
   b.MetadataPos = 0;
 
-  auto* root = static_cast<TDirNode*>(b.Store->Arena.Allocate(sizeof(TDirNode)));
+  auto* root = static_cast<TDirNode*>(b.Store->Arena.Allocate(sizeof(TDirNode), alignof(TDirNode)));
   root->Parent = root;
   std::strcpy(root->ShortName, "ROOT_DIR");
   root->ShortNameLen = 8;
@@ -182,7 +182,7 @@ TDirNode* FindDirectory(TImageBuilder& b, std::u16string_view path) {
   if (b.Root == nullptr) return nullptr;
   TDirNode* dir = b.Root;
   for (std::u16string_view part : SplitCompilationPath(path)) {
-    TFileNode* e = b.Store->Index.Find(dir, part, TNameIndex::Hash(part));
+    TFileNode* e = b.Store->Index.Find(b.Entries, dir, part, TNameIndex::Hash(part));
     if (e == nullptr || e->SubDir == nullptr) return nullptr;
     dir = e->SubDir;
   }
@@ -202,7 +202,7 @@ TDirNode* AddSubdirectory(TImageBuilder& b, TDirNode* parent, plat::TFindData& f
   if (b.Root == nullptr || parent == nullptr) return nullptr;
   fd.FileName[259] = 0;
   const std::u16string_view name = WStr(fd.FileName);
-  TFileNode* existing = b.Store->Index.Find(parent, name, TNameIndex::Hash(name));
+  TFileNode* existing = b.Store->Index.Find(b.Entries, parent, name, TNameIndex::Hash(name));
   if (existing != nullptr && existing->SubDir != nullptr) return existing->SubDir;
   // A file of that name is in the way; only the replace rule may turn it into the folder.
   if (existing != nullptr && !b.ReplaceFile) return nullptr;
@@ -218,7 +218,7 @@ TDirNode* AddSubdirectory(TImageBuilder& b, TDirNode* parent, plat::TFindData& f
   if (r == TAddResult::Existing) return nullptr;
 
   TTreeStore& store = *b.Store;
-  auto* dir = static_cast<TDirNode*>(store.Arena.Allocate(sizeof(TDirNode)));
+  auto* dir = static_cast<TDirNode*>(store.Arena.Allocate(sizeof(TDirNode), alignof(TDirNode)));
   const std::u16string_view longName(entry->LongName, entry->LongNameLen);
   dir->Parent = parent;
   dir->LongName = store.Arena.NewText(longName, longName.size() + 5);

@@ -31,32 +31,32 @@ class TTreeStore;
 using TAddFileEvent =
     std::function<void(void* Sender, const char16_t* Path, plat::TFindData& fd, bool& Skip)>;
 
-// One entry of a directory: a file, or the record that names a subdirectory.
+// One entry of a directory: a file, or the record that names a subdirectory. The fields are
+// ordered for size (a large compilation holds 200,000 of them).
 struct TFileNode {
-  // ISO 9660 level-1 name, one byte per character, NUL-terminated: up to 12 characters plus the
-  // dot appended to names without one. Case is kept here and folded when it is recorded.
-  char ShortName[16];
   char16_t* LongName;    // room for LongNameLen + 5 characters
   char16_t* LongName2;   // second copy, used for the UDF names
   char16_t* SourcePath;  // full disk path of the data; null for folders and sourceless entries
-  plat::TSystemTime ModTime;  // local time of the source's last write
+  TFileNode* Next;
+  TDirNode* SubDir;  // the directory this entry names; null for files
+  TDirNode* Owner;   // the directory whose list holds this entry
+  // Joliet identifier when the long name had to be cut to fit a record; null otherwise.
+  char16_t* JolietName;
   uint64_t Size;
+  plat::TSystemTime ModTime;  // local time of the source's last write
+  // ISO 9660 level-1 name, one byte per character, NUL-terminated: up to 12 characters plus the
+  // dot appended to names without one. Case is kept here and folded when it is recorded.
+  char ShortName[16];
   uint32_t Extent;  // relative to DataStart, or absolute when FixedExtent is set
-  uint8_t FixedExtent;
   uint32_t Attributes;  // find record attributes (directory 0x10, hidden 0x02)
+  uint32_t UdfFileEntrySector;
+  uint32_t NameHash;  // case-insensitive hash of LongName (directory index)
+  uint8_t FixedExtent;
   uint8_t ShortNameLen;
   uint8_t LongNameLen;
   uint8_t WideOpen;  // open the source through the wide interface
-  TFileNode* Next;
-  TDirNode* SubDir;  // the directory this entry names; null for files
-  uint32_t UdfFileEntrySector;
-
   // UTC offset in effect at ModTime, in 15-minute units (recorded with the date).
   int8_t GmtOffset;
-  TDirNode* Owner;    // the directory whose list holds this entry
-  uint32_t NameHash;  // case-insensitive hash of LongName (directory index)
-  // Joliet identifier when the long name had to be cut to fit a record; null otherwise.
-  char16_t* JolietName;
   uint8_t JolietNameLen;
 };
 
