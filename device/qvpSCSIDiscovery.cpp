@@ -222,8 +222,8 @@ bool InitializeDevices(TSCSIDevice& dev, uint8_t aspiOnly, std::string_view aspi
   dev.DriveCount = 0;
   dev.AspiOnly = aspiOnly;
 
+  plat::RescanDrives();  // drives that came or went since the last discovery
   if (!aspiOnly) {
-    plat::RescanDrives();
     const int listed = ScanPassThrough(dev);
     if (listed > 0) {
       dev.DriveCount = static_cast<uint8_t>(listed);
