@@ -63,6 +63,8 @@ class TImageFile {
   bool Read(uint64_t lba, uint32_t blocks, uint8_t* out) const;
   bool Write(uint64_t lba, uint32_t blocks, const uint8_t* in);
   bool Clear();  // everything reads as zeros again
+  // Writes blocks [first, end) to a new file, leaving holes where nothing was ever written.
+  bool ExportTo(const std::string& path, uint64_t first, uint64_t end) const;
 
  private:
   int fd_ = -1;

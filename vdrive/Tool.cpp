@@ -291,22 +291,11 @@ bool ExportMedium(const std::string& dir, const std::string& output, std::option
     error = "cannot open " + JoinPath(dir, kImageFile);
     return false;
   }
-  const int out = open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (out < 0) {
-    error = "cannot create " + output;
+  if (!image.ExportTo(output, first, end)) {
+    error = "cannot write " + output;
     return false;
   }
-  constexpr uint32_t kChunk = 512;
-  std::vector<uint8_t> buf(size_t(kChunk) * kBlockSize);
-  bool ok = true;
-  for (uint64_t lba = first; ok && lba < end; lba += kChunk) {
-    const uint32_t n = static_cast<uint32_t>(std::min<uint64_t>(kChunk, end - lba));
-    const size_t bytes = size_t(n) * kBlockSize;
-    ok = image.Read(lba, n, buf.data()) && write(out, buf.data(), bytes) == static_cast<ssize_t>(bytes);
-  }
-  if (close(out) != 0) ok = false;
-  if (!ok) error = "cannot write " + output;
-  return ok;
+  return true;
 }
 
 bool UpdateFaults(const std::string& dir, const std::function<void(TFaults&)>& change, std::string& error) {
