@@ -239,12 +239,9 @@ TSense TDriveCore::ReadFormatCapacities(const TCommand& c) {
         add(d.capacity, 0x00, kBlockSize);
         break;
       case TMediumKind::BdRe: {
-        const uint32_t noSpare = d.capacity == Traits(TMediumKind::BdRe).capacity
-                                     ? Traits(TMediumKind::BdR).capacity
-                                     : d.capacity + d.capacity / 30;
         add(d.capacity, 0x00, kBlockSize);
         add(d.capacity, 0x30 << 2, 0);
-        add(noSpare, 0x31 << 2, 0);
+        add(BdReCapacityWithoutSpares(d.capacity), 0x31 << 2, 0);
         break;
       }
       case TMediumKind::DvdRw:

@@ -245,10 +245,8 @@ TSense TDriveCore::FormatUnit(const TCommand& c) {
       MediumRewritten();
       break;
     case TMediumKind::BdRe: {
-      const uint32_t noSpare = d.capacity == Traits(TMediumKind::BdRe).capacity ? Traits(TMediumKind::BdR).capacity
-                                                                                : d.capacity + d.capacity / 30;
       if (type != 0x00 && type != 0x30 && type != 0x31) return sense::kInvalidParameter;
-      const uint32_t extent = type == 0x31 ? noSpare : d.capacity;
+      const uint32_t extent = type == 0x31 ? BdReCapacityWithoutSpares(d.capacity) : d.capacity;
       if (blocks > extent) return sense::kInvalidParameterValue;
       d.formatted = true;
       d.formattedBlocks = extent;

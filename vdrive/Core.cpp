@@ -159,9 +159,7 @@ TOutcome TDriveCore::Execute(const TCommand& c) {
     return check(sense::kMediumChanged);
   }
   if (BusyNow() && !AllowedWhileBusy(op)) {
-    const uint32_t elapsed = plat::TickCount() - busy_.start;
-    const uint32_t p = busy_.length ? static_cast<uint32_t>(uint64_t(elapsed) * 65536 / busy_.length) : 0;
-    Put16(out.progress, std::min<uint32_t>(p, 0xFFFF));
+    Put16(out.progress, BusyProgress());
     out.progressValid = true;
     return check(busy_.sense);
   }
@@ -212,6 +210,12 @@ void TDriveCore::StartNotReady(uint32_t ms, TSense why) {
 bool TDriveCore::BusyNow() {
   if (busy_.active && plat::TickCount() - busy_.start >= busy_.length) busy_.active = false;
   return busy_.active;
+}
+
+uint16_t TDriveCore::BusyProgress() const {
+  const uint32_t elapsed = plat::TickCount() - busy_.start;
+  const uint64_t p = busy_.length ? uint64_t(elapsed) * 65536 / busy_.length : 0;
+  return static_cast<uint16_t>(std::min<uint64_t>(p, 0xFFFF));
 }
 
 TSense TDriveCore::Ready() const {
@@ -303,10 +307,8 @@ TSense TDriveCore::RequestSense(const TCommand& c) {
     pending = sense::kMediumChanged;
   } else if (BusyNow()) {
     pending = busy_.sense;
-    const uint32_t elapsed = plat::TickCount() - busy_.start;
-    const uint32_t p = busy_.length ? static_cast<uint32_t>(uint64_t(elapsed) * 65536 / busy_.length) : 0;
     d[15] = 0x80;
-    Put16(d + 16, std::min<uint32_t>(p, 0xFFFF));
+    Put16(d + 16, BusyProgress());
   } else {
     pending = Ready();
   }

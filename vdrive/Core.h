@@ -44,6 +44,8 @@ class TDriveCore {
   // Stays NOT READY with the given sense for ms milliseconds of platform clock.
   void StartNotReady(uint32_t ms, TSense why);
   bool BusyNow();
+  // How far the current long operation has come, 0 to FFFFh.
+  uint16_t BusyProgress() const;
 
   TDriveModel model;
   TLoadState state;

@@ -39,6 +39,12 @@ std::optional<TMediumKind> ParseMediumKind(std::string_view name) {
   return std::nullopt;
 }
 
+uint32_t BdReCapacityWithoutSpares(uint32_t capacity) {
+  // The usual disc gives up 393,216 blocks to its spare areas; other sizes in proportion.
+  if (capacity == Traits(TMediumKind::BdRe).capacity) return Traits(TMediumKind::BdR).capacity;
+  return capacity + capacity / 30;
+}
+
 double SpeedUnit(TFamily family) {
   switch (family) {
     case TFamily::Cd:

@@ -54,6 +54,10 @@ inline std::string MediumName(TMediumKind kind) { return Traits(kind).name; }
 constexpr uint16_t kProfileDvdRwRestricted = 0x0013;
 constexpr uint16_t kProfileDvdRwSequential = 0x0014;
 
+// User blocks of a BD-RE of the given capacity (with the default spare areas) when it is
+// formatted without spare areas.
+uint32_t BdReCapacityWithoutSpares(uint32_t capacity);
+
 // Speed of "1x" in kB/s (1000 bytes) for a family.
 double SpeedUnit(TFamily family);
 
