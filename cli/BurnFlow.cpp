@@ -1,0 +1,262 @@
+// The burn sequence of the data-disc wizard, on a terminal: medium checks, the erase of a
+// rewritable medium that holds data, the capacity checks, the hand-over of the compilation (or
+// the image file) to the burner component, and the write with its time-stamped log, progress
+// display and end-of-job handling.
+#include <string>
+
+#include "cli/Commands.h"
+#include "cli/Formats.h"
+#include "cli/Progress.h"
+#include "cli/Session.h"
+#include "cli/Texts.h"
+#include "device/qvpSCSILib.h"
+#include "engine/qvpQuorvexPro.h"
+#include "platform/Files.h"
+
+namespace cli {
+namespace {
+
+class TBurnSequence {
+ public:
+  TBurnSequence(TSession& s, const TBurnOptions& o) : s_(s), o_(o), qvx_(s.Qvx()), con_(s.Console()) {}
+
+  // Compilation mode.
+  TCompilationList List;
+  // Image mode: the image file.
+  std::optional<std::string> Image;
+
+  int Run() {
+    for (;;) {
+      const int rc = Pass();
+      if (rc != kAgain) return rc;
+    }
+  }
+
+ private:
+  static constexpr int kAgain = -1;
+
+  void Log(const std::string& text) { con_.Log(LogLine(text)); }
+
+  int Refuse() {
+    s_.Eject(o_.NoEject);
+    return kExitRefused;
+  }
+
+  int Interrupted() {
+    con_.Message("Aborted by user");
+    return kExitFailed;
+  }
+
+  // One press of "Vypálit".
+  int Pass() {
+    Log(text::kStart);
+    if (InterruptCount() > 0) return Interrupted();
+    if (!qvx_.IsUnitReady()) {
+      Log(text::kNoMedium);
+      return kExitRefused;
+    }
+    if (qvx_.IsDiscWritable()) {
+      Log(text::kWritable);
+    } else {
+      Log(text::kNotWritable);
+      return Refuse();
+    }
+    Log(text::kMediumKind);
+    if (qvx_.IsErasable()) {
+      Log(text::kRewritable);
+      Log(text::kCheckRewritable);
+      if (qvx_.GetTotalBlocks() > qvx_.GetFreeBlocks()) {
+        Log(text::kHoldsData);
+        // One erase per run: a medium that still holds data after it is not erased again.
+        bool erase = false;
+        if (!erased_) erase = o_.Erase || con_.AskYesNo(text::kEraseQuestion).value_or(false);
+        if (!erase) {
+          Log(text::kDataKept);
+          return Refuse();
+        }
+        Log(text::kErasing);
+        return EraseThenAgain();
+      }
+    }
+
+    const uint32_t freeBlocks = qvx_.GetFreeBlocks();
+    const uint64_t sizeKB = Image ? FileSizeKB(*Image) : List.TotalSizeKB();
+    Log(text::kCheckSpace);
+    // The line shows the medium's whole capacity; what decides is the free space, so an
+    // appendable disc that already holds sessions is not overfilled.
+    Log(text::kCapacity + FormatGrouped(static_cast<double>(qvx_.GetTotalBlocks()) / 512.0, 2) + " MB...");
+    if (sizeKB > static_cast<uint64_t>(freeBlocks) * 2) {
+      Log(text::kNoSpace + FormatSize(sizeKB) + ")");
+      return Refuse();
+    }
+    if (InterruptCount() > 0) return Interrupted();
+
+    qvx_.ClearCompilation();
+    bool started;
+    if (!Image) {
+      qvx_.SetVolumeID(o_.Compilation.VolumeId);
+      Log(text::kPreparing);
+      FillCompilation(qvx_, List, [this](const std::string& line) { con_.Log(line); });
+      Log(text::kInitializing);
+      const int32_t sectors = qvx_.PrepareImage();
+      if (InterruptCount() > 0) return Interrupted();
+      // The size estimate counts file contents only; the laid-out image must fit as well.
+      if (sectors > 0 && static_cast<uint32_t>(sectors) > freeBlocks) {
+        Log(text::kNoSpace + FormatSize(static_cast<uint64_t>(sectors) * 2) + ")");
+        return Refuse();
+      }
+      BindWriteDone();
+      started = qvx_.BurnData();
+      if (started) {
+        Log(text::kBurning);
+      } else {
+        Log(text::kWriteFailed + qvx_.GetLastErrorText());
+      }
+    } else {
+      BindWriteDone();
+      started = qvx_.BurnImage(*Image);
+      if (started) {
+        Log(text::kWritingImage);
+      } else {
+        Log(text::kImageFailed + qvx_.GetLastErrorText());
+      }
+    }
+    if (!started) {
+      // A job whose buffer failed while it filled has reported its end already; let it be
+      // handled as every end is.
+      qvx_.NotifyQueue()->DispatchPending();
+      return kExitFailed;
+    }
+    return WaitForWrite();
+  }
+
+  void BindWriteDone() {
+    writeDone_ = false;
+    writeFailed_ = false;
+    qvx_.OnWriteDone = [this](TQuorvexPro*, uint8_t, bool failed) {
+      con_.ClearStatus();
+      // Logged whatever the outcome; a failure shows through the status lines before it.
+      Log(text::kWriteDone);
+      con_.Log("");
+      if (failed) error_ = qvx_.GetLastErrorText();
+      qvx_.FlushDriveCache();
+      s_.Eject(o_.NoEject);
+      writeFailed_ = failed;
+      writeDone_ = true;
+    };
+  }
+
+  int WaitForWrite() {
+    s_.WaitFor([this] { return writeDone_; }, [this] { UpdateProgress(); },
+               [this](int n) {
+                 if (n == 1) {
+                   Log(text::kStorno);
+                   qvx_.Abort();
+                 } else {
+                   con_.Message("Still aborting: waiting for the recorder to close the track...");
+                 }
+               });
+    qvx_.OnWriteDone = nullptr;
+    if (!writeFailed_) return kExitDone;
+    con_.Message(error_);
+    return kExitFailed;
+  }
+
+  void UpdateProgress() {
+    const uint16_t status = qvx_.GetStatus();
+    const TProgressSample p = SampleProgress(qvx_, status);
+    const auto logged = statusLog_.Update(status);
+    if (logged.Name) {
+      Log(" >>> " + *logged.Name);
+      if (logged.Abort) qvx_.Abort();
+    }
+    std::string display = p.Name;
+    if (p.Line) display += "  " + *p.Line;
+    if (status == kStatusWriting || status == kStatusClosingTrack) {
+      display += "  software buffer " + std::to_string(Percent(p.CacheUsed, p.CacheSize)) + "%";
+      display += "  drive buffer " + std::to_string(Percent(p.DriveUsed, p.DriveSize)) + "%";
+    }
+    con_.Status(display);
+  }
+
+  // The quick erase inside the sequence; after it the medium is loaded again and the sequence
+  // starts over, as the user would by pressing "Vypálit" again.
+  int EraseThenAgain() {
+    bool done = false, failed = false;
+    qvx_.OnEraseDone = [&](TQuorvexPro*, uint8_t, bool f) {
+      con_.ClearStatus();
+      if (f) {
+        Log(text::kEraseFailedInBurn);
+      } else {
+        Log(text::kEraseDoneInBurn);
+        qvx_.FlushDriveCache();
+        s_.Eject(o_.NoEject);
+      }
+      failed = f;
+      done = true;
+    };
+    erased_ = true;
+    qvx_.EraseDisc(true);
+    s_.WaitFor([&] { return done; }, [this] { con_.Status(StatusName(qvx_.GetStatus())); },
+               [this](int) { con_.Message("An erase cannot be stopped; waiting for the recorder to finish..."); });
+    qvx_.OnEraseDone = nullptr;
+    if (failed) {
+      con_.Message(qvx_.GetLastErrorText());
+      return kExitFailed;
+    }
+    if (InterruptCount() > 0) return Interrupted();
+    if (!o_.NoEject) qvp::LoadMedium(qvx_.Device(), false);
+    s_.WaitUntilReady();
+    return kAgain;
+  }
+
+  TSession& s_;
+  const TBurnOptions& o_;
+  TQuorvexPro& qvx_;
+  TConsole& con_;
+  TStatusLog statusLog_;
+  bool erased_ = false;
+  bool writeDone_ = false;
+  bool writeFailed_ = false;
+  std::string error_;
+};
+
+// Options of the write, on the component.
+int ApplyBurnOptions(TSession& s, const TBurnOptions& o) {
+  TQuorvexPro& qvx = s.Qvx();
+  std::string error;
+  if (!ApplyCompilationOptions(qvx, o.Compilation, error)) {
+    s.Console().Message(error);
+    return kExitUsage;
+  }
+  qvx.SetFinalizeDisc(o.Finalize);
+  qvx.SetTestWrite(o.TestWrite);
+  if (o.NoBurnProof) qvx.SetBurnProof(false);
+  return kExitDone;
+}
+
+}  // namespace
+
+int RunBurn(TSession& s, const TBurnOptions& o, const std::vector<std::string>& paths) {
+  TBurnSequence seq(s, o);
+  if (const int rc = BuildCompilation(paths, seq.List, s.Console())) return rc;
+  if (const int rc = ApplyBurnOptions(s, o)) return rc;
+  if (const int rc = s.SelectDrive(true)) return rc;
+  if (o.SpeedKBps) s.Qvx().SetSpeed(0, *o.SpeedKBps);
+  return seq.Run();
+}
+
+int RunBurnImage(TSession& s, const TBurnOptions& o, const std::string& image) {
+  if (!plat::FileExists(image)) {
+    s.Console().Message("ardovan-cli: no such image file: " + image);
+    return kExitUsage;
+  }
+  TBurnSequence seq(s, o);
+  seq.Image = image;
+  if (const int rc = ApplyBurnOptions(s, o)) return rc;
+  if (const int rc = s.SelectDrive(true)) return rc;
+  if (o.SpeedKBps) s.Qvx().SetSpeed(0, *o.SpeedKBps);
+  return seq.Run();
+}
+
+}  // namespace cli

@@ -1,0 +1,42 @@
+#pragma once
+// The commands of ardovan-cli. Each returns the process's exit code (kExitDone, kExitFailed,
+// kExitUsage, kExitRefused of Session.h).
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "cli/Compilation.h"
+
+namespace cli {
+
+class TConsole;
+class TSession;
+
+struct TBurnOptions {
+  TCompilationOptions Compilation;
+  bool Finalize = false;
+  bool TestWrite = false;
+  bool NoBurnProof = false;
+  std::optional<uint16_t> SpeedKBps;
+  bool Erase = false;    // answer Yes when the rewritable medium holds data
+  bool NoEject = false;  // keep the medium in the drive
+};
+
+int RunDrives(TSession& s);
+int RunInfo(TSession& s);
+int RunEject(TSession& s);
+int RunLoad(TSession& s);
+
+// The burn sequence of the data-disc wizard, in compilation mode (paths) or image mode (image).
+int RunBurn(TSession& s, const TBurnOptions& o, const std::vector<std::string>& paths);
+int RunBurnImage(TSession& s, const TBurnOptions& o, const std::string& image);
+
+int RunErase(TSession& s, bool full, bool noEject);
+// Reads the whole disc into output (the settings' temporary folder + "ardovan.iso" when empty).
+int RunCopy(TSession& s, const std::string& output, bool noEject);
+// Streams the compilation's image into output ("-": standard output) without a drive.
+int RunMkImage(TConsole& console, const TCompilationOptions& o, const std::vector<std::string>& paths,
+               const std::string& output);
+
+}  // namespace cli

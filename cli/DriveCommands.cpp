@@ -1,0 +1,48 @@
+// drives, info, eject, load: the drive list and the report on the selected recorder.
+#include "cli/Commands.h"
+#include "cli/Formats.h"
+#include "cli/Report.h"
+#include "cli/Session.h"
+#include "cli/Texts.h"
+#include "device/qvpSCSILib.h"
+#include "engine/qvpQuorvexPro.h"
+
+namespace cli {
+
+int RunDrives(TSession& s) {
+  s.InitializeDevices();
+  TQuorvexPro& qvx = s.Qvx();
+  const int count = qvx.GetDeviceCount();
+  if (count == 0) s.Console().Message(text::kNoRecorder);
+  for (int i = 0; i < count; ++i) {
+    const auto index = static_cast<uint8_t>(i);
+    const std::string name = qvx.GetDeviceName(index);
+    const bool writer = qvx.SelectDevice(index) && qvx.IsWriter();
+    s.Console().Log(std::to_string(i) + ": " + name + (writer ? "  [recorder]" : ""));
+  }
+  return kExitDone;
+}
+
+int RunInfo(TSession& s) {
+  if (const int rc = s.SelectDrive(true)) return rc;
+  for (const auto& line : ReportLines(CollectMediumFacts(s.Qvx()))) s.Console().Log(line);
+  return kExitDone;
+}
+
+int RunEject(TSession& s) {
+  if (const int rc = s.SelectDrive(false)) return rc;
+  if (s.Qvx().EjectDisc(false)) return kExitDone;
+  s.Console().Message(s.Qvx().GetLastErrorText());
+  return kExitFailed;
+}
+
+int RunLoad(TSession& s) {
+  if (const int rc = s.SelectDrive(false)) return rc;
+  // The component has no load operation of its own; the device layer's is the one its write job
+  // uses.
+  if (qvp::LoadMedium(s.Qvx().Device(), false)) return kExitDone;
+  s.Console().Message(s.Qvx().GetLastErrorText());
+  return kExitFailed;
+}
+
+}  // namespace cli

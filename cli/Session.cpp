@@ -1,0 +1,116 @@
+#include "cli/Session.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "cli/Texts.h"
+#include "device/qvpDeviceTypes.h"
+#include "engine/qvpQuorvexPro.h"
+#include "platform/Clock.h"
+
+namespace cli {
+namespace {
+
+// ASC of the last command: 04h becoming ready / operation in progress, 28h medium changed,
+// 29h reset.
+constexpr uint8_t kAscNotReady = 0x04;
+constexpr uint8_t kAscMediumChanged = 0x28;
+constexpr uint8_t kAscReset = 0x29;
+// A drive gets a minute of its own time to spin a medium up.
+constexpr int kReadyPolls = 120;
+constexpr uint32_t kReadyPollMs = 500;
+
+}  // namespace
+
+uint32_t ClockMsForRealMs(uint32_t realMs) {
+  const double ms = std::ceil(static_cast<double>(realMs) * plat::ClockScale());
+  return static_cast<uint32_t>(std::clamp(ms, 1.0, 4.0e9));
+}
+
+TSession::TSession(TConsole& console, TGlobalOptions options)
+    : console_(console), options_(std::move(options)), settings_(ReadSettings()),
+      qvx_(std::make_unique<TQuorvexPro>(true)) {
+  // The component as the main window carries it; the kept buffer-underrun choice applies.
+  qvx_->SetVolumeID("Data");
+  qvx_->SetCacheSize(32);
+  qvx_->SetUDFBridge(false);
+  qvx_->SetBurnProof(settings_.BurnProof);
+}
+
+TSession::~TSession() = default;
+
+void TSession::InitializeDevices() {
+  if (initialized_) return;
+  initialized_ = true;
+  qvx_->InitializeDevices(options_.Aspi ? 1 : 0, std::string(), options_.LogFile);
+}
+
+int TSession::SelectDrive(bool waitReady) {
+  InitializeDevices();
+  const int count = qvx_->GetDeviceCount();
+  int index;
+  if (options_.Drive) {
+    index = *options_.Drive;
+    if (index < 0 || index >= count) {
+      console_.Message("ardovan-cli: there is no drive " + std::to_string(index) + " (the list has " +
+                       std::to_string(count) + "; see: ardovan-cli drives)");
+      return kExitUsage;
+    }
+  } else {
+    index = settings_.BurnerIndex;
+    if (index == -1) {
+      // The last recorder of the list wins; the index found is not kept.
+      for (int i = 0; i < count; ++i) {
+        qvx_->SelectDevice(static_cast<uint8_t>(i));
+        qvx_->TestUnitReady();
+        if (qvx_->IsWriter()) index = i;
+      }
+    }
+    if (index == -1) {
+      console_.Message(text::kNoRecorder);
+      return kExitRefused;
+    }
+  }
+  if (!qvx_->SelectDevice(static_cast<uint8_t>(index & 0xFF))) {
+    console_.Message("ardovan-cli: drive " + std::to_string(index) + " does not answer");
+    return kExitRefused;
+  }
+  qvx_->TestUnitReady();
+  index_ = index;
+  if (waitReady) WaitUntilReady();
+  return kExitDone;
+}
+
+bool TSession::WaitUntilReady() {
+  bool ready = false;
+  for (int i = 0; i < kReadyPolls && InterruptCount() == 0; ++i) {
+    if (qvx_->IsUnitReady()) {
+      ready = true;
+      break;
+    }
+    const uint8_t asc = qvx_->Device().LastSense[12];
+    if (asc != kAscNotReady && asc != kAscMediumChanged && asc != kAscReset) break;
+    plat::Sleep(kReadyPollMs);
+  }
+  // The sense codes of the wait are no one's error.
+  qvx_->GetLastErrorText();
+  return ready;
+}
+
+void TSession::Eject(bool keep) {
+  if (!keep) qvx_->EjectDisc(true);
+}
+
+void TSession::WaitFor(const std::function<bool()>& finished, const std::function<void()>& tick,
+                       const std::function<void(int)>& interrupt) {
+  plat::TNotifyQueue* queue = qvx_->NotifyQueue();
+  int seen = InterruptCount();
+  while (!finished()) {
+    queue->WaitAndDispatch(ClockMsForRealMs(50));
+    const int now = InterruptCount();
+    while (seen < now) interrupt(++seen);
+    if (!finished() && tick) tick();
+  }
+}
+
+}  // namespace cli

@@ -1,0 +1,75 @@
+#pragma once
+// One run of the command line against the burner component: the component itself (with its
+// notification queue, dispatched here), the kept settings, the drive chosen the way the program
+// chooses it at start, and the wait loop that runs while a job works.
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "cli/Console.h"
+#include "cli/Settings.h"
+
+class TQuorvexPro;
+
+namespace cli {
+
+// Exit codes.
+enum : int {
+  kExitDone = 0,
+  kExitFailed = 1,   // the job failed or was aborted
+  kExitUsage = 2,
+  kExitRefused = 3,  // a check refused the work
+};
+
+struct TGlobalOptions {
+  std::optional<int> Drive;  // index in the component's drive list
+  std::string LogFile;       // command log
+  bool Aspi = false;         // discover the drives through the ASPI library
+};
+
+// Milliseconds of platform clock that take `realMs` of real time (the clock may run scaled).
+uint32_t ClockMsForRealMs(uint32_t realMs);
+
+class TSession {
+ public:
+  TSession(TConsole& console, TGlobalOptions options);
+  ~TSession();
+  TSession(const TSession&) = delete;
+  TSession& operator=(const TSession&) = delete;
+
+  TConsole& Console() { return console_; }
+  TQuorvexPro& Qvx() { return *qvx_; }
+  const TSettings& Settings() const { return settings_; }
+  const TGlobalOptions& Options() const { return options_; }
+
+  // Finds the drives (once).
+  void InitializeDevices();
+  // Selects the drive: --drive, else "IDVyp" of the settings, else the last recorder of the list.
+  // kExitDone, or the exit code after a message. With waitReady, waits while a medium that was
+  // just inserted or loaded is becoming ready.
+  int SelectDrive(bool waitReady);
+  int DriveIndex() const { return index_; }
+
+  // Waits (bounded) while the drive reports that it is becoming ready or that its medium just
+  // changed; answers whether it is ready.
+  bool WaitUntilReady();
+  // EjectDisc(True) unless the user asked to keep the medium in.
+  void Eject(bool keep);
+
+  // Dispatches the component's completions until finished() holds. tick() runs about every
+  // 50 ms of real time; interrupt(n) runs for the n-th Ctrl-C (1, 2, ...).
+  void WaitFor(const std::function<bool()>& finished, const std::function<void()>& tick,
+               const std::function<void(int)>& interrupt);
+
+ private:
+  TConsole& console_;
+  TGlobalOptions options_;
+  TSettings settings_;
+  std::unique_ptr<TQuorvexPro> qvx_;
+  bool initialized_ = false;
+  int index_ = -1;
+};
+
+}  // namespace cli

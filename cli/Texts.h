@@ -1,0 +1,69 @@
+#pragma once
+// The program's fixed Czech texts that the command line shows: the progress names of the job
+// status codes, the names of the medium types, the yes/no words, and the lines and messages of
+// the burn, erase and copy flows.
+#include <cstdint>
+#include <string>
+
+namespace cli {
+
+// Progress name of a job status code 0..11; empty beyond.
+std::string StatusName(uint16_t status);
+// Name of a medium type code; codes 20 to 22 (double-density CD) share the names of 17 to 19,
+// anything beyond is "mtUNKNOWN".
+std::string MediumTypeName(uint8_t code);
+// "Ano" for 1, "Ne" for every other value.
+std::string YesNoText(uint8_t flag);
+
+namespace text {
+// Burn sequence log lines (each follows the time stamp).
+inline constexpr const char* kStart = " >>> Zahajuji proces vypalování... ";
+inline constexpr const char* kNoMedium =
+    " >>> Nenalezeno žádné médium v mechanice. Vložte do mechaniky potřebné médium a klikněte na Vypálit... ";
+inline constexpr const char* kWritable = " >>> Médium umožňuje zápis... ";
+inline constexpr const char* kNotWritable = " >>> Médium neumožňuje zápis, vypalování se neprovede... ";
+inline constexpr const char* kMediumKind = " >>> Zjišťuji typ média (R/RW/RE)... ";
+inline constexpr const char* kRewritable = " >>> Médium je přepisovatelné (RW/RE)... ";
+inline constexpr const char* kCheckRewritable = " >>> Kontrola přepisovatelného média... ";
+inline constexpr const char* kHoldsData = " >>> Přepisovatelné médium obsahuje data... ";
+inline constexpr const char* kEraseQuestion = "Přejete si smazat data a pak pokračovat ve vypalování?";
+inline constexpr const char* kErasing = " >>> Provádním mazání... ";
+inline constexpr const char* kDataKept = " >>> Médium obsahuje data, vypalování přerušeno uživatelem... ";
+inline constexpr const char* kCheckSpace = " >>> Ověřování volného místa na médiu... ";
+inline constexpr const char* kCapacity = " >>> Kapacita média je ";  // + MB + " MB..."
+inline constexpr const char* kNoSpace =
+    " >>> Na vloženém médiu není dostatek volného místa! Vložte jiné... (vyžadováno ";  // + size + ")"
+inline constexpr const char* kPreparing = " >>> Příprava souborů... ";
+inline constexpr const char* kInitializing = " >>> Inicializace vypalování... ";
+inline constexpr const char* kBurning = " >>> Probíhá vypalování... ";
+inline constexpr const char* kWriteFailed = " >>> Zápis se nezdařil. Chyba: ";
+inline constexpr const char* kWritingImage = " >>> Zapisuji ISO obraz na disk... ";
+inline constexpr const char* kImageFailed = " >>> Při zápisu souboru ISO vznikla chyba. Chyba: ";
+inline constexpr const char* kStorno = " >>> Stisknuto Storno, čekám na ukončení operace a stornuji... ";
+inline constexpr const char* kWriteDone = " >>> Vypalování dokončeno...";
+inline constexpr const char* kEraseFailedInBurn = " >>> Při mazání média se vyskytla chyba... ";
+inline constexpr const char* kEraseDoneInBurn = " >>> Mazání média dokončeno... ";
+inline constexpr const char* kDirCreateFailed = "Chyba vytvoření adresáře... ";
+inline constexpr const char* kDirInsertFailed = "Chyba vložení adresáře... ";
+// Compilation list messages.
+inline constexpr const char* kFolderTwice = "Složka již je přidána, nelze přidat podruhé.";
+inline constexpr const char* kFileTwicePrefix = "Soubor: ";
+inline constexpr const char* kFileTwiceSuffix = " již je přidán, nezle přidat podruhé.";
+inline constexpr const char* kNameTooLongPrefix = "Soubor ";
+inline constexpr const char* kNameTooLongSuffix =
+    " má příliž dlouhý název, nelze přidat do kompilace, soubor přejmenujte na kratší název.";
+// Start-up.
+inline constexpr const char* kNoRecorder = "Nebyla nalezena žádná vypalovačka!";
+// Erase.
+inline constexpr const char* kNotReady = "Zařízení není připraveno";
+inline constexpr const char* kNotErasable = "Disk není přepisovatelný";
+inline constexpr const char* kEraseFailed = "Při mazání média se vyskytla chyba!";
+// Disc copy.
+inline constexpr const char* kCopyNoMedium =
+    "Nenalezeno žádné médium v mechanice. Vložte do mechaniky potřebné médium a akci opakujte... ";
+inline constexpr const char* kCopyNoData = "Médium neobsahuje žádná data... ";
+inline constexpr const char* kCopyProgress = "Vytváří se ISO obraz disku... ";
+inline constexpr const char* kCopyIncomplete = "Disk se nepodařilo přečíst celý. Kopie se neprovede.";
+}  // namespace text
+
+}  // namespace cli
