@@ -104,6 +104,8 @@ TDriveCore::THandler TDriveCore::Handler(uint8_t op) const {
       return &TDriveCore::ReadTocPmaAtip;
     case 0x46:
       return model.getConfiguration ? &TDriveCore::GetConfiguration : nullptr;
+    case 0x4A:
+      return model.getConfiguration ? &TDriveCore::GetEventStatus : nullptr;
     case 0x51:
       return &TDriveCore::ReadDiscInformation;
     case 0x52:
@@ -193,6 +195,7 @@ TSense TDriveCore::FireFault(const TCommand& c) {
 
 void TDriveCore::MediumChanged() {
   unitAttention_ = true;
+  mediaEvent_ = state.disc && !state.trayOpen ? 2 : 3;
   bufferFill_ = 0;
   simulatedNext_.reset();
   busy_.active = false;
@@ -328,6 +331,7 @@ TSense TDriveCore::StartStopUnit(const TCommand& c) {
     if (!state.trayOpen) {
       state.trayOpen = true;
       stateChanged = true;
+      mediaEvent_ = 3;
       bufferFill_ = 0;
       simulatedNext_.reset();
     }
@@ -340,10 +344,38 @@ TSense TDriveCore::StartStopUnit(const TCommand& c) {
       // A closed tray may hold another disc: others must be told, and so must we.
       ++state.generation;
       unitAttention_ = true;
+      mediaEvent_ = 2;
       if (immediate) StartNotReady(model.durations.loadMs, sense::kBecomingReady);
     }
   }
   return sense::kGood;
+}
+
+TSense TDriveCore::GetEventStatus(const TCommand& c) {
+  if ((c.cdb[1] & 0x01) == 0) return sense::kInvalidField;  // polled operation only
+  constexpr uint8_t kOperational = 0x02, kPower = 0x04, kMedia = 0x10;
+  const uint8_t request = c.cdb[4];
+  uint8_t r[8] = {0, 0, 0, kOperational | kPower | kMedia};
+  size_t n = 4;
+  if (request & kMedia) {
+    // Media class: the pending event (reported once), then whether a medium is there.
+    r[2] = 4;
+    r[4] = mediaEvent_;
+    r[5] = static_cast<uint8_t>((state.disc ? 0x02 : 0) | (state.trayOpen ? 0x01 : 0));
+    mediaEvent_ = 0;
+    n = 8;
+  } else if (request & kPower) {
+    r[2] = 2;
+    r[5] = 1;  // active
+    n = 8;
+  } else if (request & kOperational) {
+    r[2] = 1;
+    n = 8;
+  } else {
+    r[2] = 0x80;  // no event class asked for that the drive supports
+  }
+  Put16(r, static_cast<uint32_t>(n - 2));
+  return Reply(c, r, n, Be16(c.cdb + 7));
 }
 
 TSense TDriveCore::PreventAllow(const TCommand& c) {

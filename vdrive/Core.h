@@ -118,6 +118,7 @@ class TDriveCore {
   TSense SynchronizeCache(const TCommand& c);
   TSense ReadTocPmaAtip(const TCommand& c);
   TSense GetConfiguration(const TCommand& c);
+  TSense GetEventStatus(const TCommand& c);
   TSense ReadDiscInformation(const TCommand& c);
   TSense ReadTrackInformation(const TCommand& c);
   TSense ReserveTrack(const TCommand& c);
@@ -135,6 +136,7 @@ class TDriveCore {
   uint16_t requestedRead_ = 0xFFFF, requestedWrite_ = 0xFFFF;
   bool prevent_ = false;
   bool unitAttention_ = false;
+  uint8_t mediaEvent_ = 0;  // media event not yet reported: 2 new medium, 3 medium removed
   struct TBusy {
     bool active = false;
     uint32_t start = 0, length = 0;

@@ -61,6 +61,21 @@ TEST_F(State, MediumChangedElsewhereIsReportedOnce) {
   EXPECT_EQ(d.Sense(), (TSense{2, 0x04, 0x01}));
 }
 
+TEST_F(State, MediaEventsAreReportedOnceEach) {
+  TDrive d("bd");
+  auto media = [&] { return d.In({0x4A, 0x01, 0, 0, 0x10, 0, 0, 0, 8, 0}, 8); };
+  EXPECT_EQ(media(), (Bytes{0, 6, 0x04, 0x16, 0, 0x00, 0, 0}));
+  std::string error;
+  ASSERT_TRUE(vdrive::InsertBlank(d.dir, vdrive::TMediumKind::CdR, std::nullopt, false, error)) << error;
+  EXPECT_EQ(media(), (Bytes{0, 6, 0x04, 0x16, 2, 0x02, 0, 0}));  // new medium, present
+  EXPECT_EQ(media()[4], 0);
+  d.WaitReady();
+  ASSERT_TRUE(d.Ok({0x1B, 0, 0, 0, 0x02, 0}));
+  EXPECT_EQ(media(), (Bytes{0, 6, 0x04, 0x16, 3, 0x03, 0, 0}));  // removed, tray open
+  d.In({0x4A, 0x00, 0, 0, 0x10, 0, 0, 0, 8, 0}, 8);             // asynchronous: not offered
+  EXPECT_EQ(d.Sense(), (TSense{5, 0x24, 0x00}));
+}
+
 TEST_F(State, ProgressOfOneProcessIsSeenByTheNext) {
   TDrive d("bd", "dvd+r");
   ASSERT_TRUE(d.Write(0, 32, 0x71));
