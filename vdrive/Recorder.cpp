@@ -14,10 +14,12 @@ namespace vdrive {
 TVirtualRecorder::TVirtualRecorder(std::string folder) : folder_(std::move(folder)) {}
 
 TVirtualRecorder::~TVirtualRecorder() {
-  // What was written but never synchronised still belongs on the medium.
+  // What was written but never synchronised still belongs on the medium, unless the medium was
+  // replaced meanwhile by another process.
   if (core_ && core_->progressUnsaved && lockFd_ >= 0) {
     TFolderLock lock(lockFd_);
-    SaveState();
+    SyncFromDisk();
+    if (core_->progressUnsaved) SaveState();
   }
   if (lockFd_ >= 0) close(lockFd_);
 }

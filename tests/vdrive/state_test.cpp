@@ -28,6 +28,13 @@ TEST_F(State, RestartKeepsWhatWasWritten) {
   d.Reopen();
   EXPECT_EQ(Be32(&d.TrackInfo(1)[24]), 96u);
   EXPECT_EQ(Be32(&d.TrackInfo(2)[8]), 96u);
+  // Unsaved progress never overwrites a medium inserted meanwhile elsewhere.
+  ASSERT_TRUE(d.Write(96, 32));
+  std::string error;
+  ASSERT_TRUE(vdrive::InsertBlank(d.dir, vdrive::TMediumKind::CdR, std::nullopt, false, error)) << error;
+  d.Reopen();
+  EXPECT_EQ(Be16(&d.In({0x46, 0x02, 0, 0, 0, 0, 0, 0, 8, 0}, 8)[6]), 0x0009u);
+  EXPECT_EQ(d.DiscInfo()[2], 0x00);
   // Write parameters are the drive's, not the medium's: they start afresh.
   EXPECT_EQ(d.Page5()[2], 0x01);
 }
