@@ -175,6 +175,29 @@ TEST_F(Sequential, CloseFunctionsAreCheckedPerMedium) {
   EXPECT_EQ(bd.DiscInfo()[2], 0x0E);
 }
 
+TEST_F(Sequential, HdDvdRecorderTakesHdDvdMedia) {
+  TDrive d("hddvd", "hddvd-r");
+  EXPECT_EQ(Be16(&d.In({0x46, 0x02, 0, 0, 0, 0, 0, 0, 8, 0}, 8)[6]), 0x0051u);
+  EXPECT_EQ(d.In({0x46, 0x02, 0x00, 0x51, 0, 0, 0, 0, 112, 0}, 16),
+            (Bytes{0, 0, 0, 12, 0, 0, 0, 0x51, 0x00, 0x51, 0x01, 0x04, 1, 0, 1, 0}));
+  EXPECT_EQ(Be32(&d.TrackInfo(0xFF)[16]), 7650304u);
+  ASSERT_TRUE(d.Write(0, 40));
+  EXPECT_FALSE(d.Write(0, 32));
+  ASSERT_TRUE(d.SetWriteParameters(0, 3));
+  ASSERT_TRUE(d.CloseFunction(2));
+  EXPECT_EQ(Be32(&d.TrackInfo(1)[24]), 64u);  // padded to 32-block units
+  EXPECT_EQ(Be32(&d.TrackInfo(0xFF)[12]), 64u + 16384u);
+  d.Insert("hddvd-ram");
+  d.WaitReady();
+  EXPECT_EQ(d.DiscInfo()[2], 0x1E);
+  EXPECT_TRUE(d.Write(9591840 - 32, 32));
+  // A DVD recorder cannot take them at all.
+  TDrive dvd("dvd");
+  std::string error;
+  EXPECT_FALSE(vdrive::InsertBlank(dvd.dir, vdrive::TMediumKind::HdDvdR, std::nullopt, false, error));
+  EXPECT_FALSE(vdrive::InsertBlank(dvd.dir, vdrive::TMediumKind::BdR, std::nullopt, false, error));
+}
+
 TEST_F(Sequential, DvdRReservedTrackWithFixedPacketsAndTimeStamp) {
   TDrive d("dvd", "dvd-r");
   // Incremental writing in fixed packets of 16 blocks, link size 16.
