@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QMetaObject>
+#include <QPushButton>
 #include <QShowEvent>
 
 #include "app/BurnView.h"
@@ -16,6 +17,8 @@
 #include "app/FrmMazani.h"
 #include "app/FrmNastaveni.h"
 #include "app/FrmOProgramu.h"
+#include "app/FrmVypalData.h"
+#include "app/FrmVytvorISO.h"
 #include "app/IniFile.h"
 #include "app/Pictures.h"
 #include "app/Texts.h"
@@ -70,9 +73,12 @@ TFrmHlavni::TFrmHlavni(QWidget* parent) : QMainWindow(parent), qvx_(std::make_un
   setFixedSize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
 
   FrmNastaveni = new TFrmNastaveni(this);
+  FrmVypalData = new TFrmVypalData(this);
   FrmMazani = new TFrmMazani(this);
   FrmInfoDisku = new TFrmInfoDisku(this);
   FrmOProgramu = new TFrmOProgramu(this);
+  FrmVytvorISO = new TFrmVytvorISO(this);
+  SetBurnView(FrmVypalData);
 
   FormCreate();
 }
@@ -217,16 +223,65 @@ void TFrmHlavni::closeEvent(QCloseEvent* e) {
 // ---- Tiles and menu ----
 
 void TFrmHlavni::RxSpeedButton1Click() {
-  // The data-disc wizard opens here once it is part of the program.
+  TFrmVypalData& w = *FrmVypalData;
+  w.setWindowTitle(QStringLiteral("Vypálit CD / DVD / Blu-Ray / HD-DVD (datový disk)"));
+  w.btnVypalit->setEnabled(true);
+  w.btnZpet->setEnabled(true);
+  w.btnStorno->setEnabled(false);
+  w.ResetBurnPage();
+  w.ShowCompilationPage();
+  w.SetIsoMode(false);
+  w.exec();
 }
 
 void TFrmHlavni::Label5Click() {
-  // The disc copy starts here once its window is part of the program.
+  FrmVypalData->SetIsoMode(true);
+  if (!qvx_->IsUnitReady()) {
+    app::ShowMessage(
+        QStringLiteral("Nenalezeno žádné médium v mechanice. Vložte do mechaniky potřebné médium a akci opakujte... "),
+        this);
+    return;
+  }
+  if (qvx_->GetTotalBlocks() == qvx_->GetFreeBlocks()) {
+    app::ShowMessage(QStringLiteral("Médium neobsahuje žádná data... "), this);
+    return;
+  }
+  // The reading library lists the drives in the burner's order; without a drive there at the
+  // same index there is nothing to read with.
+  if (FrmVytvorISO->ReaderAt(burnerIndex_) == nullptr) {
+    app::ShowMessage(QStringLiteral("Mechaniku pro čtení se nepodařilo najít."), this);
+    return;
+  }
+  FrmVytvorISO->exec();
+  // A copy of a disc that could not be read whole would be burned with holes in it; the image
+  // stays in the temporary folder for whoever wants to look at it.
+  if (!FrmVytvorISO->ReadComplete()) {
+    app::ShowError(QStringLiteral("Disk se nepodařilo přečíst celý. Kopie se neprovede."), this);
+    return;
+  }
+  FrmVypalData->setWindowTitle(QStringLiteral("Vypálit CD / DVD / Blu-Ray / HD-DVD (ISO obraz)"));
+  FrmVypalData->SetIsoMode(true);
+  qvx_->EjectDisc(true);  // the source disc comes out
+  od.FileName = FrmVytvorISO->ImagePath();
+  StartImageBurn();
 }
 
 void TFrmHlavni::Label8Click() {
-  // Image burning: the open dialog picks the file the wizard burns once the wizard is part of
-  // the program.
+  FrmVypalData->setWindowTitle(QStringLiteral("Vypálit CD / DVD / Blu-Ray / HD-DVD (ISO obraz)"));
+  FrmVypalData->SetIsoMode(true);
+  if (!od.Execute(this)) return;
+  StartImageBurn();
+}
+
+void TFrmHlavni::StartImageBurn() {
+  TFrmVypalData& w = *FrmVypalData;
+  w.btnVypalit->setEnabled(false);
+  w.btnZpet->setEnabled(false);
+  w.btnStorno->setEnabled(true);
+  w.ResetBurnPage();
+  w.ShowBurnPage();
+  w.btnVypalitClick();
+  w.exec();
 }
 
 void TFrmHlavni::RxSpeedButton5Click() {

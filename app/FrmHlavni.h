@@ -19,6 +19,8 @@ class TFrmInfoDisku;
 class TFrmMazani;
 class TFrmNastaveni;
 class TFrmOProgramu;
+class TFrmVypalData;
+class TFrmVytvorISO;
 namespace app {
 class TTile;
 class TVirtualRecorderMenu;
@@ -59,9 +61,11 @@ class TFrmHlavni : public QMainWindow {
 
   // ---- The windows created with the main window ----
   TFrmNastaveni* FrmNastaveni = nullptr;
+  TFrmVypalData* FrmVypalData = nullptr;
   TFrmMazani* FrmMazani = nullptr;
   TFrmInfoDisku* FrmInfoDisku = nullptr;
   TFrmOProgramu* FrmOProgramu = nullptr;
+  TFrmVytvorISO* FrmVytvorISO = nullptr;
 
   // ---- Tiles and menu items (tiles 1 to 4, then settings) ----
   app::TTile* Tiles[5] = {};
@@ -80,6 +84,10 @@ class TFrmHlavni : public QMainWindow {
   void RxSpeedButton1Click();  // data disc: opens the data-disc wizard
   void Label5Click();          // disc copy
   void Label8Click();          // image burning
+
+  // Caption, buttons and burn page of the wizard for an image burn, then the burn sequence at
+  // once and the wizard shown (the end of a disc copy, and image burning).
+  void StartImageBurn();
   void RxSpeedButton5Click();  // stand-alone erase
   void RxSpeedButton6Click();  // settings
   void Zobrazitinformaceovloenmmdiu1Click();

@@ -1,0 +1,147 @@
+#pragma once
+// The data-disc wizard. Its compilation page is where the user drags files and folders from a
+// folder tree and a file list into the compilation and sees the size estimate and the medium
+// class it needs; its burn page runs the burn sequence (medium checks, the erase of a rewritable
+// medium that holds data, the capacity check, the hand-over to the burner component, the write)
+// with a time-stamped log, the progress bars and "Storno". Image burning and disc copying use the
+// burn page alone, in image mode.
+#include <QDialog>
+#include <QPixmap>
+#include <QString>
+
+#include <cstdint>
+
+#include "app/BurnView.h"
+
+class QFileSystemModel;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QMimeData;
+class QPainter;
+class QPlainTextEdit;
+class QProgressBar;
+class QPushButton;
+class QSplitter;
+class QTimer;
+class QTreeView;
+class TFrmHlavni;
+namespace app {
+class TFilesList;
+}
+
+class TFrmVypalData : public QDialog, public TBurnView {
+  Q_OBJECT
+ public:
+  explicit TFrmVypalData(TFrmHlavni* main);
+
+  static constexpr int kMaxFileNameLength = 130;
+
+  // ---- Compilation page ----
+  QWidget* PageCompilation;
+  QLineEdit* JmenoCD;
+  QSplitter* Splitter;
+  QTreeView* lbDir;    // folders only, from the file-system root
+  QTreeView* lbFiles;  // the files of the folder selected in lbDir
+  app::TFilesList* files;
+  QGroupBox* GroupVelikost;
+  QProgressBar* VelikostBar;
+  QLabel* MbTXT;
+  QGroupBox* GroupMedium;
+  QLabel* MediumTXT;
+  QPushButton* Button1;  // "< Zpět": closes the wizard
+  QPushButton* btnDalsi;
+
+  // ---- Burn page ----
+  QWidget* PageBurn;
+  QPlainTextEdit* Memo1;
+  QLabel* lblSize;
+  QProgressBar* scs;
+  QProgressBar* dbs;
+  QProgressBar* pb;
+  QPushButton* btnZpet;
+  QPushButton* btnStorno;
+  QPushButton* btnVypalit;
+  QTimer* tmrWrite;
+
+  void SetIsoMode(bool v) { isoMode_ = v; }
+  bool GetIsoMode() const { return isoMode_; }
+  int64_t TotalSizeKB() const { return totalSizeKB_; }
+
+  // The pages as the main window sets them up before a showing.
+  void ShowCompilationPage();
+  void ShowBurnPage();  // at the window's top-left corner
+  // Log cleared, status line emptied, the three bars at 0.
+  void ResetBurnPage();
+
+  // The folder selected in the tree (as the file system names it), and a way to select one.
+  QString SelectedFolder() const;
+  void SelectFolder(const QString& path);
+
+  bool IsInCompilation(const QString& path) const;
+  // Sum of the folder's file sizes in KB, with the busy cursor while it is counted.
+  int64_t GetFolderSizeKB(const QString& path);
+  void UpdateSizeEstimate();
+
+  // ---- What the main window writes into the burn page ----
+  void AppendLog(const QString& line) override;
+  void SetStatusLine(const QString& text) override;
+  void SetBar(TBar bar, int maximum, int position) override;
+  void SetBarPosition(TBar bar, int position) override;
+  void StopWriteTimer() override;
+  void RestoreButtons() override;
+  QStringList CompilationPaths() const override;
+
+  bool FormCloseQuery() const;
+
+ public slots:
+  void FormShow();
+  bool filesXDragOver(QObject* source, const QMimeData* data) const;
+  void filesXDragDrop(QObject* source, const QMimeData* data);
+  void filesXDrawItem(QPainter* painter, int row, const QRect& rect, bool selected);
+  void filesXDblClick();  // "Smazat" of the pop-up menu
+  void filesKeyDown(int key);
+  void Button1Click();
+  void btnDalsiClick();
+  void btnZpetClick();
+  void btnVypalitClick();
+  void btnStornoClick();
+  void tmrWriteTimer();
+  void reject() override;
+
+ protected:
+  void showEvent(QShowEvent* e) override;
+  void closeEvent(QCloseEvent* e) override;
+
+ private:
+  void BuildCompilationPage();
+  void BuildBurnPage();
+  QProgressBar* Bar(TBar bar) const;
+  // The tree's folder without its trailing '/' (the root gives an empty text).
+  QString TreePath() const;
+  // A folder or a file offered to the compilation, with the checks and messages of a drop.
+  void DropFolder(const QString& path);
+  void DropFile(const QString& path, const QString& name);
+  void RemoveSelected();
+
+  // ---- The burn sequence ----
+  void Log(const QString& text);  // the time, then the text
+  void Refuse();                  // eject, buttons restored
+  bool CheckMediumPresent();
+  bool CheckWritable();
+  bool CheckRewritable();  // false also when an erase was started
+  bool CheckFreeSpace(uint32_t& freeBlocks);
+  void BurnCompilation(uint32_t freeBlocks);
+  void BurnImageFile();
+
+  TFrmHlavni* main_;
+  QFileSystemModel* dirModel_;
+  QFileSystemModel* fileModel_;
+  QPixmap fileIcon_;
+  QPixmap folderIcon_;
+  bool isoMode_ = false;
+  int64_t totalSizeKB_ = 0;
+  // An erase started by the burn sequence runs: the wizard (and so the program) stays open
+  // until its end arrives.
+  bool eraseRunning_ = false;
+};
