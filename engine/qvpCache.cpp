@@ -40,6 +40,7 @@ TCacheThread::TCacheThread(TJobState& job, std::unique_ptr<TBlockSource> source)
   {
     std::lock_guard<plat::TCriticalSection> g(job_.Lock);
     job_.Slots.clear();
+    job_.Spare.clear();
     job_.Count.store(0);
     job_.Capacity = job_.CacheBytes / kBlockSize;
     job_.BufferReady.store(false);
@@ -170,6 +171,7 @@ int32_t TakeBlock(TJobState& job, TBlock& block, uint32_t waitMs) {
   job.RemainingSectors.store(remaining > taken ? remaining - taken : 0);
   job.Changed.notify_all();
   g.unlock();
+  job.Recycle(std::move(block));
   block = std::move(slot.Block);
   return static_cast<int32_t>(slot.Length);
 }

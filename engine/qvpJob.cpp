@@ -34,13 +34,29 @@ void TJobState::RequestAbort() {
 }
 
 TBlock TJobState::NewBlock() {
+  {
+    std::lock_guard<plat::TCriticalSection> g(Lock);
+    if (!Spare.empty()) {
+      TBlock b = std::move(Spare.back());
+      Spare.pop_back();
+      return b;
+    }
+  }
   uint8_t* p = AllocateBlock ? AllocateBlock() : static_cast<uint8_t*>(std::malloc(kBlockSize));
   return TBlock(p);
+}
+
+void TJobState::Recycle(TBlock block) {
+  if (!block) return;
+  std::lock_guard<plat::TCriticalSection> g(Lock);
+  // Only while the producer runs, and never more than it could fill at once.
+  if (!BufferFinished.load() && Spare.size() < 4) Spare.push_back(std::move(block));
 }
 
 void TJobState::ReleaseBlocks() {
   std::lock_guard<plat::TCriticalSection> g(Lock);
   Slots.clear();
+  Spare.clear();
   Count.store(0);
   Changed.notify_all();
 }

@@ -13,6 +13,7 @@
 #include <deque>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "engine/qvpEvents.h"
 #include "platform/Files.h"
@@ -92,6 +93,9 @@ struct TJobState {
   uint32_t CacheBytes = 32u * 1048576u;
   uint32_t Capacity = 0;
   std::deque<TSlot> Slots;                    // under Lock
+  // Blocks the write thread has finished with, handed back to the producer (under Lock), so a
+  // long write reuses the same memory instead of going to the heap for every block.
+  std::vector<TBlock> Spare;
   std::atomic<int32_t> Count{0};              // Slots.size(), for the polled figures
   std::atomic<uint64_t> BytesQueued{0};       // added by the producer, taken by TakeBlock
   std::atomic<uint64_t> RemainingSectors{0};  // still to be taken by the write thread
@@ -114,9 +118,11 @@ struct TJobState {
   bool Aborted() const { return AbortFlag.load() != 0; }
   // Wakes every waiter of the queue after a flag changed.
   void Notify();
-  // A 64 KiB block from the heap, or null when the heap refuses it.
+  // A 64 KiB block (a spare one, else from the heap), or null when the heap refuses it.
   TBlock NewBlock();
-  // Releases every queued block.
+  // Gives a block the write thread has finished with back to the producer.
+  void Recycle(TBlock block);
+  // Releases every queued and spare block.
   void ReleaseBlocks();
 
   // Delivers the end of a write or an erase: posted to the window as message 1126/1125 with the
