@@ -2,6 +2,7 @@
 // rewritable medium that holds data, the capacity checks, the hand-over of the compilation (or
 // the image file) to the burner component, and the write with its time-stamped log, progress
 // display and end-of-job handling.
+#include <algorithm>
 #include <string>
 
 #include "cli/Commands.h"
@@ -10,6 +11,7 @@
 #include "cli/Session.h"
 #include "cli/Texts.h"
 #include "device/qvpSCSILib.h"
+#include "engine/qvpImageLink.h"
 #include "engine/qvpQuorvexPro.h"
 #include "platform/Files.h"
 
@@ -98,11 +100,14 @@ class TBurnSequence {
       Log(text::kPreparing);
       FillCompilation(qvx_, List, [this](const std::string& line) { con_.Log(line); });
       Log(text::kInitializing);
-      const int32_t sectors = qvx_.PrepareImage();
+      const int32_t prepared = qvx_.PrepareImage();
       if (InterruptCount() > 0) return Interrupted();
-      // The size estimate counts file contents only; the laid-out image must fit as well.
-      if (sectors > 0 && static_cast<uint32_t>(sectors) > freeBlocks) {
-        Log(text::kNoSpace + FormatSize(static_cast<uint64_t>(sectors) * 2) + ")");
+      // The size estimate counts file contents only; the laid-out image must fit as well, up to
+      // the end of its last 64 KiB block, which the write fills too.
+      const uint64_t sectors =
+          prepared > 0 ? std::max<uint64_t>(static_cast<uint64_t>(prepared), BuilderTotalSectors(qvx_.Builder())) : 0;
+      if (sectors > freeBlocks) {
+        Log(text::kNoSpace + FormatSize(sectors * 2) + ")");
         return Refuse();
       }
       BindWriteDone();

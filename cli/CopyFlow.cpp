@@ -34,6 +34,16 @@ int RunCopy(TSession& s, const std::string& outputOption, bool noEject) {
   // The recorded data in KB: 2 KB per block.
   const int64_t recordedKB = (static_cast<int64_t>(total) - static_cast<int64_t>(freeBlocks)) * 2;
   const std::string output = outputOption.empty() ? s.Settings().TempDir + "ardovan.iso" : outputOption;
+  // The kept temporary folder may not exist yet. A file that cannot be made is told as such,
+  // not as a disc that could not be read.
+  if (outputOption.empty()) plat::MakeFolders(s.Settings().TempDir);
+  {
+    plat::TFile probe;
+    if (!probe.Create(output)) {
+      con.Message("ardovan-cli: cannot create " + output);
+      return kExitFailed;
+    }
+  }
 
   // The reading library's list names the drives in the burner's order.
   rd::TDevices devices;

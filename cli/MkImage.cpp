@@ -75,9 +75,12 @@ int RunMkImage(TConsole& con, const TCompilationOptions& o, const std::vector<st
   qvx.SetVolumeID(o.VolumeId);
   // The image may be going to standard output: the lines of folders that failed go to stderr.
   FillCompilation(qvx, list, [&con](const std::string& line) { con.Message(line); });
-  const int32_t sectors = qvx.PrepareImage();
   TImageBuilder& b = qvx.Builder();
-  if (sectors <= 0 || !BuilderRender(b, 0, 0, 0)) {
+  // PrepareImage counts the sectors up to the data's end; the image runs on to its last 64 KiB
+  // block (and the closing anchor), which is what the descriptors record.
+  const bool laidOut = qvx.PrepareImage() > 0;
+  const int64_t sectors = BuilderTotalSectors(b);
+  if (!laidOut || sectors <= 0 || !BuilderRender(b, 0, 0, 0)) {
     con.Message("ardovan-cli: the compilation could not be laid out");
     return kExitFailed;
   }

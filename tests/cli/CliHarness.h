@@ -74,19 +74,26 @@ class TCliTest : public ::testing::Test {
     return out;
   }
 
-  // The environment every run gets: the recorders, the scaled clock, the C locale.
+  // The environment every run gets: the recorders, a settings folder of the test's own, the
+  // scaled clock, the C locale.
   std::string Env(const std::vector<std::string>& recorders) const {
     std::string list;
     for (const auto& r : recorders) list += (list.empty() ? "" : ":") + r;
-    return "ARDOVAN_VDRIVES=" + testenv::Quote(list) + " ARDOVAN_CLOCK_SCALE=" + std::to_string(clockScale_) +
-           " LC_ALL=C ";
+    return "ARDOVAN_VDRIVES=" + testenv::Quote(list) + " XDG_CONFIG_HOME=" + testenv::Quote(work_ + "/config") +
+           " ARDOVAN_CLOCK_SCALE=" + std::to_string(clockScale_) + " LC_ALL=C ";
+  }
+
+  // The kept settings file, ardovan.ini.
+  void WriteSettings(const std::string& text) {
+    fs::create_directories(work_ + "/config/ardovan");
+    testenv::WriteFile(work_ + "/config/ardovan/ardovan.ini", text);
   }
 
   TRun Cli(const std::string& args, const std::vector<std::string>& recorders = {}) {
     const std::string out = work_ + "/stdout", err = work_ + "/stderr";
     TRun r;
-    r.Code = testenv::Run(Env(recorders) + testenv::Quote(ARDOVAN_CLI_EXE) + " " + args + " >" +
-                          testenv::Quote(out) + " 2>" + testenv::Quote(err) + " </dev/null");
+    r.Code = testenv::Run("( " + Env(recorders) + testenv::Quote(ARDOVAN_CLI_EXE) + " " + args + " >" +
+                          testenv::Quote(out) + " 2>" + testenv::Quote(err) + " </dev/null )");
     r.Out = testenv::ReadText(out);
     r.Err = testenv::ReadText(err);
     return r;

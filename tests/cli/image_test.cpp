@@ -1,0 +1,107 @@
+// mkimage, burn-image and copy through ardovan-cli.
+#include <cstdio>
+
+#include "tests/cli/CliHarness.h"
+
+namespace clitest {
+namespace {
+
+class ImageTest : public TCliTest {};
+
+TEST_F(ImageTest, EmptyCompilationIs160Sectors) {
+  const std::string iso = Path("empty.iso");
+  const TRun run = Cli("mkimage --output " + iso);
+  ASSERT_EQ(run.Code, 0) << run.All();
+  EXPECT_EQ(fs::file_size(iso), 327680u);
+  // The primary descriptor at sector 16 records a volume of 160 sectors and the label "DISK".
+  const auto bytes = testenv::ReadFile(iso);
+  const size_t pvd = 16 * 2048;
+  EXPECT_EQ(std::string(bytes.begin() + pvd, bytes.begin() + pvd + 6), std::string("\x01" "CD001", 6));
+  EXPECT_EQ(std::string(bytes.begin() + pvd + 40, bytes.begin() + pvd + 44), "DISK");
+  EXPECT_EQ(bytes[pvd + 80], 160);
+  EXPECT_EQ(bytes[pvd + 81], 0);
+  EXPECT_EQ(bytes[pvd + 87], 160);
+}
+
+TEST_F(ImageTest, MkimageToStdoutAndBurnImageGiveTheSameDisc) {
+  TExpected expected;
+  const std::string folder = Path("docs");
+  MakeFile(folder + "/a.txt", 70000, 11);
+  MakeFile(folder + "/deep/b.bin", 1 << 20, 12);
+  AddFolder(expected, folder);
+  const std::string iso = Path("docs.iso");
+  const TRun made = Cli("mkimage --udf --volume-id DOCS --output " + iso + " " + folder);
+  ASSERT_EQ(made.Code, 0) << made.All();
+  EXPECT_EQ(fs::file_size(iso) % 65536, 0u);
+  ExpectReadBack(iso, expected, true, Path("read-made"));
+
+  // The same compilation on standard output gives the same bytes (the time stamps are those of
+  // the same second unless the clock ticked over, so compare everything but the descriptors).
+  const std::string piped = Path("piped.iso");
+  ASSERT_EQ(testenv::Run(Env({}) + testenv::Quote(ARDOVAN_CLI_EXE) + " mkimage --udf --volume-id DOCS --output - " +
+                             folder + " > " + piped),
+            0);
+  EXPECT_EQ(fs::file_size(piped), fs::file_size(iso));
+  ExpectReadBack(piped, expected, false, Path("read-piped"));
+
+  // burn-image writes the file unchanged from sector 0.
+  const std::string r = Recorder("bd-r");
+  const TRun burned = Cli("burn-image " + iso, {r});
+  ASSERT_EQ(burned.Code, 0) << burned.All();
+  const auto log = LogTexts(burned.Out);
+  EXPECT_TRUE(Contains(log, " >>> Zapisuji ISO obraz na disk... "));
+  EXPECT_FALSE(Contains(log, " >>> Příprava souborů... "));
+  EXPECT_EQ(Count(log, " >>> Vypalování dokončeno..."), 1);
+  EXPECT_TRUE(testenv::ReadFile(Export(r)) == testenv::ReadFile(iso));
+}
+
+TEST_F(ImageTest, CopyOfAPressedDiscGivesTheOriginalImage) {
+  const std::string source = Path("src.iso");
+  MakeFile(Path("content/file.dat"), 500000, 21);
+  ASSERT_EQ(Cli("mkimage --output " + source + " " + Path("content")).Code, 0);
+  const std::string r = Recorder("");
+  Tool("insert " + r + " --rom " + source);
+  const std::string copy = Path("copy.iso");
+  const TRun run = Cli("copy --output " + copy, {r});
+  ASSERT_EQ(run.Code, 0) << run.All();
+  EXPECT_TRUE(testenv::ReadFile(copy) == testenv::ReadFile(source));
+  // The source disc comes out once it is read.
+  EXPECT_NE(Tool("status " + r).find("\"tray\": \"open\""), std::string::npos);
+
+  // Without --output the image goes to the kept temporary folder as ardovan.iso.
+  const std::string temp = Path("copies");
+  WriteSettings("[Setting]\nTempDir=" + temp + "\n");
+  ASSERT_EQ(Cli("load", {r}).Code, 0);
+  const TRun kept = Cli("copy --no-eject", {r});
+  ASSERT_EQ(kept.Code, 0) << kept.All();
+  EXPECT_TRUE(testenv::ReadFile(temp + "/ardovan.iso") == testenv::ReadFile(source));
+  EXPECT_NE(Tool("status " + r).find("\"tray\": \"closed\""), std::string::npos);
+}
+
+TEST_F(ImageTest, CopyRefusals) {
+  // A blank disc holds nothing to copy; an empty drive has nothing at all.
+  const std::string blank = Recorder("dvd-r");
+  TRun run = Cli("copy --output " + Path("x.iso"), {blank});
+  EXPECT_EQ(run.Code, 3);
+  EXPECT_EQ(run.Err, "Médium neobsahuje žádná data... \n");
+  const std::string empty = Recorder("");
+  run = Cli("copy --output " + Path("x.iso"), {empty});
+  EXPECT_EQ(run.Code, 3);
+  EXPECT_EQ(run.Err,
+            "Nenalezeno žádné médium v mechanice. Vložte do mechaniky potřebné médium a akci opakujte... \n");
+
+  // Blocks that stay unreadable: the copy is refused.
+  MakeFile(Path("content/file.dat"), 500000, 22);
+  const std::string source = Path("src.iso");
+  ASSERT_EQ(Cli("mkimage --output " + source + " " + Path("content")).Code, 0);
+  const std::string r = Recorder("");
+  Tool("insert " + r + " --rom " + source);
+  Tool("fault " + r + " --opcode 28 --sense 3/11/00 --lba 100-120 --times 0");
+  run = Cli("copy --output " + Path("bad.iso"), {r});
+  EXPECT_EQ(run.Code, 1) << run.All();
+  EXPECT_NE(run.Err.find("Disk se nepodařilo přečíst celý. Kopie se neprovede."), std::string::npos) << run.Err;
+  EXPECT_NE(run.Err.find("Unreadable Blocks : 100 - 120"), std::string::npos) << run.Err;
+}
+
+}  // namespace
+}  // namespace clitest
