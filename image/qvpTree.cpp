@@ -369,7 +369,7 @@ void SetVolumeID(TImageBuilder& b, std::string_view text) {
   // Never keep half of a surrogate pair.
   if (w > 0 && w < wide.size() && wide[w - 1] >= 0xD800 && wide[w - 1] < 0xDC00) --w;
   std::memcpy(b.VolumeIdWide, wide.data(), w * sizeof(char16_t));
-  b.LaidOut = 0;
+  // The label changes no sector of the layout; the render reads it as it stands.
 }
 
 std::string RecordedVolumeId(const TImageBuilder& b) {
