@@ -184,6 +184,9 @@ bool WriteImageFile(TImageBuilder& b, std::string_view path, std::string* error)
   TImageStream stream(b);
   plat::TFile out;
   if (!out.Create(path)) return fail("Error creating file \\" + std::string(path) + "\\");
+  // Zero runs are skipped only in a regular file, which Create has just emptied; a device
+  // keeps whatever it held, so every sector is written there.
+  const bool sparse = plat::FileExists(path);
   constexpr uint32_t kChunkSectors = 512;  // 1 MiB
   std::vector<uint8_t> buf(static_cast<size_t>(kChunkSectors) * kSectorSize);
   static const uint8_t kZeros[kSectorSize] = {};
@@ -198,7 +201,7 @@ bool WriteImageFile(TImageBuilder& b, std::string_view path, std::string* error)
     const size_t bytes = static_cast<size_t>(n) * kSectorSize;
     for (size_t off = 0; off < bytes; off += kSectorSize) {
       const uint8_t* s = buf.data() + off;
-      const bool zero = s[0] == 0 && std::memcmp(s, kZeros, kSectorSize) == 0;
+      const bool zero = sparse && s[0] == 0 && std::memcmp(s, kZeros, kSectorSize) == 0;
       if (zero) {
         pending += kSectorSize;
         continue;
@@ -210,7 +213,7 @@ bool WriteImageFile(TImageBuilder& b, std::string_view path, std::string* error)
       }
       // Write the run of data sectors that starts here in one call.
       size_t end = off + kSectorSize;
-      while (end < bytes && !(buf[end] == 0 && std::memcmp(buf.data() + end, kZeros, kSectorSize) == 0))
+      while (end < bytes && !(sparse && buf[end] == 0 && std::memcmp(buf.data() + end, kZeros, kSectorSize) == 0))
         end += kSectorSize;
       if (!out.Write(s, end - off)) return fail("Error writing file");
       written += static_cast<int64_t>(end - off);

@@ -1,6 +1,8 @@
 // The image stream: pieces in order, padding, requests of any size, sources that changed.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cstring>
 #include <string>
 #include <vector>
@@ -130,6 +132,14 @@ TEST_F(StreamTest, ImageFileIsWrittenWholeAndSparse) {
   const auto img = StreamAll(b, {32});
   ASSERT_TRUE(WriteImageFile(b, dir + "/out.iso"));
   EXPECT_EQ(testenv::ReadFile(dir + "/out.iso"), img);
+  // A large zero file leaves a hole in the image file.
+  Source("zeros", std::string(8 << 20, '\0'));
+  PrepareImage(b);
+  ASSERT_TRUE(WriteImageFile(b, dir + "/zeros.iso"));
+  struct stat st {};
+  ASSERT_EQ(stat((dir + "/zeros.iso").c_str(), &st), 0);
+  EXPECT_EQ(static_cast<uint64_t>(st.st_size), static_cast<uint64_t>(b.TotalSectors) * 2048);
+  EXPECT_LT(static_cast<uint64_t>(st.st_blocks) * 512, 4u << 20);
   EXPECT_FALSE(WriteImageFile(b, dir + "/no/such/folder/out.iso"));
 }
 
