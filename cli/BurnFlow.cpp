@@ -72,6 +72,7 @@ class TBurnSequence {
         // One erase per run: a medium that still holds data after it is not erased again.
         bool erase = false;
         if (!erased_) erase = o_.Erase || con_.AskYesNo(text::kEraseQuestion).value_or(false);
+        if (InterruptCount() > 0) return Interrupted();
         if (!erase) {
           Log(text::kDataKept);
           return Refuse();

@@ -62,6 +62,18 @@ TEST_F(BurnTest, BdRWithUdfAndIso1999ReadsBackThroughEveryView) {
   ASSERT_EQ(testenv::Run("udfinfo " + testenv::Quote(iso), &out), 0) << out;
 }
 
+TEST_F(BurnTest, ThroughTheAspiLibraryWithACommandLog) {
+  MakeSources();
+  const std::string r = Recorder("cd-r");
+  const std::string log = Path("commands.elg");
+  const TRun run = Cli("--aspi --log " + log + " burn " + folder_ + " " + loose_, {r});
+  ASSERT_EQ(run.Code, 0) << run.All();
+  const std::string text = testenv::ReadText(log);
+  EXPECT_EQ(text.rfind("Ardovan burning library 1.21", 0), 0u) << text.substr(0, 200);
+  EXPECT_NE(text.find("WRITE"), std::string::npos);
+  ExpectReadBack(Export(r), expected_, false, Path("read-aspi"));
+}
+
 TEST_F(BurnTest, DvdPlusRwWithDataIsKeptUnlessErased) {
   MakeSources();
   const std::string r = Recorder("dvd+rw");
