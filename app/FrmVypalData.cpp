@@ -26,6 +26,7 @@
 
 #include "app/CompilationList.h"
 #include "app/Dialogs.h"
+#include "app/FileListModel.h"
 #include "app/FrmHlavni.h"
 #include "app/SizeEstimate.h"
 #include "app/WindowHelpers.h"
@@ -98,9 +99,7 @@ void TFrmVypalData::BuildCompilationPage() {
   lbDir->setDefaultDropAction(Qt::CopyAction);
 
   // The file list: the files of the selected folder, sorted, in columns, several at a time.
-  fileModel_ = new QFileSystemModel(this);
-  fileModel_->setFilter(QDir::Files | QDir::NoDotAndDotDot);
-  fileModel_->setReadOnly(true);
+  fileModel_ = new app::TFileListModel(this);
   lbFiles = new QTreeView(Splitter);
   lbFiles->setModel(fileModel_);
   lbFiles->setRootIsDecorated(false);
@@ -122,7 +121,7 @@ void TFrmVypalData::BuildCompilationPage() {
 
   connect(lbDir->selectionModel(), &QItemSelectionModel::currentChanged, this, [this](const QModelIndex& current) {
     const QString folder = dirModel_->filePath(current);
-    lbFiles->setRootIndex(fileModel_->setRootPath(folder));
+    lbFiles->setRootIndex(fileModel_->ShowFolder(folder));
   });
   SelectFolder(QDir::homePath());
 
@@ -320,7 +319,7 @@ void TFrmVypalData::filesXDragDrop(QObject* source, const QMimeData* data) {
     std::sort(rows.begin(), rows.end(), [](const QModelIndex& a, const QModelIndex& b) { return a.row() < b.row(); });
     const QString folder = TreePath();
     for (const QModelIndex& row : rows) {
-      const QString name = fileModel_->fileName(row);
+      const QString name = fileModel_->FileName(row);
       DropFile(folder + QLatin1Char('/') + name, name);
     }
   } else {

@@ -27,6 +27,7 @@ class QTimer;
 class QTreeView;
 class TFrmHlavni;
 namespace app {
+class TFileListModel;
 class TFilesList;
 }
 
@@ -136,7 +137,7 @@ class TFrmVypalData : public QDialog, public TBurnView {
 
   TFrmHlavni* main_;
   QFileSystemModel* dirModel_;
-  QFileSystemModel* fileModel_;
+  app::TFileListModel* fileModel_;
   QPixmap fileIcon_;
   QPixmap folderIcon_;
   bool isoMode_ = false;

@@ -1,0 +1,214 @@
+#pragma once
+// Common ground of the wizard, copy and image-burn tests: virtual recorders, the main window with
+// its wizard, the burn page's log without time stamps, and a way into a modal window's loop.
+#include <gtest/gtest.h>
+
+#include <QDialog>
+#include <QItemSelectionModel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTimer>
+#include <QTreeView>
+
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/FrmHlavni.h"
+#include "app/FrmVypalData.h"
+#include "device/qvpSCSILib.h"
+#include "platform/Clock.h"
+#include "platform/Drives.h"
+#include "platform/Files.h"
+#include "tests/app/AppTestEnv.h"
+#include "tests/support/TestEnv.h"
+#include "vdrive/Disc.h"
+#include "vdrive/Tool.h"
+#include "vdrive/VirtualDrives.h"
+
+namespace wiztest {
+
+using vdrive::TMediumKind;
+
+// A file of the size with nothing stored (reads as zeros).
+inline void MakeSparse(const std::string& path, uint64_t bytes) {
+  testenv::WriteFile(path, std::string());
+  std::filesystem::resize_file(path, bytes);
+}
+
+// The burn page's log without the time stamps, each of which must be "hh:mm:ss.zzz".
+inline QStringList LogLines(const TFrmVypalData& z) {
+  static const QRegularExpression stamp(QStringLiteral("^\\d\\d:\\d\\d:\\d\\d\\.\\d\\d\\d(?= >>> )"));
+  QStringList out;
+  const QString text = z.Memo1->toPlainText();
+  if (text.isEmpty()) return out;
+  for (const QString& line : text.split(QLatin1Char('\n'))) {
+    const QRegularExpressionMatch m = stamp.match(line);
+    out << (m.hasMatch() ? line.mid(12) : line);
+    if (!line.isEmpty()) {
+      EXPECT_TRUE(m.hasMatch()) << "line without its time: " << line.toStdString();
+    }
+  }
+  return out;
+}
+
+// A list as one text, a line per entry (readable in failure messages).
+inline std::string Join(const QStringList& l) { return l.join(QLatin1Char('\n')).toStdString(); }
+
+// "Vypálit", "< Zpět", "Storno" as on/off.
+inline std::vector<bool> Buttons(const TFrmVypalData& z) {
+  return {z.btnVypalit->isEnabled(), z.btnZpet->isEnabled(), z.btnStorno->isEnabled()};
+}
+
+// Runs `work` inside the dialog's modal loop once it is shown; the dialog must be closed when
+// `work` is done (forced otherwise, with a failure).
+inline void WhenShown(QDialog* dialog, std::function<void()> work) {
+  auto* timer = new QTimer(dialog);
+  timer->setInterval(5);
+  QObject::connect(timer, &QTimer::timeout, dialog, [dialog, timer, work] {
+    if (!dialog->isVisible()) return;
+    timer->stop();
+    timer->deleteLater();
+    work();
+    if (dialog->isVisible()) {
+      ADD_FAILURE() << "the dialog was left open";
+      dialog->done(0);
+    }
+  });
+  timer->start();
+}
+
+class WizardFixture : public testing::Test {
+ protected:
+  void SetUp() override {
+    plat::SetRealDriveFolder(testenv::MakeTempDir("dev"));  // no real drive of the machine
+    plat::SetClockScale(1000);
+  }
+  void TearDown() override {
+    main.reset();
+    plat::SetClockScale(1);
+    testenv::SetEnv("ARDOVAN_VDRIVES", "");
+    plat::RescanDrives();
+  }
+
+  // One recorder of the model, empty or with a blank medium; then the main window on it.
+  void Start(const char* model, std::optional<TMediumKind> blank, std::optional<uint32_t> blocks = std::nullopt) {
+    recorder = testenv::MakeTempDir("recorder");
+    std::string error;
+    ASSERT_TRUE(vdrive::CreateRecorder(recorder, model, false, error)) << error;
+    if (blank) {
+      ASSERT_TRUE(vdrive::InsertBlank(recorder, *blank, blocks, false, error)) << error;
+    }
+    testenv::SetEnv("ARDOVAN_VDRIVES", recorder);
+    vdrive::RegisterVirtualDrives();
+    plat::RescanDrives();
+    main = std::make_unique<TFrmHlavni>();
+    main->show();
+    wizard = main->FrmVypalData;
+    if (blank) WaitReady();
+  }
+
+  void WaitReady() { ASSERT_TRUE(apptest::ProcessUntil([this] { return main->Qvx().IsUnitReady(); })); }
+  void InsertBlank(TMediumKind kind, std::optional<uint32_t> blocks = std::nullopt) {
+    std::string error;
+    ASSERT_TRUE(vdrive::InsertBlank(recorder, kind, blocks, false, error)) << error;
+    WaitReady();
+  }
+  void InsertPressed(const std::string& image) {
+    std::string error;
+    ASSERT_TRUE(vdrive::InsertPressed(recorder, image, TMediumKind::CdRom, error)) << error;
+    WaitReady();
+  }
+  // The user pushes the tray back in after an eject.
+  void CloseTray() {
+    qvp::LoadMedium(main->Qvx().Device(), false);
+    WaitReady();
+  }
+
+  vdrive::TLoadState LoadState() {
+    vdrive::TLoadState st;
+    std::string error;
+    EXPECT_TRUE(vdrive::ReadLoadState(recorder, st, error)) << error;
+    return st;
+  }
+  bool Ejected() {
+    const vdrive::TLoadState st = LoadState();
+    return st.trayOpen || !st.disc.has_value();
+  }
+  bool Blank() {
+    const vdrive::TLoadState st = LoadState();
+    return st.disc.has_value() && st.disc->DiscStatus() == 0;
+  }
+  // What the medium holds, from block 0.
+  std::string Export() {
+    const std::string out = testenv::MakeTempDir("export") + "/disc.iso";
+    std::string error;
+    EXPECT_TRUE(vdrive::ExportMedium(recorder, out, std::nullopt, error)) << error;
+    return out;
+  }
+
+  // The wizard as the tile opens it, shown without a modal loop of its own.
+  void OpenForDataDisc() {
+    TFrmVypalData& z = *wizard;
+    z.btnVypalit->setEnabled(true);
+    z.btnZpet->setEnabled(true);
+    z.btnStorno->setEnabled(false);
+    z.ResetBurnPage();
+    z.ShowCompilationPage();
+    z.SetIsoMode(false);
+    z.show();
+  }
+
+  // Drops as the user drags them: a folder from the tree, files from the list.
+  void DropFolder(const std::string& path) {
+    wizard->SelectFolder(QString::fromStdString(path));
+    wizard->filesXDragDrop(wizard->lbDir, nullptr);
+  }
+  // The names the file list shows for the selected folder, once it has loaded them.
+  QStringList ListedFiles() {
+    const TFrmVypalData& z = *wizard;
+    const std::string folder = z.SelectedFolder().toStdString();
+    int files = 0;
+    for (const auto& e : std::filesystem::directory_iterator(folder))
+      if (e.is_regular_file() && e.path().filename().string()[0] != '.') ++files;
+    QAbstractItemModel* model = z.lbFiles->model();
+    EXPECT_TRUE(apptest::ProcessUntil([&] { return model->rowCount(z.lbFiles->rootIndex()) == files; }))
+        << model->rowCount(z.lbFiles->rootIndex()) << " rows for " << files << " files in " << folder;
+    apptest::ProcessEventsFor(3);  // sorted
+    QStringList names;
+    for (int r = 0; r < model->rowCount(z.lbFiles->rootIndex()); ++r)
+      names << model->index(r, 0, z.lbFiles->rootIndex()).data().toString();
+    return names;
+  }
+  void DropFiles(const std::string& folder, const std::vector<std::string>& names) {
+    TFrmVypalData& z = *wizard;
+    z.SelectFolder(QString::fromStdString(folder));
+    const QStringList listed = ListedFiles();
+    z.lbFiles->selectionModel()->clearSelection();
+    for (const std::string& n : names) {
+      const int row = static_cast<int>(listed.indexOf(QString::fromStdString(n)));
+      EXPECT_GE(row, 0) << n;
+      z.lbFiles->selectionModel()->select(z.lbFiles->model()->index(row, 0, z.lbFiles->rootIndex()),
+                                          QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    }
+    z.filesXDragDrop(z.lbFiles, nullptr);
+  }
+
+  // "Vypálit", then the write's end.
+  void BurnAndWait() {
+    wizard->btnVypalitClick();
+    ASSERT_TRUE(wizard->tmrWrite->isActive()) << LogLines(*wizard).join('\n').toStdString();
+    ASSERT_TRUE(apptest::ProcessUntil([this] { return !wizard->tmrWrite->isActive(); }, 30000));
+  }
+
+  apptest::TDialogRecorder dialogs;  // every box shown, answered from its script
+  std::string recorder;
+  std::unique_ptr<TFrmHlavni> main;
+  TFrmVypalData* wizard = nullptr;
+};
+
+}  // namespace wiztest

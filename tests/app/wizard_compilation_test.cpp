@@ -1,0 +1,311 @@
+// The wizard's compilation page: sizes and their texts, the medium class, drops from the folder
+// tree, the file list and other programs, their refusals, removing entries, the pages.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QDropEvent>
+#include <QImage>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QPainter>
+#include <QProgressBar>
+#include <QUrl>
+
+#include <filesystem>
+
+#include "app/CompilationList.h"
+#include "app/SizeEstimate.h"
+#include "tests/app/WizardFixture.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using wiztest::MakeSparse;
+
+TEST(SizeEstimateTest, SizeTextsAndUnits) {
+  apptest::TCzechLocale cs;
+  EXPECT_EQ(app::FormatSize(0), QStringLiteral("0,00 B"));
+  EXPECT_EQ(app::FormatSize(1), QStringLiteral("1,00 KB"));
+  EXPECT_EQ(app::FormatSize(999), QStringLiteral("999,00 KB"));
+  // From 1000 of a unit on, the next unit: below one of it.
+  EXPECT_EQ(app::FormatSize(1000), QStringLiteral("0,98 MB"));
+  EXPECT_EQ(app::FormatSize(1536), QStringLiteral("1,50 MB"));
+  EXPECT_EQ(app::FormatSize(718848), QStringLiteral("702,00 MB"));
+  EXPECT_EQ(app::FormatSize(4194304), QStringLiteral("4,00 GB"));
+  EXPECT_EQ(app::FormatSize(uint64_t{1} << 50), QStringLiteral("1,00 EB"));
+  // Past exabytes, and a KB count whose bytes do not fit 64 bits.
+  EXPECT_EQ(app::FormatSize(uint64_t{1000} << 50), QStringLiteral("too large"));
+  EXPECT_EQ(app::FormatSize(UINT64_MAX), QStringLiteral("too large"));
+}
+
+TEST(SizeEstimateTest, FolderSizeSkipsDotNamesAndTruncatesEachFile) {
+  const std::string dir = testenv::MakeTempDir("fotky");
+  fs::create_directories(dir + "/léto/hory");
+  fs::create_directories(dir + "/.cache");
+  testenv::WriteFile(dir + "/a.jpg", std::string(3000, 'a'));            // 2 KB
+  testenv::WriteFile(dir + "/léto/b.jpg", std::string(1023, 'b'));       // 0 KB
+  testenv::WriteFile(dir + "/léto/hory/c.jpg", std::string(10240, 'c'));  // 10 KB
+  testenv::WriteFile(dir + "/.skryty", std::string(50 * 1024, 'x'));
+  testenv::WriteFile(dir + "/.cache/d.bin", std::string(70 * 1024, 'x'));
+  testenv::WriteFile(dir + "/léto/.e", std::string(9 * 1024, 'x'));
+  EXPECT_EQ(app::FolderSizeKB(QString::fromStdString(dir)), 12);
+  EXPECT_EQ(app::FolderSizeKB(QString::fromStdString(dir + "/")), 12);
+  // A link back up is not walked again; a link beside it is a folder like any other.
+  fs::create_directory_symlink(dir, dir + "/léto/zpět");
+  fs::create_directory_symlink(dir + "/léto/hory", dir + "/vedle");
+  EXPECT_EQ(app::FolderSizeKB(QString::fromStdString(dir)), 22);
+  EXPECT_EQ(app::FolderSizeKB(QStringLiteral("/nikde/není")), 0);
+
+  EXPECT_EQ(app::GetFileSizeKB(QString::fromStdString(dir + "/a.jpg")), 2);
+  EXPECT_EQ(app::GetFileSizeKB(QStringLiteral("/nikde/není.txt")), 0);
+  MakeSparse(dir + "/velký.iso", uint64_t{5} << 30);
+  EXPECT_EQ(app::GetFileSizeKB(QString::fromStdString(dir + "/velký.iso")), 5242880);
+}
+
+TEST(SizeEstimateTest, MediumClassThresholds) {
+  auto cls = [](int64_t kb) {
+    const app::TMediumClass& c = app::MediumClassFor(kb);
+    return std::string(c.Medium) + "|" + c.Capacity + "|" + std::to_string(c.BarMaximum);
+  };
+  EXPECT_EQ(cls(0), "CD-ROM/RW|700MB|718848");
+  EXPECT_EQ(cls(718847), "CD-ROM/RW|700MB|718848");
+  EXPECT_EQ(cls(718848), "DVD R/RW|4,7GB|4595712");
+  EXPECT_EQ(cls(4595712), "DVD R/RW DL|8,55GB|8346664");
+  EXPECT_EQ(cls(8346664), "Blu-ray R/RE|25GB|24438784");
+  EXPECT_EQ(cls(24438783), "Blu-ray R/RE|25GB|24438784");
+  EXPECT_EQ(cls(24438784), "Blu-ray R/RE DL|50GB|48877568");
+  EXPECT_EQ(cls(int64_t{1} << 40), "Blu-ray R/RE DL|50GB|48877568");
+}
+
+class CompilationPageTest : public wiztest::WizardFixture {
+ protected:
+  void SetUp() override {
+    WizardFixture::SetUp();
+    Start("cd", std::nullopt);
+    OpenForDataDisc();
+    src = testenv::MakeTempDir("zdroj");
+  }
+  QStringList Paths() const { return wizard->CompilationPaths(); }
+  std::string src;
+};
+
+TEST_F(CompilationPageTest, EstimateFollowsTheSizeAcrossClassesAndBackAfterRemoval) {
+  TFrmVypalData& z = *wizard;
+  EXPECT_FALSE(z.btnDalsi->isEnabled());
+  EXPECT_EQ(z.VelikostBar->maximum(), 716800);
+  EXPECT_EQ(z.MediumTXT->text(), QStringLiteral("CD-ROM/RW"));
+  EXPECT_EQ(z.MbTXT->text(), QStringLiteral("700MB"));
+
+  MakeSparse(src + "/cd.img", uint64_t{718847} * 1024 + 1023);
+  MakeSparse(src + "/jeden.bin", 1024);
+  MakeSparse(src + "/bd.img", uint64_t{24438784 - 718848} * 1024);
+  DropFiles(src, {"cd.img"});
+  EXPECT_EQ(z.TotalSizeKB(), 718847);
+  EXPECT_EQ(z.MediumTXT->text(), QStringLiteral("CD-ROM/RW"));
+  EXPECT_EQ(z.MbTXT->text(), QStringLiteral("700MB"));
+  EXPECT_EQ(z.VelikostBar->maximum(), 718848);
+  EXPECT_EQ(z.VelikostBar->value(), 718847);
+  EXPECT_TRUE(z.btnDalsi->isEnabled());
+
+  DropFiles(src, {"jeden.bin"});
+  EXPECT_EQ(z.TotalSizeKB(), 718848);
+  EXPECT_EQ(z.MediumTXT->text(), QStringLiteral("DVD R/RW"));
+  EXPECT_EQ(z.MbTXT->text(), QStringLiteral("4,7GB"));
+  EXPECT_EQ(z.VelikostBar->maximum(), 4595712);
+
+  DropFiles(src, {"bd.img"});
+  EXPECT_EQ(z.TotalSizeKB(), 24438784);
+  EXPECT_EQ(z.MediumTXT->text(), QStringLiteral("Blu-ray R/RE DL"));
+  EXPECT_EQ(z.MbTXT->text(), QStringLiteral("50GB"));
+  EXPECT_EQ(z.VelikostBar->maximum(), 48877568);
+  EXPECT_EQ(z.VelikostBar->value(), 24438784);
+
+  // Removing entries: the pop-up menu's "Smazat" and the Delete key act on the selected one.
+  z.files->setCurrentRow(2);
+  z.files->Smazat1()->trigger();
+  EXPECT_EQ(z.TotalSizeKB(), 718848);
+  EXPECT_EQ(z.MediumTXT->text(), QStringLiteral("DVD R/RW"));
+  z.files->setCurrentRow(0);
+  QKeyEvent del(QEvent::KeyPress, Qt::Key_Delete, Qt::NoModifier);
+  QCoreApplication::sendEvent(z.files, &del);
+  EXPECT_EQ(z.TotalSizeKB(), 1);
+  EXPECT_EQ(z.MediumTXT->text(), QStringLiteral("CD-ROM/RW"));
+  EXPECT_EQ(z.MbTXT->text(), QStringLiteral("700MB"));
+  QKeyEvent other(QEvent::KeyPress, Qt::Key_Backspace, Qt::NoModifier);
+  QCoreApplication::sendEvent(z.files, &other);
+  EXPECT_EQ(z.files->count(), 1);
+  // The last one: nothing to burn, "Další >" off again.
+  z.files->setCurrentRow(0);
+  z.files->Smazat1()->trigger();
+  EXPECT_EQ(z.files->count(), 0);
+  EXPECT_EQ(z.TotalSizeKB(), 0);
+  EXPECT_EQ(z.VelikostBar->value(), 0);
+  EXPECT_FALSE(z.btnDalsi->isEnabled());
+  // Nothing selected: nothing removed.
+  DropFiles(src, {"jeden.bin"});
+  z.files->clearSelection();
+  z.files->Smazat1()->trigger();
+  EXPECT_EQ(z.files->count(), 1);
+}
+
+TEST_F(CompilationPageTest, FoldersGoToTheTopFilesToTheBottomWithTheirSizes) {
+  fs::create_directories(src + "/Fotky/.náhledy");
+  fs::create_directories(src + "/Hudba");
+  testenv::WriteFile(src + "/Fotky/a.jpg", std::string(4096, 'a'));
+  testenv::WriteFile(src + "/Fotky/.skryty.jpg", std::string(8192, 'a'));
+  testenv::WriteFile(src + "/Fotky/.náhledy/b.jpg", std::string(8192, 'b'));
+  testenv::WriteFile(src + "/Hudba/c.ogg", std::string(2048, 'c'));
+  testenv::WriteFile(src + "/dopis.txt", std::string(5000, 'd'));
+  testenv::WriteFile(src + "/b.txt", "b");
+  testenv::WriteFile(src + "/a.txt", std::string(1024, 'a'));
+
+  DropFiles(src, {"dopis.txt"});
+  DropFolder(src + "/Fotky");
+  // Several files at once come in the list's order.
+  DropFiles(src, {"b.txt", "a.txt"});
+  DropFolder(src + "/Hudba");
+  EXPECT_EQ(wiztest::Join(Paths()), wiztest::Join(QStringList{QString::fromStdString(src + "/Hudba"), QString::fromStdString(src + "/Fotky"),
+                                  QString::fromStdString(src + "/dopis.txt"), QString::fromStdString(src + "/a.txt"),
+                                  QString::fromStdString(src + "/b.txt")}));
+  std::vector<std::pair<std::string, int64_t>> data;
+  for (int i = 0; i < wizard->files->count(); ++i) {
+    const app::TData d = app::TFilesList::Data(wizard->files->item(i));
+    data.emplace_back(d.Kind.toStdString(), d.SizeKB);
+  }
+  // Dot-names do not count in a folder's size.
+  EXPECT_EQ(data, (std::vector<std::pair<std::string, int64_t>>{{"2", 2}, {"2", 4}, {"1", 4}, {"1", 1}, {"1", 0}}));
+  EXPECT_EQ(wizard->TotalSizeKB(), 11);
+  EXPECT_TRUE(dialogs.Shown().empty());
+  EXPECT_EQ(wizard->files->sizeHintForRow(0), 16);
+
+  // A row: the icon's red is transparent, the name and size follow 20 pixels in.
+  apptest::TCzechLocale cs;
+  QImage row(300, 16, QImage::Format_ARGB32);
+  row.fill(Qt::white);
+  {
+    QPainter p(&row);
+    wizard->filesXDrawItem(&p, 2, QRect(0, 0, 300, 16), false);
+  }
+  bool red = false, ink = false;
+  for (int x = 0; x < 17; ++x)
+    for (int y = 0; y < 16; ++y) red |= row.pixelColor(x, y) == QColor(255, 0, 0);
+  for (int x = 20; x < 120; ++x)
+    for (int y = 0; y < 16; ++y) ink |= qGray(row.pixel(x, y)) < 128;
+  EXPECT_FALSE(red);
+  EXPECT_TRUE(ink);
+}
+
+TEST_F(CompilationPageTest, DuplicatesAndLongNamesAreRefusedWithTheirMessages) {
+  fs::create_directories(src + "/Fotky");
+  testenv::WriteFile(src + "/zprava.txt", "x");
+  testenv::WriteFile(src + "/Zprava.txt", "y");
+  const std::string name130 = std::string(126, 'n') + ".txt";
+  const std::string name131 = std::string(127, 'n') + ".txt";
+  testenv::WriteFile(src + "/" + name130, "z");
+  testenv::WriteFile(src + "/" + name131, "z");
+
+  DropFiles(src, {"zprava.txt"});
+  DropFolder(src + "/Fotky");
+  DropFiles(src, {"zprava.txt"});
+  DropFolder(src + "/Fotky");
+  // Another case is another file.
+  DropFiles(src, {"Zprava.txt"});
+  DropFiles(src, {name130});
+  DropFiles(src, {name131});
+  const QString path = QString::fromStdString(src + "/zprava.txt");
+  EXPECT_EQ(wiztest::Join(dialogs.Texts()),
+            wiztest::Join(QStringList{QStringLiteral("Soubor: ") + path + QStringLiteral(" již je přidán, nezle přidat podruhé."),
+                         QStringLiteral("Složka již je přidána, nelze přidat podruhé."),
+                         QStringLiteral("Soubor ") + QString::fromStdString(name131) +
+                             QStringLiteral(" má příliž dlouhý název, nelze přidat do kompilace, soubor přejmenujte "
+                                            "na kratší název.")}));
+  EXPECT_EQ(Paths().size(), 4);
+  EXPECT_TRUE(Paths().contains(QString::fromStdString(src + "/" + name130)));
+  EXPECT_TRUE(wizard->IsInCompilation(QString::fromStdString(src + "/Zprava.txt")));
+  // A file inside a listed folder is not told apart.
+  EXPECT_FALSE(wizard->IsInCompilation(QString::fromStdString(src + "/Fotky/x.jpg")));
+}
+
+TEST_F(CompilationPageTest, DropsFromAFileManagerAreCopiesWithTheSameRules) {
+  fs::create_directories(src + "/Dokumenty");
+  testenv::WriteFile(src + "/Dokumenty/smlouva.pdf", std::string(3072, 's'));
+  testenv::WriteFile(src + "/obrázek.png", std::string(2048, 'o'));
+  QMimeData mime;
+  mime.setUrls({QUrl::fromLocalFile(QString::fromStdString(src + "/obrázek.png")),
+                QUrl::fromLocalFile(QString::fromStdString(src + "/Dokumenty/")),
+                QUrl(QStringLiteral("https://example.org/soubor.txt")),
+                QUrl::fromLocalFile(QStringLiteral("/nikde/není.txt"))});
+  // The file manager offers a move; the list takes a copy, so the source keeps its files.
+  QDragEnterEvent enter(QPoint(10, 10), Qt::MoveAction | Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+  enter.setDropAction(Qt::MoveAction);
+  QCoreApplication::sendEvent(wizard->files->viewport(), &enter);
+  EXPECT_TRUE(enter.isAccepted());
+  EXPECT_EQ(enter.dropAction(), Qt::CopyAction);
+  QDropEvent drop(QPointF(10, 10), Qt::MoveAction | Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+  drop.setDropAction(Qt::MoveAction);
+  QCoreApplication::sendEvent(wizard->files->viewport(), &drop);
+  EXPECT_TRUE(drop.isAccepted());
+  EXPECT_EQ(drop.dropAction(), Qt::CopyAction);
+  EXPECT_EQ(wiztest::Join(Paths()), wiztest::Join(QStringList{QString::fromStdString(src + "/Dokumenty"),
+                                  QString::fromStdString(src + "/obrázek.png")}));
+  EXPECT_EQ(wizard->TotalSizeKB(), 5);
+  EXPECT_TRUE(wizard->btnDalsi->isEnabled());
+
+  // The same again: the messages of the tree and the list.
+  QDragEnterEvent enterAgain(QPoint(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(wizard->files->viewport(), &enterAgain);
+  QDropEvent again(QPointF(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(wizard->files->viewport(), &again);
+  EXPECT_EQ(dialogs.Texts().size(), 2);
+  EXPECT_EQ(Paths().size(), 2);
+
+  // Text and remote addresses are not taken; only the tree and the list are sources inside.
+  QMimeData plain;
+  plain.setText(QStringLiteral("/etc/passwd"));
+  QDragEnterEvent refused(QPoint(10, 10), Qt::CopyAction, &plain, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(wizard->files->viewport(), &refused);
+  EXPECT_FALSE(refused.isAccepted());
+  QMimeData remote;
+  remote.setUrls({QUrl(QStringLiteral("https://example.org/a.iso"))});
+  EXPECT_FALSE(wizard->filesXDragOver(nullptr, &remote));
+  EXPECT_FALSE(wizard->filesXDragOver(wizard->files, &mime));
+  EXPECT_TRUE(wizard->filesXDragOver(wizard->lbDir, nullptr));
+  EXPECT_TRUE(wizard->filesXDragOver(wizard->lbFiles, nullptr));
+}
+
+TEST_F(CompilationPageTest, PagesAndAFreshCompilationAtEveryShowing) {
+  TFrmVypalData& z = *wizard;
+  EXPECT_EQ(z.JmenoCD->text(), QStringLiteral("Disk"));
+  EXPECT_EQ(z.size(), QSize(783, 530));
+  EXPECT_EQ(z.tmrWrite->interval(), 50);
+  // The tree starts in the user's home folder, the list shows its files.
+  EXPECT_EQ(z.SelectedFolder(), QDir::homePath());
+  testenv::WriteFile(src + "/a.txt", "a");
+  DropFiles(src, {"a.txt"});
+  z.SelectFolder(QString::fromStdString(src));
+  EXPECT_EQ(wiztest::Join(ListedFiles()), "a.txt");
+
+  z.Memo1->setPlainText(QStringLiteral("stará zpráva"));
+  z.btnDalsiClick();
+  EXPECT_TRUE(z.PageBurn->isVisible());
+  EXPECT_FALSE(z.PageCompilation->isVisible());
+  EXPECT_EQ(z.PageBurn->pos(), QPoint(0, 0));
+  EXPECT_TRUE(z.Memo1->toPlainText().isEmpty());
+  EXPECT_EQ(z.pb->value(), 0);
+  z.btnZpetClick();
+  EXPECT_TRUE(z.PageCompilation->isVisible());
+  EXPECT_FALSE(z.PageBurn->isVisible());
+
+  // "< Zpět" on the compilation page closes; the next showing starts empty.
+  z.Button1Click();
+  EXPECT_FALSE(z.isVisible());
+  z.show();
+  EXPECT_EQ(z.files->count(), 0);
+  EXPECT_EQ(z.TotalSizeKB(), 0);
+  EXPECT_FALSE(z.btnDalsi->isEnabled());
+  z.hide();
+}
+
+}  // namespace
