@@ -169,7 +169,10 @@ int32_t TakeBlock(TJobState& job, TBlock& block, uint32_t waitMs) {
   const uint64_t taken = SectorsOf(slot.Length);
   const uint64_t remaining = job.RemainingSectors.load();
   job.RemainingSectors.store(remaining > taken ? remaining - taken : 0);
-  job.Changed.notify_all();
+  // A producer waiting on a full queue looks again every 20 ms anyway; it is woken early only
+  // once the queue has run down to half, so a fast recorder does not cost a thread switch per
+  // block.
+  if (job.Slots.size() <= job.Capacity / 2 || job.RemainingSectors.load() == 0) job.Changed.notify_all();
   g.unlock();
   job.Recycle(std::move(block));
   block = std::move(slot.Block);
