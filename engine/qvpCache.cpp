@@ -121,7 +121,6 @@ void TCacheThread::Execute() {
     int32_t count;
     {
       std::lock_guard<plat::TCriticalSection> g(job_.Lock);
-      job_.CurrentSource = source_->SourceName();
       job_.Slots.push_back(TSlot{std::move(block), static_cast<uint32_t>(length), info.EntryIndex});
       count = static_cast<int32_t>(job_.Slots.size());
       job_.Count.store(count);

@@ -70,6 +70,24 @@ TEST_F(WriteImageTest, BlankCdRGetsTheImageFromLbaZeroAndAnOpenSession) {
   EXPECT_EQ(std::count_if(writes.begin(), writes.end(), [](const auto& c) { return Lba(c) == 0; }), 1);
 }
 
+TEST_F(WriteImageTest, FinalizedCdRAsksForNoNextSession) {
+  MakeImage(2);
+  Insert(0x0009);
+  q->SetFinalizeDisc(true);
+  q->SetBurnProof(false);
+  ASSERT_TRUE(q->BurnImage(image));
+  WaitForEvent();
+  const int close = IndexOf(0x5B);
+  int select = -1;
+  for (int i = 0; i < close; ++i)
+    if (drive->Trace()[i][0] == 0x55) select = i;
+  ASSERT_GE(select, 0);
+  const auto page = drive->List(select);
+  ASSERT_GE(page.size(), 12u);
+  EXPECT_EQ(page[8 + 2] & 0x4F, 0x01);  // track at once, no underrun protection asked for
+  EXPECT_EQ(page[8 + 3] & 0xC0, 0x00);
+}
+
 TEST_F(WriteImageTest, BufferIsPolledAfterTheThirdBlockAndEverySixth) {
   MakeImage(16);
   Insert(0x001A);  // DVD+RW
