@@ -9,6 +9,7 @@ struct TMediumCase {
   TMediumKind Kind;
   const char* Model;
   bool Formatted;
+  const char* Name = nullptr;  // test name when the medium's own name is taken
 };
 
 class EngineMediaTest : public EngineBurn, public ::testing::WithParamInterface<TMediumCase> {};
@@ -55,8 +56,11 @@ INSTANTIATE_TEST_SUITE_P(
                       TMediumCase{TMediumKind::DvdPlusRw, "bd", false}, TMediumCase{TMediumKind::DvdRam, "bd", true},
                       TMediumCase{TMediumKind::BdR, "bd", false}, TMediumCase{TMediumKind::BdRe, "bd", true},
                       TMediumCase{TMediumKind::HdDvdR, "hddvd", false},
-                      TMediumCase{TMediumKind::HdDvdRam, "hddvd", true}),
+                      TMediumCase{TMediumKind::HdDvdRam, "hddvd", true},
+                      // A drive without GET CONFIGURATION, with a block descriptor before its pages.
+                      TMediumCase{TMediumKind::CdR, "legacy", false, "legacy_cd_r"}),
     [](const auto& info) {
+      if (info.param.Name) return std::string(info.param.Name);
       std::string n;
       for (char c : vdrive::MediumName(info.param.Kind) + (info.param.Formatted ? "_formatted" : ""))
         n += c == '+' ? std::string("plus") : std::string(1, isalnum(static_cast<unsigned char>(c)) ? c : '_');
