@@ -46,6 +46,9 @@ QLabel* Header(QWidget* page, const QString& text) {
   return strip;
 }
 
+// Texts that lie on the window's dark picture.
+const char kOnPicture[] = "QGroupBox { color: white; font-weight: bold; } QLabel { color: white; background: transparent; }";
+
 QPushButton* Button(QWidget* page, const char* text, int x, int y) {
   auto* b = new QPushButton(QString::fromUtf8(text), page);
   b->setGeometry(x, y, 100, 28);
@@ -136,7 +139,10 @@ void TFrmVypalData::BuildCompilationPage() {
   MbTXT->setGeometry(10, 50, 310, 20);
   MbTXT->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
 
+  GroupVelikost->setStyleSheet(QLatin1String(kOnPicture));
+
   GroupMedium = new QGroupBox(QStringLiteral("Potřebné médium..."), PageCompilation);
+  GroupMedium->setStyleSheet(QLatin1String(kOnPicture));
   GroupMedium->setGeometry(346, 440, 200, 80);
   MediumTXT = new QLabel(QStringLiteral("CD-ROM/RW"), GroupMedium);
   MediumTXT->setGeometry(10, 24, 180, 40);
@@ -165,6 +171,7 @@ void TFrmVypalData::BuildBurnPage() {
   Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
 
+  PageBurn->setStyleSheet(QLatin1String(kOnPicture));
   lblSize = new QLabel(PageBurn);
   lblSize->setGeometry(8, 384, kClientWidth - 16, 20);
   lblSize->setAlignment(Qt::AlignCenter);
