@@ -2,6 +2,7 @@
 // tree, the file list and other programs, their refusals, removing entries, the pages.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QDir>
 #include <QDropEvent>
 #include <QImage>
@@ -306,6 +307,56 @@ TEST_F(CompilationPageTest, PagesAndAFreshCompilationAtEveryShowing) {
   EXPECT_EQ(z.TotalSizeKB(), 0);
   EXPECT_FALSE(z.btnDalsi->isEnabled());
   z.hide();
+}
+
+TEST_F(CompilationPageTest, TheTileOpensTheWizardForADataDisc) {
+  TFrmVypalData& z = *wizard;
+  z.hide();
+  z.setWindowTitle(QStringLiteral("jiný"));
+  z.SetIsoMode(true);
+  z.btnVypalit->setEnabled(false);
+  z.btnStorno->setEnabled(true);
+  z.ShowBurnPage();
+  z.Memo1->setPlainText(QStringLiteral("stará zpráva"));
+  z.SetBar(TBurnView::TBar::Main, 10, 7);
+  bool seen = false;
+  wiztest::WhenShown(&z, [&] {
+    EXPECT_EQ(z.windowTitle(), QStringLiteral("Vypálit CD / DVD / Blu-Ray / HD-DVD (datový disk)"));
+    EXPECT_FALSE(z.GetIsoMode());
+    EXPECT_TRUE(z.isModal());
+    EXPECT_TRUE(z.PageCompilation->isVisible());
+    EXPECT_FALSE(z.PageBurn->isVisible());
+    EXPECT_EQ(wiztest::Buttons(z), (std::vector<bool>{true, true, false}));
+    EXPECT_TRUE(z.Memo1->toPlainText().isEmpty());
+    EXPECT_EQ(z.pb->value(), 0);
+    seen = true;
+    z.Button1Click();
+  });
+  main->RxSpeedButton1Click();
+  EXPECT_TRUE(seen);
+  EXPECT_FALSE(z.isVisible());
+}
+
+TEST_F(CompilationPageTest, BarsHoldTheirPositionWithinTheirRange) {
+  using TBar = TBurnView::TBar;
+  TFrmVypalData& z = *wizard;
+  z.SetBar(TBar::SoftwareBuffer, 100, 150);
+  EXPECT_EQ(z.scs->value(), 100);
+  z.SetBarPosition(TBar::DriveBuffer, -3);
+  EXPECT_EQ(z.dbs->value(), 0);
+  // No total yet: an empty bar, not a busy indicator.
+  z.SetBar(TBar::Main, 0, 5);
+  EXPECT_GT(z.pb->maximum(), z.pb->minimum());
+  EXPECT_EQ(z.pb->value(), 0);
+  z.SetBar(TBar::Main, 332800, 83200);
+  EXPECT_EQ(z.pb->maximum(), 332800);
+  EXPECT_EQ(z.pb->value(), 83200);
+  z.SetStatusLine(QStringLiteral("0,00/650,00 MB"));
+  EXPECT_EQ(z.lblSize->text(), QStringLiteral("0,00/650,00 MB"));
+  // Counting a folder leaves no busy cursor behind.
+  fs::create_directories(src + "/a");
+  DropFolder(src + "/a");
+  EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
 }  // namespace
