@@ -37,21 +37,17 @@ void TConsole::ClearLocked() {
   statusShown_ = false;
 }
 
-void TConsole::Log(const std::string& line) {
+void TConsole::WriteLine(std::FILE* stream, const std::string& text) {
   std::lock_guard<std::mutex> g(m_);
   ClearLocked();
-  std::fputs(line.c_str(), stdout);
-  std::fputc('\n', stdout);
-  std::fflush(stdout);
+  std::fputs(text.c_str(), stream);
+  std::fputc('\n', stream);
+  std::fflush(stream);
 }
 
-void TConsole::Message(const std::string& text) {
-  std::lock_guard<std::mutex> g(m_);
-  ClearLocked();
-  std::fputs(text.c_str(), stderr);
-  std::fputc('\n', stderr);
-  std::fflush(stderr);
-}
+void TConsole::Log(const std::string& line) { WriteLine(stdout, line); }
+
+void TConsole::Message(const std::string& text) { WriteLine(stderr, text); }
 
 void TConsole::Status(const std::string& text) {
   if (!statusOnTty_) return;

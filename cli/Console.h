@@ -2,6 +2,7 @@
 // What the command line shows and hears: log lines on standard output, messages on standard
 // error, a one-line progress display on standard error when it is a terminal, questions on the
 // terminal, and Ctrl-C, which only counts (the wait loops decide what it means).
+#include <cstdio>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -27,6 +28,7 @@ class TConsole {
 
  private:
   void ClearLocked();
+  void WriteLine(std::FILE* stream, const std::string& text);
   std::mutex m_;
   bool statusOnTty_ = false;
   bool statusShown_ = false;
