@@ -3,7 +3,6 @@
 #include "app/FrmVypalData.h"
 
 #include <QApplication>
-#include <QCloseEvent>
 #include <QDir>
 #include <QFileInfo>
 #include <QFileSystemModel>
@@ -16,7 +15,6 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QShowEvent>
 #include <QSplitter>
 #include <QTimer>
 #include <QTreeView>
@@ -57,7 +55,7 @@ QPushButton* Button(QWidget* page, const char* text, int x, int y) {
 
 }  // namespace
 
-TFrmVypalData::TFrmVypalData(TFrmHlavni* main) : QDialog(main), main_(main) {
+TFrmVypalData::TFrmVypalData(TFrmHlavni* main) : TFormDialog(main), main_(main) {
   setWindowTitle(QStringLiteral("Vypálit CD / DVD / Blu-Ray / HD-DVD (datový disk)"));
   setFixedSize(kClientWidth, kClientHeight);
   app::SetFixedFrame(this, false);
@@ -221,14 +219,6 @@ void TFrmVypalData::ResetBurnPage() {
   for (QProgressBar* b : {scs, dbs, pb}) b->setValue(0);
 }
 
-void TFrmVypalData::showEvent(QShowEvent* e) {
-  if (!e->spontaneous()) {
-    app::CentreOnScreen(this);
-    FormShow();
-  }
-  QDialog::showEvent(e);
-}
-
 void TFrmVypalData::FormShow() {
   // The compilation does not outlive a closing of the wizard.
   totalSizeKB_ = 0;
@@ -241,19 +231,6 @@ void TFrmVypalData::FormShow() {
 }
 
 bool TFrmVypalData::FormCloseQuery() const { return !tmrWrite->isActive() && !eraseRunning_; }
-
-void TFrmVypalData::closeEvent(QCloseEvent* e) {
-  if (!FormCloseQuery()) {
-    e->ignore();
-    return;
-  }
-  QDialog::closeEvent(e);
-}
-
-void TFrmVypalData::reject() {
-  // Escape and the frame's close button end here too: neither may leave a running job.
-  if (FormCloseQuery()) QDialog::reject();
-}
 
 void TFrmVypalData::Button1Click() { close(); }
 

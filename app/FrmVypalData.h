@@ -5,13 +5,13 @@
 // medium that holds data, the capacity check, the hand-over to the burner component, the write)
 // with a time-stamped log, the progress bars and "Storno". Image burning and disc copying use the
 // burn page alone, in image mode.
-#include <QDialog>
 #include <QPixmap>
 #include <QString>
 
 #include <cstdint>
 
 #include "app/BurnView.h"
+#include "app/FormDialog.h"
 
 class QFileSystemModel;
 class QGroupBox;
@@ -31,7 +31,7 @@ class TFileListModel;
 class TFilesList;
 }
 
-class TFrmVypalData : public QDialog, public TBurnView {
+class TFrmVypalData : public app::TFormDialog, public TBurnView {
   Q_OBJECT
  public:
   explicit TFrmVypalData(TFrmHlavni* main);
@@ -93,10 +93,10 @@ class TFrmVypalData : public QDialog, public TBurnView {
   void RestoreButtons() override;
   QStringList CompilationPaths() const override;
 
-  bool FormCloseQuery() const;
+  bool FormCloseQuery() const override;
 
  public slots:
-  void FormShow();
+  void FormShow() override;
   bool filesXDragOver(QObject* source, const QMimeData* data) const;
   void filesXDragDrop(QObject* source, const QMimeData* data);
   void filesXDrawItem(QPainter* painter, int row, const QRect& rect, bool selected);
@@ -108,11 +108,6 @@ class TFrmVypalData : public QDialog, public TBurnView {
   void btnVypalitClick();
   void btnStornoClick();
   void tmrWriteTimer();
-  void reject() override;
-
- protected:
-  void showEvent(QShowEvent* e) override;
-  void closeEvent(QCloseEvent* e) override;
 
  private:
   void BuildCompilationPage();

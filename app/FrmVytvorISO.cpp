@@ -1,10 +1,8 @@
 #include "app/FrmVytvorISO.h"
 
-#include <QCloseEvent>
 #include <QLabel>
 #include <QMetaObject>
 #include <QProgressBar>
-#include <QShowEvent>
 #include <QTimer>
 
 #include <algorithm>
@@ -43,7 +41,7 @@ class TFrmVytvorISO::TReadThread : public plat::TThread {
   std::atomic<bool> complete_{false};
 };
 
-TFrmVytvorISO::TFrmVytvorISO(TFrmHlavni* main) : QDialog(main), main_(main) {
+TFrmVytvorISO::TFrmVytvorISO(TFrmHlavni* main) : TFormDialog(main), main_(main) {
   setWindowTitle(QStringLiteral("Vytvářím ISO obraz disku..."));
   setFixedSize(783, 530);
   app::SetFixedFrame(this, false);
@@ -84,14 +82,6 @@ QString TFrmVytvorISO::ImagePath() const {
 
 int64_t TFrmVytvorISO::GetImageFileSize(const QString& path) { return plat::GetFileSize(path.toStdString()); }
 
-void TFrmVytvorISO::showEvent(QShowEvent* e) {
-  if (!e->spontaneous()) {
-    app::CentreOnScreen(this);
-    FormShow();
-  }
-  QDialog::showEvent(e);
-}
-
 void TFrmVytvorISO::FormShow() {
   TQuorvexPro& qvx = main_->Qvx();
   // The recorded data in KB: 2 KB a block.
@@ -129,15 +119,3 @@ void TFrmVytvorISO::Timer1Timer() {
 }
 
 bool TFrmVytvorISO::FormCloseQuery() const { return !Timer1->isActive(); }
-
-void TFrmVytvorISO::closeEvent(QCloseEvent* e) {
-  if (!FormCloseQuery()) {
-    e->ignore();
-    return;
-  }
-  QDialog::closeEvent(e);
-}
-
-void TFrmVytvorISO::reject() {
-  if (FormCloseQuery()) QDialog::reject();
-}

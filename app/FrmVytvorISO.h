@@ -3,11 +3,12 @@
 // recorder into "ardovan.iso" in the temporary folder on a worker thread of lower priority,
 // while a timer shows the file growing; the window cannot be closed during the read and closes
 // by itself when the read ends.
-#include <QDialog>
 #include <QString>
 
 #include <cstdint>
 #include <memory>
+
+#include "app/FormDialog.h"
 
 class QLabel;
 class QProgressBar;
@@ -18,7 +19,7 @@ class TDevice;
 class TDevices;
 }
 
-class TFrmVytvorISO : public QDialog {
+class TFrmVytvorISO : public app::TFormDialog {
   Q_OBJECT
  public:
   explicit TFrmVytvorISO(TFrmHlavni* main);
@@ -36,19 +37,14 @@ class TFrmVytvorISO : public QDialog {
   QString ImagePath() const;
   // True when the last read put every block of the disc into the image file.
   bool ReadComplete() const { return complete_; }
-  bool FormCloseQuery() const;
+  bool FormCloseQuery() const override;
 
   // The file's size in bytes (64 bits), or -1 when it cannot be read.
   static int64_t GetImageFileSize(const QString& path);
 
  public slots:
-  void FormShow();
+  void FormShow() override;
   void Timer1Timer();
-  void reject() override;
-
- protected:
-  void showEvent(QShowEvent* e) override;
-  void closeEvent(QCloseEvent* e) override;
 
  private:
   class TReadThread;

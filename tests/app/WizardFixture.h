@@ -198,6 +198,21 @@ class WizardFixture : public testing::Test {
     z.filesXDragDrop(z.lbFiles, nullptr);
   }
 
+  // The files of one folder as the compilation, the burn page shown.
+  void CompileFiles(const std::string& folder, const std::vector<std::string>& names) {
+    OpenForDataDisc();
+    DropFiles(folder, names);
+    wizard->btnDalsiClick();
+  }
+  // The write has ended: its line, an empty one, and the buttons as the mode has them.
+  void ExpectWriteEnded() {
+    const QStringList log = LogLines(*wizard);
+    ASSERT_GE(log.size(), 2);
+    EXPECT_EQ(log[log.size() - 2], QStringLiteral(" >>> Vypalování dokončeno...")) << Join(log);
+    EXPECT_EQ(log.last(), QString());
+    EXPECT_EQ(Buttons(*wizard), (std::vector<bool>{true, !wizard->GetIsoMode(), false}));
+  }
+
   // "Vypálit", then the write's end.
   void BurnAndWait() {
     wizard->btnVypalitClick();
