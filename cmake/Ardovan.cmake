@@ -50,5 +50,5 @@ function(ardovan_test_folder name)
   gtest_discover_tests(${name}
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 60
-    PROPERTIES LABELS "${ARG_LABELS}" TIMEOUT 900)
+    PROPERTIES LABELS "${ARG_LABELS}" TIMEOUT 900 SKIP_REGULAR_EXPRESSION "\\[  SKIPPED \\]")
 endfunction()

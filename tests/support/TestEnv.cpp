@@ -112,7 +112,12 @@ std::string Quote(std::string_view s) {
 }
 
 bool HaveProgram(std::string_view name) {
-  return Run("command -v " + Quote(name) + " >/dev/null") == 0;
+  bool have = Run("command -v " + Quote(name) + " >/dev/null") == 0;
+  // On a developer's machine a missing reader skips its check; in CI every dependency is
+  // installed by scripts/install-deps, so a missing one must fail rather than skip quietly.
+  const char* ci = getenv("CI");
+  if (!have && ci && *ci) ADD_FAILURE() << name << " is missing; scripts/install-deps installs it";
+  return have;
 }
 
 void SetEnv(const char* name, const std::string& value) { setenv(name, value.c_str(), 1); }

@@ -28,7 +28,8 @@ std::vector<uint8_t> RandomBytes(size_t n, uint32_t seed);
 int Run(const std::string& command, std::string* output = nullptr);
 // Quotes a string for the shell.
 std::string Quote(std::string_view s);
-// True when a program is on PATH.
+// True when a program is on PATH (in CI, where everything is installed, a missing one also
+// fails the current test).
 bool HaveProgram(std::string_view name);
 
 // Sets an environment variable for the rest of the process (empty value is kept as empty).
