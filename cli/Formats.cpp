@@ -42,7 +42,8 @@ std::string Compose(double value, int decimals, const TNumberSeparators& s, bool
   // A value that rounds to zero shows no sign.
   const bool zero = integer.find_first_not_of('0') == std::string::npos &&
                     fraction.find_first_not_of('0') == std::string::npos;
-  return (value < 0 && !zero) ? "-" + out : out;
+  if (value < 0 && !zero) out.insert(out.begin(), '-');
+  return out;
 }
 
 }  // namespace
@@ -79,7 +80,10 @@ std::string SectorsToMB(int64_t sectors, const TNumberSeparators& s) {
 }
 
 std::string SpeedText(double kbPerSecond, const TNumberSeparators& s) {
-  return " " + FormatGrouped(kbPerSecond, 0, s) + " KB/s";
+  std::string text(1, ' ');
+  text += FormatGrouped(kbPerSecond, 0, s);
+  text += " KB/s";
+  return text;
 }
 
 std::string FormatSize(uint64_t kb, const TNumberSeparators& s) {
