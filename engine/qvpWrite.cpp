@@ -322,8 +322,13 @@ void TWriteThread::Execute() {
   }
   block_.reset();
 
-  std::lock_guard<plat::TCriticalSection> g(job_.Lock);
-  if (job_.ErrorCode.load() != kErrNone || job_.OutOfMemory.load()) failed_ = true;
-  job_.SetStatus(kStatusIdle);
-  job_.DeliverWriteDone(job_.WriteDone, failed_);
+  TWriteDoneEvent handler;
+  {
+    std::lock_guard<plat::TCriticalSection> g(job_.Lock);
+    if (job_.ErrorCode.load() != kErrNone || job_.OutOfMemory.load()) failed_ = true;
+    job_.SetStatus(kStatusIdle);
+    handler = job_.WriteDone;
+  }
+  // Outside the lock: a handler called on this thread may start the next job at once.
+  job_.DeliverWriteDone(handler, failed_);
 }

@@ -291,6 +291,22 @@ TEST_F(WriteImageTest, ComponentWithoutOwnerCallsTheHandlerOnTheJobThread) {
   done.Wait();
   EXPECT_FALSE(failed.load());
   EXPECT_EQ(events.load(), 1);
+
+  // A handler that starts the next burn from the job thread itself.
+  done.Reset();
+  events = 0;
+  lone.OnWriteDone = [&](TQuorvexPro* s, uint8_t, bool f) {
+    failed = f;
+    if (events.fetch_add(1) == 0) {
+      EXPECT_TRUE(s->BurnImage(image));
+    } else {
+      done.Set();
+    }
+  };
+  ASSERT_TRUE(lone.BurnImage(image));
+  done.Wait();
+  EXPECT_FALSE(failed.load());
+  EXPECT_EQ(events.load(), 2);
 }
 
 TEST_F(WriteImageTest, DestroyingTheComponentDuringAWriteAbortsAndWaits) {
