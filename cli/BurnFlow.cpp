@@ -154,8 +154,9 @@ class TBurnSequence {
 
   int WaitForWrite() {
     s_.WaitFor([this] { return writeDone_; }, [this] { UpdateProgress(); },
-               [this](int n) {
-                 if (n == 1) {
+               [this] {
+                 if (!abortRequested_) {
+                   abortRequested_ = true;
                    Log(text::kStorno);
                    qvx_.Abort();
                  } else {
@@ -204,7 +205,7 @@ class TBurnSequence {
     erased_ = true;
     qvx_.EraseDisc(true);
     s_.WaitFor([&] { return done; }, [this] { con_.Status(StatusName(qvx_.GetStatus())); },
-               [this](int) { con_.Message("An erase cannot be stopped; waiting for the recorder to finish..."); });
+               [this] { con_.Message("An erase cannot be stopped; waiting for the recorder to finish..."); });
     qvx_.OnEraseDone = nullptr;
     if (failed) {
       con_.Message(qvx_.GetLastErrorText());
@@ -222,6 +223,7 @@ class TBurnSequence {
   TConsole& con_;
   TStatusLog statusLog_;
   bool erased_ = false;
+  bool abortRequested_ = false;
   bool writeDone_ = false;
   bool writeFailed_ = false;
   std::string error_;

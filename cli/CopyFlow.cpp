@@ -65,9 +65,8 @@ int RunCopy(TSession& s, const std::string& outputOption, bool noEject) {
     complete = device->Reader().ReadToImage(output);
     finished.Set();
   });
-  int seen = InterruptCount();
   while (!finished.WaitFor(ClockMsForRealMs(500))) {
-    if (InterruptCount() != seen) {
+    if (InterruptCount() > 0) {
       // The reader cannot be stopped in the middle of the disc; a copy cut short is of no use,
       // so the partial image goes and the process ends at once.
       con.Message("Aborted by user");
@@ -78,7 +77,6 @@ int RunCopy(TSession& s, const std::string& outputOption, bool noEject) {
     const int64_t size = std::max<int64_t>(plat::GetFileSize(output), 0);
     con.Status(text::kCopyProgress + FormatSize(static_cast<uint64_t>(size) / 1024) + "  " +
                std::to_string(Percent(size / 1024, recordedKB)) + "%");
-    seen = InterruptCount();
   }
   worker.join();
   con.ClearStatus();

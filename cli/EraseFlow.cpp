@@ -21,6 +21,11 @@ int RunErase(TSession& s, bool full, bool noEject) {
     return kExitRefused;
   }
 
+  // Ctrl-C before the erase has begun still stops it; once begun it runs to its end.
+  if (InterruptCount() > 0) {
+    con.Message("Aborted by user");
+    return kExitFailed;
+  }
   bool done = false, failed = false;
   std::string error;
   qvx.OnEraseDone = [&](TQuorvexPro*, uint8_t, bool f) {
@@ -42,7 +47,7 @@ int RunErase(TSession& s, bool full, bool noEject) {
               const uint32_t seconds = (plat::TickCount() - start) / 1000;
               con.Status(StatusName(qvx.GetStatus()) + "  " + std::to_string(seconds) + " s");
             },
-            [&](int) { con.Message("An erase cannot be stopped; waiting for the recorder to finish..."); });
+            [&] { con.Message("An erase cannot be stopped; waiting for the recorder to finish..."); });
   qvx.OnEraseDone = nullptr;
   if (!failed) return kExitDone;
   if (!error.empty()) con.Message(error);

@@ -102,9 +102,9 @@ int RunMkImage(TConsole& con, const TCompilationOptions& o, const std::vector<st
   {
     TCacheThread cache(job, NewCompilationSource(b));
     TBlock block;
-    const int seen = InterruptCount();
     for (;;) {
-      if (InterruptCount() != seen && !job.Aborted()) {
+      // Any Ctrl-C since the start, also one pressed while the compilation was laid out.
+      if (InterruptCount() > 0 && !job.Aborted()) {
         job.ErrorCode.store(kErrAborted);
         job.RequestAbort();
       }

@@ -102,13 +102,11 @@ void TSession::Eject(bool keep) {
 }
 
 void TSession::WaitFor(const std::function<bool()>& finished, const std::function<void()>& tick,
-                       const std::function<void(int)>& interrupt) {
+                       const std::function<void()>& interrupt) {
   plat::TNotifyQueue* queue = qvx_->NotifyQueue();
-  int seen = InterruptCount();
   while (!finished()) {
+    for (const int now = InterruptCount(); interruptsHandled_ < now; ++interruptsHandled_) interrupt();
     queue->WaitAndDispatch(ClockMsForRealMs(50));
-    const int now = InterruptCount();
-    while (seen < now) interrupt(++seen);
     if (!finished() && tick) tick();
   }
 }

@@ -59,9 +59,10 @@ class TSession {
   void Eject(bool keep);
 
   // Dispatches the component's completions until finished() holds. tick() runs about every
-  // 50 ms of real time; interrupt(n) runs for the n-th Ctrl-C (1, 2, ...).
+  // 50 ms of real time; interrupt() runs once for every Ctrl-C not handled yet, also for one
+  // pressed before the wait began (while a job was being set up).
   void WaitFor(const std::function<bool()>& finished, const std::function<void()>& tick,
-               const std::function<void(int)>& interrupt);
+               const std::function<void()>& interrupt);
 
  private:
   TConsole& console_;
@@ -70,6 +71,7 @@ class TSession {
   std::unique_ptr<TQuorvexPro> qvx_;
   bool initialized_ = false;
   int index_ = -1;
+  int interruptsHandled_ = 0;
 };
 
 }  // namespace cli
