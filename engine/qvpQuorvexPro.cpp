@@ -39,21 +39,33 @@ struct TQuorvexPro::TImpl {
   std::unique_ptr<plat::TNotifyQueue> Queue;
   uint16_t LastWriteFigure = 0;
   uint16_t LastVerifyFigure = 0;
-  // Threads of the jobs; a finished one is joined when the next job starts, all of them when the
-  // component goes away.
+  // Threads of the jobs; they are joined when the next job starts and when the component goes
+  // away. The list has a lock of its own: a handler called on a job thread may start a job.
+  std::mutex ThreadsLock;
   std::vector<std::unique_ptr<plat::TThread>> Threads;
 
-  void Reap() {
-    for (auto it = Threads.begin(); it != Threads.end();) {
-      if (IsCurrentJobThread(it->get())) {
-        ++it;
-        continue;
-      }
-      (*it)->WaitFor();
-      it = Threads.erase(it);
-    }
+  void Adopt(std::unique_ptr<plat::TThread> t) {
+    std::lock_guard<std::mutex> g(ThreadsLock);
+    Threads.push_back(std::move(t));
   }
-  bool JobRunning() const {
+  // Joins every job thread except the calling one.
+  void Reap() {
+    std::vector<std::unique_ptr<plat::TThread>> ended;
+    {
+      std::lock_guard<std::mutex> g(ThreadsLock);
+      for (auto it = Threads.begin(); it != Threads.end();) {
+        if (IsCurrentJobThread(it->get())) {
+          ++it;
+        } else {
+          ended.push_back(std::move(*it));
+          it = Threads.erase(it);
+        }
+      }
+    }
+    for (auto& t : ended) t->WaitFor();
+  }
+  bool JobRunning() {
+    std::lock_guard<std::mutex> g(ThreadsLock);
     for (const auto& t : Threads)
       if (!t->Finished() && !IsCurrentJobThread(t.get())) return true;
     return false;
@@ -228,14 +240,14 @@ bool TQuorvexPro::TImpl::StartWrite(TQuorvexPro* self, std::unique_ptr<TBlockSou
     Job.Changed.wait(g, [&] { return Job.BufferReady.load() || Job.Aborted(); });
   }
   const bool failed = !Job.BufferReady.load() || Job.Aborted();
-  Threads.push_back(std::move(cache));
+  Adopt(std::move(cache));
   if (failed) {
     // The buffer failed while it filled (a source missing, no memory, or Abort): the job ends here.
     Job.SetStatus(kStatusIdle);
     Job.DeliverWriteDone(Job.WriteDone, true);
     return false;
   }
-  Threads.push_back(std::make_unique<TWriteThread>(Job, *Device, mediumType));
+  Adopt(std::make_unique<TWriteThread>(Job, *Device, mediumType));
   return true;
 }
 
@@ -283,7 +295,7 @@ bool TQuorvexPro::EraseDisc(bool Quick) {
   TImpl& m = *impl_;
   m.Reap();
   m.Job.SetStatus(kStatusErasing);
-  m.Threads.push_back(std::make_unique<TEraseThread>(m.Job, *m.Device, Quick, OnEraseDone));
+  m.Adopt(std::make_unique<TEraseThread>(m.Job, *m.Device, Quick, OnEraseDone));
   return true;
 }
 
