@@ -56,5 +56,15 @@ TEST_F(AbortTest, CtrlCDuringABurnAbortsOnce) {
   EXPECT_EQ(status.find("\"disc_status\": \"blank\""), std::string::npos) << status;
 }
 
+TEST_F(AbortTest, AWriteErrorEndsTheJobAsFailed) {
+  const std::string r = Recorder("cd-r");
+  Tool("fault " + r + " --opcode 2A --sense 3/0C/00 --from 2 --times 0");
+  const TRun run = Cli("burn " + MakeFile(Path("data.bin"), 1 << 20, 42), {r});
+  EXPECT_EQ(run.Code, 1) << run.All();
+  // The write-done line all the same, once; the reason is the device's last sense code.
+  EXPECT_EQ(Count(LogTexts(run.Out), " >>> Vypalování dokončeno..."), 1) << run.Out;
+  EXPECT_EQ(run.Err.rfind("Hardware Error ", 0), 0u) << run.Err;
+}
+
 }  // namespace
 }  // namespace clitest
