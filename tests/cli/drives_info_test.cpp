@@ -73,5 +73,15 @@ TEST_F(DrivesInfoTest, DriveChoice) {
   EXPECT_EQ(Cli("info", {cd, dvd}).Code, 3);
 }
 
+TEST_F(DrivesInfoTest, EjectAndLoad) {
+  const std::string r = Recorder("dvd-r");
+  ASSERT_EQ(Cli("eject", {r}).Code, 0);
+  EXPECT_NE(Tool("status " + r).find("\"tray\": \"open\""), std::string::npos);
+  ASSERT_EQ(Cli("load", {r}).Code, 0);
+  EXPECT_NE(Tool("status " + r).find("\"tray\": \"closed\""), std::string::npos);
+  // The medium stayed in: the report sees it again.
+  EXPECT_EQ(MediumLine(Cli("info", {r})), ">>> Vložený disk do mechaniky: mtDVDR");
+}
+
 }  // namespace
 }  // namespace clitest
