@@ -1,6 +1,6 @@
 #pragma once
 // ECMA-167 building blocks: descriptor tags, extents, allocation descriptors, entity
-// identifiers, character set specifications and the volume structure descriptors.
+// identifiers, charspecs and the volume structure descriptors.
 #include <cstddef>
 #include <cstdint>
 #include <initializer_list>
