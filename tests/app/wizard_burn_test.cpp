@@ -7,7 +7,10 @@
 #include <QLineEdit>
 #include <QProgressBar>
 
+#include <cstdlib>
+
 #include "app/CompilationList.h"
+#include "app/VirtualRecorderMenu.h"
 #include "tests/app/WizardFixture.h"
 #include "platform/Text.h"
 #include "tests/e2e/EngineBurn.h"
@@ -263,6 +266,31 @@ TEST_F(BurnSequenceTest, JobThatCannotStartLeavesVypalitOff) {
   EXPECT_EQ(Buttons(*wizard), (std::vector<bool>{false, true, false}));
   EXPECT_FALSE(wizard->tmrWrite->isActive());
   EXPECT_TRUE(wizard->close());
+}
+
+TEST_F(BurnSequenceTest, DefaultVirtualRecorderBurnsAndItsDiscIsSaved) {
+  // As a user without a burner starts the program: the recorder in the data folder, a blank
+  // DVD+R in it.
+  unsetenv("ARDOVAN_VDRIVES");
+  vdrive::RegisterVirtualDrives();
+  plat::RescanDrives();
+  main = std::make_unique<TFrmHlavni>();
+  main->show();
+  wizard = main->FrmVypalData;
+  recorder = main->VirtualMenu->SelectedRecorderFolder().toStdString();
+  ASSERT_FALSE(recorder.empty());
+  InsertBlank(TMediumKind::DvdPlusR);
+  Compile();
+  BurnAndWait();
+  ExpectWriteEnded();
+  EXPECT_TRUE(wizard->close());
+
+  const std::string saved = testenv::MakeTempDir("ulozeno") + "/disk.iso";
+  app::SetSaveFileHook([&](const QString&) { return QString::fromStdString(saved); });
+  main->VirtualMenu->Ulozit1Click();
+  apptest::InstallStrictPickers();
+  EXPECT_EQ(Join(dialogs.Texts()), "Obraz disku byl uložen do souboru " + saved);
+  ExpectDiscHoldsTheCompilation(saved);
 }
 
 }  // namespace
