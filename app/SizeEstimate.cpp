@@ -30,7 +30,7 @@ QString FormatSize(uint64_t kb) {
   return FormatPlain(value, 2) + QLatin1Char(' ') + QLatin1String(units[i]);
 }
 
-const TMediumClass* MediumClasses(int& count) {
+const TMediumClass& MediumClassFor(int64_t totalKB) {
   static const TMediumClass classes[] = {
       {0, 718848, "CD-ROM/RW", "700MB"},
       {718848, 4595712, "DVD R/RW", "4,7GB"},
@@ -38,16 +38,9 @@ const TMediumClass* MediumClasses(int& count) {
       {8346664, 24438784, "Blu-ray R/RE", "25GB"},
       {24438784, 48877568, "Blu-ray R/RE DL", "50GB"},
   };
-  count = static_cast<int>(std::size(classes));
-  return classes;
-}
-
-const TMediumClass& MediumClassFor(int64_t totalKB) {
-  int count = 0;
-  const TMediumClass* classes = MediumClasses(count);
   const TMediumClass* found = &classes[0];
-  for (int i = 1; i < count; ++i)
-    if (totalKB >= classes[i].FromKB) found = &classes[i];
+  for (const TMediumClass& c : classes)
+    if (totalKB >= c.FromKB) found = &c;
   return *found;
 }
 

@@ -20,9 +20,8 @@ struct TMediumClass {
   const char* Medium;
   const char* Capacity;
 };
-// The classes from the smallest up; each threshold equals the bar maximum of the class below.
-const TMediumClass* MediumClasses(int& count);
-// The class of a compilation of totalKB: the last one whose threshold it reaches.
+// The class of a compilation of totalKB: the last one whose threshold it reaches (each threshold
+// equals the bar maximum of the class below it).
 const TMediumClass& MediumClassFor(int64_t totalKB);
 
 // A file's size in KB, truncated; 0 when it cannot be read.

@@ -65,21 +65,6 @@ TEST(SizeEstimateTest, FolderSizeSkipsDotNamesAndTruncatesEachFile) {
   EXPECT_EQ(app::GetFileSizeKB(QString::fromStdString(dir + "/velký.iso")), 5242880);
 }
 
-TEST(SizeEstimateTest, MediumClassThresholds) {
-  auto cls = [](int64_t kb) {
-    const app::TMediumClass& c = app::MediumClassFor(kb);
-    return std::string(c.Medium) + "|" + c.Capacity + "|" + std::to_string(c.BarMaximum);
-  };
-  EXPECT_EQ(cls(0), "CD-ROM/RW|700MB|718848");
-  EXPECT_EQ(cls(718847), "CD-ROM/RW|700MB|718848");
-  EXPECT_EQ(cls(718848), "DVD R/RW|4,7GB|4595712");
-  EXPECT_EQ(cls(4595712), "DVD R/RW DL|8,55GB|8346664");
-  EXPECT_EQ(cls(8346664), "Blu-ray R/RE|25GB|24438784");
-  EXPECT_EQ(cls(24438783), "Blu-ray R/RE|25GB|24438784");
-  EXPECT_EQ(cls(24438784), "Blu-ray R/RE DL|50GB|48877568");
-  EXPECT_EQ(cls(int64_t{1} << 40), "Blu-ray R/RE DL|50GB|48877568");
-}
-
 class CompilationPageTest : public wiztest::WizardFixture {
  protected:
   void SetUp() override {
