@@ -35,16 +35,16 @@ TDirNode* BuilderCreateDir(TImageBuilder& b, const std::string& destPath, const 
   return CreateDir(b, destPath, name);
 }
 
-TFileNode* BuilderInsertFile(TImageBuilder& b, TTreeAddFileHandler h, const std::string& destPath,
+TFileNode* BuilderInsertFile(TImageBuilder& b, const TAddFileEvent& h, const std::string& destPath,
                              const std::string& fileName) {
-  b.OnAddFile = std::move(h);
+  b.OnAddFile = h;
   return InsertFile(b, destPath, fileName);
 }
 
-TDirNode* BuilderInsertDir(TImageBuilder& b, TTreeAddFileHandler h, const std::string& destPath,
+TDirNode* BuilderInsertDir(TImageBuilder& b, const TAddFileEvent& h, const std::string& destPath,
                            const std::string& sourceDir, bool keepPath, bool recursive,
                            const std::string& fileMask) {
-  b.OnAddFile = std::move(h);
+  b.OnAddFile = h;
   return InsertDir(b, destPath, sourceDir, keepPath, recursive, fileMask);
 }
 

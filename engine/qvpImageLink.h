@@ -4,12 +4,11 @@
 // public header stays free of the builder's types.
 #include <atomic>
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <string>
 
 #include "engine/qvpBlockSource.h"
-#include "platform/Files.h"
+#include "image/qvpTreeEvents.h"
 
 struct TImageBuilder;
 struct TDirNode;
@@ -38,14 +37,12 @@ std::string BuilderVolumeId(const TImageBuilder& b);
 void BuilderSetBootImage(TImageBuilder& b, const std::string& path);
 std::string BuilderBootImage(const TImageBuilder& b);
 
-// Compilation.
-using TTreeAddFileHandler =
-    std::function<void(void* Sender, const char16_t* Path, plat::TFindData& fd, bool& Skip)>;
+// Compilation. The insertions copy the component's OnAddFile handler into the tree first.
 void BuilderClear(TImageBuilder& b);
 TDirNode* BuilderCreateDir(TImageBuilder& b, const std::string& destPath, const std::string& name);
-TFileNode* BuilderInsertFile(TImageBuilder& b, TTreeAddFileHandler h, const std::string& destPath,
+TFileNode* BuilderInsertFile(TImageBuilder& b, const TAddFileEvent& h, const std::string& destPath,
                              const std::string& fileName);
-TDirNode* BuilderInsertDir(TImageBuilder& b, TTreeAddFileHandler h, const std::string& destPath,
+TDirNode* BuilderInsertDir(TImageBuilder& b, const TAddFileEvent& h, const std::string& destPath,
                            const std::string& sourceDir, bool keepPath, bool recursive,
                            const std::string& fileMask);
 int32_t BuilderPrepare(TImageBuilder& b);

@@ -209,21 +209,14 @@ TDirNode* TQuorvexPro::CreateDir(const std::string& DestPath, const std::string&
   return BuilderCreateDir(*impl_->Builder, DestPath, Name);
 }
 
-namespace {
-TTreeAddFileHandler TreeHandler(TQuorvexPro* self, const TAddFileEvent& h) {
-  if (!h) return nullptr;
-  return [self, h](void*, const char16_t* path, plat::TFindData& fd, bool& skip) { h(self, path, fd, skip); };
-}
-}  // namespace
-
 TFileNode* TQuorvexPro::InsertFile(const std::string& DestPath, const std::string& FileName) {
-  return BuilderInsertFile(*impl_->Builder, TreeHandler(this, OnAddFile), DestPath, FileName);
+  return BuilderInsertFile(*impl_->Builder, OnAddFile, DestPath, FileName);
 }
 
 TDirNode* TQuorvexPro::InsertDir(const std::string& DestPath, const std::string& SourceDir,
                                  bool KeepPath, bool Recursive, const std::string& FileMask) {
-  return BuilderInsertDir(*impl_->Builder, TreeHandler(this, OnAddFile), DestPath, SourceDir,
-                          KeepPath, Recursive, FileMask);
+  return BuilderInsertDir(*impl_->Builder, OnAddFile, DestPath, SourceDir, KeepPath, Recursive,
+                          FileMask);
 }
 
 int32_t TQuorvexPro::PrepareImage() { return BuilderPrepare(*impl_->Builder); }

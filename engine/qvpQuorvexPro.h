@@ -16,6 +16,7 @@
 #include <string>
 
 #include "engine/qvpEvents.h"
+#include "image/qvpTreeEvents.h"
 #include "platform/Files.h"
 #include "platform/NotifyQueue.h"
 
@@ -28,11 +29,6 @@ struct TSCSIDevice;
 }
 
 class TQuorvexPro;
-
-// Fired by the compilation tree for every file or folder it is about to add; setting Skip leaves
-// the item out. Path is the item's full source path.
-using TAddFileEvent =
-    std::function<void(TQuorvexPro* Sender, const char16_t* Path, plat::TFindData& fd, bool& Skip)>;
 
 class TQuorvexPro {
  public:
@@ -76,6 +72,8 @@ class TQuorvexPro {
   void SetBootImage(const std::string& fileName);
 
   // ---- Events ----
+  // Fired by the compilation tree for every file or folder InsertFile or InsertDir is about to
+  // add, with Sender = nullptr (the tree's own call); setting Skip leaves the item out.
   TAddFileEvent OnAddFile;
   TWriteDoneEvent OnWriteDone;
   TEraseDoneEvent OnEraseDone;

@@ -5,11 +5,11 @@
 // ClearCompilation.
 #include <atomic>
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "image/qvpTreeEvents.h"
 #include "image/qvpUDFTypes.h"
 #include "platform/Clock.h"
 #include "platform/Files.h"
@@ -25,11 +25,6 @@ constexpr uint32_t kMetadataMinSectors = 150;
 
 struct TDirNode;
 class TTreeStore;
-
-// Fired for every file or folder the tree is about to add. Path is the source path (null for
-// folders); the handler may change the find record or set Skip to leave the item out.
-using TAddFileEvent =
-    std::function<void(void* Sender, const char16_t* Path, plat::TFindData& fd, bool& Skip)>;
 
 // One entry of a directory: a file, or the record that names a subdirectory. The fields are
 // ordered for size (a large compilation holds 200,000 of them).

@@ -255,7 +255,7 @@ TEST_F(BurnSequenceTest, JobThatCannotStartLeavesVypalitOff) {
   Start("cd", TMediumKind::CdR);
   Compile();
   // The file goes away between the hand-over and the write.
-  main->Qvx().OnAddFile = [this](TQuorvexPro*, const char16_t* path, plat::TFindData&, bool&) {
+  main->Qvx().OnAddFile = [this](void*, const char16_t* path, plat::TFindData&, bool&) {
     if (path != nullptr && plat::Utf16ToUtf8(path) == note) std::remove(note.c_str());
   };
   wizard->btnVypalitClick();

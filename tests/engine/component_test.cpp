@@ -2,12 +2,17 @@
 // abort, and the jobs that must refuse to start.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <string>
+#include <type_traits>
+#include <vector>
 
 #include "device/qvpDeviceTypes.h"
 #include "engine/qvpQuorvexPro.h"
+#include "image/qvpTreeTypes.h"
 #include "platform/Clock.h"
+#include "platform/Text.h"
 #include "tests/support/TestEnv.h"
 
 namespace {
@@ -76,6 +81,36 @@ TEST(ComponentTest, AbortBetweenJobsLeavesStatusSevenAndTheTextIsConsumedOnce) {
   EXPECT_EQ(q.GetLastErrorText(), "Hardware Error 12293");
   EXPECT_STREQ(q.Device().ErrorText, "Hardware Error 12293");
   EXPECT_EQ(q.Device().LastAscAscq, 0);
+}
+
+// The component publishes the tree's own handler type, so the two can never drift apart.
+static_assert(std::is_same_v<decltype(TQuorvexPro::OnAddFile), decltype(TImageBuilder::OnAddFile)>);
+
+TEST(ComponentTest, OnAddFileReachesTheTreeWhichFiresItWithoutASender) {
+  TQuorvexPro q(false);
+  const std::string dir = testenv::MakeTempDir("src");
+  testenv::WriteFile(dir + "/keep.txt", std::string("keep"));
+  testenv::WriteFile(dir + "/skip.txt", std::string("skip"));
+  std::vector<std::string> seen;
+  int withSender = 0;
+  q.OnAddFile = [&](void* sender, const char16_t* path, plat::TFindData& fd, bool& skip) {
+    if (sender != nullptr) ++withSender;
+    seen.push_back(path ? plat::Utf16ToUtf8(path) : "<folder>");
+    skip = plat::Utf16ToUtf8(fd.FileName) == "skip.txt";
+  };
+  q.ClearCompilation();
+  ASSERT_NE(q.InsertDir("\\", dir, false, true, "*.*"), nullptr);
+  std::sort(seen.begin(), seen.end());
+  EXPECT_EQ(seen, (std::vector<std::string>{dir + "/keep.txt", dir + "/skip.txt"}));
+  EXPECT_EQ(withSender, 0);
+  // The skipped file is not in the tree.
+  EXPECT_EQ(q.Builder().EntryCount, 1u);
+
+  // A handler cleared on the component is cleared in the tree at the next insertion.
+  q.OnAddFile = nullptr;
+  seen.clear();
+  EXPECT_TRUE(IsEntry(q.InsertFile("\\", dir + "/skip.txt")));
+  EXPECT_TRUE(seen.empty());
 }
 
 TEST(ComponentTest, JobsThatCannotStartReturnFalseWithoutAnEvent) {
