@@ -3,6 +3,7 @@
 // the image file) to the burner component, and the write with its time-stamped log, progress
 // display and end-of-job handling.
 #include <algorithm>
+#include <optional>
 #include <string>
 
 #include "cli/Commands.h"

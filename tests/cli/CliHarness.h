@@ -99,6 +99,25 @@ class TCliTest : public ::testing::Test {
     return r;
   }
 
+  // A CD-R recorder whose third WRITE finds the drive busy writing for `retries` retries of
+  // 100 ms, so that a burn's data phase lasts; the clock then runs only ten times faster.
+  std::string StalledRecorder(int retries) {
+    const std::string r = Recorder("cd-r");
+    Tool("fault " + r + " --opcode 2A --sense 2/04/08 --from 3 --times " + std::to_string(retries));
+    clockScale_ = 10;
+    return r;
+  }
+
+  // A shell script that runs ardovan-cli with args (and the shell redirections in `tail`) in
+  // place of itself, after printing its process id when tellPid is set.
+  std::string CliScript(const std::string& args, const std::vector<std::string>& recorders, const std::string& tail,
+                        bool tellPid) {
+    const std::string script = work_ + "/cli" + std::to_string(scripts_++) + ".sh";
+    testenv::WriteFile(script, std::string(tellPid ? "echo $$\n" : "") + "exec env " + Env(recorders) +
+                                   testenv::Quote(ARDOVAN_CLI_EXE) + " " + args + " " + tail + "\n");
+    return script;
+  }
+
   // What the recorder holds, as an image file.
   std::string Export(const std::string& recorder) {
     const std::string iso = work_ + "/export" + std::to_string(exports_++) + ".iso";
@@ -111,6 +130,7 @@ class TCliTest : public ::testing::Test {
   std::string work_;
   int recorders_ = 0;
   int exports_ = 0;
+  int scripts_ = 0;
   double clockScale_ = 1000;
 };
 
