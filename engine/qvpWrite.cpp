@@ -119,16 +119,22 @@ void TWriteThread::PublishFigures() {
   job_.Drive.BufferBlank.store(d_.BufferBlank);
 }
 
-void TWriteThread::PrepareDrive(uint32_t startLba) {
+bool TWriteThread::PrepareDrive(uint32_t startLba) {
   const plat::TSystemTime started = plat::UtcNow();
   SynchronizeCache(d_, false);
   RezeroUnit(d_);
-  SetWriteParameters(d_, d_.TestWrite != 0, d_.BurnProof != 0, type_, false);
+  // Drives simulate only on some media (CD-R/RW, DVD-R/RW) and refuse the test-write bit on the
+  // others. Writing on after such a refusal would record for real what the user only meant to
+  // try, so a refused simulation ends the job here, before the first WRITE, with the refusal's
+  // sense data as its error.
+  const bool test = d_.TestWrite != 0;
+  if (!SetWriteParameters(d_, test, d_.BurnProof != 0, type_, false) && test) return false;
   ReadDiscInformation(d_, d_.DiscInfo, 64);
   // A drive that refuses READ BUFFER CAPACITY is not asked again during the write.
   pollBuffer_ = ReadBufferCapacity(d_);
-  SetWriteParameters(d_, d_.TestWrite != 0, d_.BurnProof != 0, type_,
-                     type_ == mtDVDPLUSR && d_.FinalizeDisc == 0);
+  if (!SetWriteParameters(d_, test, d_.BurnProof != 0, type_, type_ == mtDVDPLUSR && d_.FinalizeDisc == 0) &&
+      test)
+    return false;
   SetCdSpeed(d_, d_.RequestedReadSpeed, d_.RequestedWriteSpeed);
   if (UsesStreaming(type_)) {
     const uint16_t writeSpeed = GetCurrentWriteSpeed(d_);
@@ -142,6 +148,7 @@ void TWriteThread::PrepareDrive(uint32_t startLba) {
     ReserveTrack(d_, job_.TotalSectors.load());
   }
   d_.CloseAfterCommand = 0;
+  return true;
 }
 
 bool TWriteThread::WriteFirstBlockAtZero(int32_t length) {
@@ -256,7 +263,16 @@ void TWriteThread::Execute() {
   job_.SetStatus(kStatusWriting);
   ClearBufferFigures();
   const uint32_t startLba = job_.ImageSource ? 0 : job_.SessionStart;
-  PrepareDrive(startLba);
+  if (!PrepareDrive(startLba)) {
+    // Nothing has been written, so there is no track to close and nothing to reload: the
+    // producer is stopped and the job reports its failure.
+    job_.RequestAbort();
+    job_.WrittenSectors.store(0);
+    job_.SetStatus(kStatusWriteError);
+    failed_ = true;
+    Finish();
+    return;
+  }
 
   job_.WrittenSectors.store(0);
   int32_t length;
@@ -315,7 +331,10 @@ void TWriteThread::Execute() {
     RezeroUnit(d_);
     TestUnitReady(d_);
   }
+  Finish();
+}
 
+void TWriteThread::Finish() {
   {
     std::unique_lock<plat::TCriticalSection> g(job_.Lock);
     job_.Changed.wait(g, [&] { return job_.BufferFinished.load(); });

@@ -50,8 +50,12 @@ class TWriteThread : public plat::TThread {
   bool WriteBlock(uint32_t lba, int32_t length);
   // Writes the image's first block also at LBA 0 (grown volumes); false: write error.
   bool WriteFirstBlockAtZero(int32_t length);
-  void PrepareDrive(uint32_t startLba);
+  // Step by step preparation of the drive up to the first WRITE; false when a simulation was
+  // asked for and the drive refused it.
+  bool PrepareDrive(uint32_t startLba);
   void Close();
+  // Waits for the producer to end and delivers the job's one completion.
+  void Finish();
   void ClearBufferFigures();
   void PublishFigures();
   void WaitForClosing();

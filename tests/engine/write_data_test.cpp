@@ -108,6 +108,68 @@ TEST_F(WriteDataTest, IncompatibleFormatOnTheFirstBlockFormatsOnceAndRetriesOnce
   EXPECT_EQ(q->GetLastErrorText(), "Hardware Error 12293");
 }
 
+TEST_F(WriteDataTest, RefusedSimulationEndsTheJobBeforeAnyWrite) {
+  MakeFolder({70000, 3000});
+  Insert(0x001B);  // DVD+R: drives do not simulate on it
+  q->SetTestWrite(true);
+  std::atomic<int> selects{0};
+  std::atomic<int> refuseFrom{0};  // MODE SELECTs before the first refused one
+  drive->Fault = [&](const std::vector<uint8_t>& c) -> std::optional<TFault> {
+    if (c[0] == 0x55 && selects.fetch_add(1) >= refuseFrom.load()) return TFault{2, 0x05, 0x26, 0x02};
+    return std::nullopt;
+  };
+  auto expectUntouched = [&](const char* what) {
+    SCOPED_TRACE(what);
+    EXPECT_TRUE(lastFailed);
+    EXPECT_TRUE(Commands(0x2A).empty());
+    // Nothing was written: no closing, no formatting, no reload of the medium.
+    EXPECT_TRUE(Commands(0x5B).empty());
+    EXPECT_TRUE(Commands(0x04).empty());
+    EXPECT_TRUE(Commands(0x1B).empty());
+    EXPECT_EQ(q->GetWrittenSectors(), 0);
+    EXPECT_EQ(q->GetLastErrorText(), "Hardware Error 9730");
+  };
+
+  // Every MODE SELECT refused, from the set-up's on.
+  Compile();
+  ASSERT_TRUE(q->BurnData());
+  WaitForEvent();
+  expectUntouched("data write");
+
+  // Only the write thread's second page refused (the one asking for the session to stay open).
+  writeEvents = 0;
+  drive->ClearTrace();
+  selects = 0;
+  refuseFrom = 2;
+  Compile();
+  ASSERT_TRUE(q->BurnData());
+  WaitForEvent();
+  expectUntouched("second page");
+  EXPECT_EQ(selects.load(), 3);
+
+  // An image write has no set-up page of its own; the write thread's refusal ends it all the same.
+  writeEvents = 0;
+  drive->ClearTrace();
+  selects = 0;
+  refuseFrom = 0;
+  const std::string image = testenv::MakeTempDir() + "/disc.iso";
+  testenv::WriteFile(image, testenv::RandomBytes(3 * 65536, 7));
+  ASSERT_TRUE(q->BurnImage(image));
+  WaitForEvent();
+  expectUntouched("image write");
+
+  // Without simulation a refused page is not examined: the write goes ahead as before.
+  writeEvents = 0;
+  drive->ClearTrace();
+  selects = 0;
+  q->SetTestWrite(false);
+  ASSERT_TRUE(q->BurnImage(image));
+  WaitForEvent();
+  EXPECT_FALSE(lastFailed);
+  EXPECT_EQ(Commands(0x2A).size(), 3u);
+  EXPECT_FALSE(Commands(0x5B).empty());
+}
+
 TEST_F(WriteDataTest, SessionStartFollowsTheNextWritableAddress) {
   MakeFolder({3000});
   Insert(0x001B);  // DVD+R with a first session
