@@ -95,10 +95,9 @@ class TBurnSequence {
     }
     if (InterruptCount() > 0) return Interrupted();
 
-    qvx_.ClearCompilation();
     bool started;
     if (!Image) {
-      qvx_.SetVolumeID(o_.Compilation.VolumeId);
+      StartCompilation(qvx_, o_.Compilation);
       Log(text::kPreparing);
       FillCompilation(qvx_, List, [this](const std::string& line) { con_.Log(line); });
       Log(text::kInitializing);
@@ -120,6 +119,7 @@ class TBurnSequence {
         Log(text::kWriteFailed + qvx_.GetLastErrorText());
       }
     } else {
+      qvx_.ClearCompilation();
       BindWriteDone();
       started = qvx_.BurnImage(*Image);
       if (started) {

@@ -98,6 +98,12 @@ bool ApplyCompilationOptions(TQuorvexPro& qvx, const TCompilationOptions& o, std
   return true;
 }
 
+void StartCompilation(TQuorvexPro& qvx, const TCompilationOptions& o) {
+  qvx.ClearCompilation();
+  qvx.SetVolumeID(o.VolumeId);
+  if (!o.Boot.empty()) qvx.SetBootImage(o.Boot);
+}
+
 void FillCompilation(TQuorvexPro& qvx, const TCompilationList& list,
                      const std::function<void(const std::string&)>& log) {
   for (const auto& e : list.Entries()) {

@@ -52,9 +52,11 @@ uint64_t FileSizeKB(const std::string& path);
 // begins with a dot.
 uint64_t FolderSizeKB(const std::string& path);
 
-// Sets the options on the component (before the compilation is filled). False with a message in
-// error when the boot image is refused.
+// Sets the options on the component. False with a message in error when the boot image is
+// refused.
 bool ApplyCompilationOptions(TQuorvexPro& qvx, const TCompilationOptions& o, std::string& error);
+// Empties the compilation and sets its label and boot image (emptying it clears the boot image).
+void StartCompilation(TQuorvexPro& qvx, const TCompilationOptions& o);
 
 // Hands the list to the component; log receives the lines of folders that could not be added.
 void FillCompilation(TQuorvexPro& qvx, const TCompilationList& list, const std::function<void(const std::string&)>& log);

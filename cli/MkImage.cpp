@@ -71,8 +71,7 @@ int RunMkImage(TConsole& con, const TCompilationOptions& o, const std::vector<st
     con.Message(error);
     return kExitUsage;
   }
-  qvx.ClearCompilation();
-  qvx.SetVolumeID(o.VolumeId);
+  StartCompilation(qvx, o);
   // The image may be going to standard output: the lines of folders that failed go to stderr.
   FillCompilation(qvx, list, [&con](const std::string& line) { con.Message(line); });
   TImageBuilder& b = qvx.Builder();

@@ -55,6 +55,23 @@ TEST_F(ImageTest, MkimageToStdoutAndBurnImageGiveTheSameDisc) {
   EXPECT_TRUE(testenv::ReadFile(Export(r)) == testenv::ReadFile(iso));
 }
 
+TEST_F(ImageTest, BootImageOnABurnedDisc) {
+  const std::string boot = MakeFile(Path("boot.img"), 2048, 13);
+  const std::string file = MakeFile(Path("readme.txt"), 100, 14);
+  const std::string r = Recorder("dvd-r");
+  const TRun run = Cli("burn --boot " + boot + " " + file, {r});
+  ASSERT_EQ(run.Code, 0) << run.All();
+  const std::string iso = Export(r);
+  std::string out;
+  ASSERT_EQ(testenv::Run("xorriso -indev " + testenv::Quote(iso) + " -report_el_torito plain", &out), 0) << out;
+  EXPECT_NE(out.find("El Torito boot img :   1  BIOS  y   none"), std::string::npos) << out;
+  // 7z shows the boot image as a file of its own: the bytes given.
+  const std::string extracted = Path("7z-boot");
+  ASSERT_EQ(testenv::Run("7z x -y -o" + testenv::Quote(extracted) + " " + testenv::Quote(iso), &out), 0) << out;
+  EXPECT_TRUE(SameFile(extracted + "/[BOOT]/Boot-NoEmul.img", boot));
+  EXPECT_TRUE(SameFile(extracted + "/readme.txt", file));
+}
+
 TEST_F(ImageTest, CopyOfAPressedDiscGivesTheOriginalImage) {
   const std::string source = Path("src.iso");
   MakeFile(Path("content/file.dat"), 500000, 21);
