@@ -1,5 +1,6 @@
 // Compilation tree, layout and image stream at the sizes the program must handle: adding
-// 10,000 to 200,000 entries to one folder, laying them out flat or spread over 1,000 folders,
+// 10,000 to 200,000 entries to one folder or spread over 1,000 folders, laying them out with
+// ISO 9660 alone, with Joliet, and with Joliet, ISO 9660:1999 and UDF,
 // and streaming 100,000 small files or 768 MiB of large files into a null sink.
 #include <benchmark/benchmark.h>
 #include <malloc.h>
@@ -65,8 +66,9 @@ void Fill(TImageBuilder& b, size_t n, size_t folders) {
   }
 }
 
-void BM_AddEntriesToOneFolder(benchmark::State& state) {
+void BM_AddEntries(benchmark::State& state) {
   const size_t n = static_cast<size_t>(state.range(0));
+  const size_t folders = static_cast<size_t>(state.range(1));
   Names(n);
   double bytesPerEntry = 0;
   for (auto _ : state) {
@@ -76,7 +78,7 @@ void BM_AddEntriesToOneFolder(benchmark::State& state) {
     const size_t before = mallinfo2().uordblks;
     ClearCompilation(*b);
     state.ResumeTiming();
-    Fill(*b, n, 1);
+    Fill(*b, n, folders);
     state.PauseTiming();
     bytesPerEntry = static_cast<double>(mallinfo2().uordblks - before) / static_cast<double>(n);
     if (b->EntryCount != n) state.SkipWithError("entries missing");
@@ -85,29 +87,34 @@ void BM_AddEntriesToOneFolder(benchmark::State& state) {
   }
   state.counters["bytes_per_entry"] = bytesPerEntry;
 }
-BENCHMARK(BM_AddEntriesToOneFolder)->Arg(10000)->Arg(100000)->Arg(200000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_AddEntries)
+    ->ArgsProduct({{10000, 100000, 200000}, {1, 1000}})
+    ->ArgNames({"entries", "folders"})
+    ->Unit(benchmark::kMillisecond);
 
 void BM_PrepareImage(benchmark::State& state) {
   const size_t n = static_cast<size_t>(state.range(0));
   const size_t folders = static_cast<size_t>(state.range(1));
+  const int64_t systems = state.range(2);  // 0: ISO 9660 alone, 1: with Joliet, 2: with Joliet, ISO 9660:1999 and UDF
   for (auto _ : state) {
     state.PauseTiming();
     auto b = std::make_unique<TImageBuilder>();
     ClearCompilation(*b);
-    b->JolietFileSystem = 1;
+    b->JolietFileSystem = systems >= 1;
+    b->ISO9660v1999FS = systems >= 2;
+    b->UDFBridge = systems >= 2;
     Fill(*b, n, folders);
     state.ResumeTiming();
-    benchmark::DoNotOptimize(PrepareImage(*b));
+    const auto sectors = PrepareImage(*b);
     state.PauseTiming();
+    if (sectors <= 0) state.SkipWithError("not laid out");
     b.reset();
     state.ResumeTiming();
   }
 }
 BENCHMARK(BM_PrepareImage)
-    ->Args({10000, 1})
-    ->Args({100000, 1})
-    ->Args({200000, 1})
-    ->Args({200000, 1000})
+    ->ArgsProduct({{10000, 100000, 200000}, {1, 1000}, {0, 1, 2}})
+    ->ArgNames({"entries", "folders", "systems"})
     ->Unit(benchmark::kMillisecond);
 
 // Source files of the stream benchmarks, made once.
