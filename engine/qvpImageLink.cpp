@@ -3,6 +3,7 @@
 #include "image/qvpISO9660.h"
 #include "image/qvpTree.h"
 #include "image/qvpTreeTypes.h"
+#include "image/qvpUDFBridge.h"
 
 void TImageBuilderDeleter::operator()(TImageBuilder* b) const { delete b; }
 
@@ -58,4 +59,12 @@ bool BuilderRender(TImageBuilder& b, uint32_t sessionStart, uint32_t volumeSizeB
   b.VolumeSizeBase = volumeSizeBase;
   b.Udf.UdfBase = udfBase;
   return RenderMetadata(b);
+}
+
+bool BuilderMediumAnchor(const TImageBuilder& b, uint8_t* sector) {
+  if (!b.UDFBridge) return false;
+  // The anchor writer records UdfBase + location as the tag location; the one read at medium
+  // LBA 256 must record 256 itself. Unsigned arithmetic wraps, so the sum is 256 for any base.
+  WriteAnchor(b, sector, kUdfAnchorSector - b.Udf.UdfBase);
+  return true;
 }

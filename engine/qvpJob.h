@@ -88,6 +88,9 @@ struct TJobState {
   uint32_t SessionStart = 0;
   uint32_t VolumeSizeBase = 0;
   uint32_t UdfBase = 0;
+  // A data write with the UDF bridge: the anchor sector for medium LBA 256, written there when
+  // the image goes behind a volume already on the medium (empty otherwise).
+  std::vector<uint8_t> MediumAnchor;
 
   // Software buffer: size in bytes (CacheSize), the queue (front first) and its figures.
   uint32_t CacheBytes = 32u * 1048576u;

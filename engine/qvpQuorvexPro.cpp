@@ -258,6 +258,8 @@ bool TQuorvexPro::BurnData() {
   m.Job.TotalSectors.store(BuilderTotalSectors(b));
   PrepareDataWrite(m.Job, *m.Device, type, BuilderUdf(b));
   if (!BuilderRender(b, m.Job.SessionStart, m.Job.VolumeSizeBase, m.Job.UdfBase)) return false;
+  m.Job.MediumAnchor.assign(kSectorBytes, 0);
+  if (!BuilderMediumAnchor(b, m.Job.MediumAnchor.data())) m.Job.MediumAnchor.clear();
   return m.StartWrite(this, NewCompilationSource(b), type);
 }
 
@@ -265,6 +267,7 @@ bool TQuorvexPro::BurnImage(const std::string& FileName) {
   TImpl& m = *impl_;
   m.Reap();
   m.Job.ImageSource = true;
+  m.Job.MediumAnchor.clear();
   m.Job.TotalSectors.store(0);
   m.Job.AbortFlag.store(0);
   m.Job.ErrorCode.store(kErrNone);

@@ -34,6 +34,19 @@ bool UsesStreaming(uint8_t t) {
 }
 
 
+// Media whose data writes rewrite the image's first block at LBA 0 when the image does not start
+// there. A BD-RE grows its volume like a DVD+RW (the set-up puts the image behind the volume
+// already on it), so without the rewrite a second burn would be invisible in every view.
+bool RewritesFirstBlock(uint8_t t) {
+  return t == mtDVDPLUSRW || t == mtDVDRWRO || t == mtDVDRWSR || t == mtDVDRAM || t == mtBDRE;
+}
+
+// Media on which the UDF anchor at LBA 256 is rewritten with the first block: those whose
+// volume grows (the set-up puts the image behind the volume already there). A DVD-RW continues
+// at its track's next writable address instead, and in restricted overwrite it would take only
+// whole 16-sector blocks.
+bool AnchorFollowsTheVolume(uint8_t t) { return t == mtDVDPLUSRW || t == mtDVDRAM || t == mtBDRE; }
+
 }  // namespace
 
 uint8_t LastAsc(const TSCSIDevice& d) { return d.LastSense[12]; }
@@ -151,10 +164,10 @@ bool TWriteThread::PrepareDrive(uint32_t startLba) {
   return true;
 }
 
-bool TWriteThread::WriteFirstBlockAtZero(int32_t length) {
+bool TWriteThread::WriteAtStartOfMedium(uint32_t lba, uint8_t* data, int32_t length) {
   const uint16_t blocks = static_cast<uint16_t>(length / kSectorBytes);
   uint32_t counter = 0;
-  while (!Write10(d_, 0, blocks, static_cast<uint32_t>(length), block_.get())) {
+  while (!Write10(d_, lba, blocks, static_cast<uint32_t>(length), data)) {
     const uint8_t asc = LastAsc(d_);
     const bool busy = d_.Busy != 0;
     // An unformatted DVD+RW is formatted once and the write tried once more.
@@ -280,13 +293,17 @@ void TWriteThread::Execute() {
   }
 
   bool writeError = false;
-  const bool randomAccess =
-      type_ == mtDVDPLUSRW || type_ == mtDVDRWRO || type_ == mtDVDRWSR || type_ == mtDVDRAM;
-  if (!job_.ImageSource && randomAccess) {
+  if (!job_.ImageSource && RewritesFirstBlock(type_)) {
     SynchronizeCache(d_, false);
     // The descriptors at the start of the medium must describe the grown volume.
     if (startLba != 0 && length > 0) {
-      writeError = !WriteFirstBlockAtZero(length);
+      writeError = !WriteAtStartOfMedium(0, block_.get(), length);
+      // The UDF bridge's anchor lies beyond that block. Left as it is, it would keep showing
+      // UDF readers the previous volume while ISO 9660 readers see the new one. (An image that
+      // starts before it covers LBA 256 with its own data.)
+      if (!writeError && !job_.MediumAnchor.empty() && AnchorFollowsTheVolume(type_) &&
+          startLba > kMediumAnchorLba)
+        writeError = !WriteAtStartOfMedium(kMediumAnchorLba, job_.MediumAnchor.data(), kSectorBytes);
       if (!writeError) SynchronizeCache(d_, false);
     }
   }

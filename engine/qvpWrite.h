@@ -20,6 +20,8 @@ extern const uint8_t kFormatDvdRwQuick0[12];
 extern const uint8_t kFormatDvdRwGrow[12];
 extern const uint8_t kFormatDvdPlusRwBasic[12];
 constexpr uint8_t kFormatDataFollows = 0x11;
+// Where UDF readers look for the first anchor of the volume.
+constexpr uint32_t kMediumAnchorLba = 256;
 // FORMAT UNIT with format data (CDB byte 1 = 11h) carrying one of the lists above.
 bool FormatWith(qvp::TSCSIDevice& d, const uint8_t (&list)[12]);
 
@@ -48,8 +50,10 @@ class TWriteThread : public plat::TThread {
  private:
   // Writes the block just taken at lba, with the busy and not-ready retries; false: write error.
   bool WriteBlock(uint32_t lba, int32_t length);
-  // Writes the image's first block also at LBA 0 (grown volumes); false: write error.
-  bool WriteFirstBlockAtZero(int32_t length);
+  // Writes a grown volume's descriptors at the start of the medium (the image's first block at
+  // LBA 0, the UDF anchor at 256), with the retries and the one format a DVD+RW may need;
+  // false: write error.
+  bool WriteAtStartOfMedium(uint32_t lba, uint8_t* data, int32_t length);
   // Step by step preparation of the drive up to the first WRITE; false when a simulation was
   // asked for and the drive refused it.
   bool PrepareDrive(uint32_t startLba);

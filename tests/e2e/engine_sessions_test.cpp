@@ -67,10 +67,65 @@ TEST_F(EngineBurn, DvdPlusRwBurnedTwiceGrowsItsVolume) {
   // The descriptors at LBA 0 are those of the new volume, which spans both.
   EXPECT_EQ(Le32(after, 16 * 2048 + 80), firstTotal + secondTotal);
   EXPECT_TRUE(std::equal(after.begin(), after.begin() + 65536, after.begin() + size_t(firstTotal) * 2048));
-  // The first volume's file data is still in place behind the new descriptors.
-  EXPECT_TRUE(std::equal(before.begin() + 65536, before.begin() + size_t(firstTotal) * 2048, after.begin() + 65536));
+  // The first volume's file data is still in place behind the new descriptors; only the UDF
+  // anchor at 256 now leads to the new volume.
+  const size_t anchorAt = 256 * 2048;
+  EXPECT_TRUE(std::equal(before.begin() + 65536, before.begin() + anchorAt, after.begin() + 65536));
+  EXPECT_FALSE(std::equal(before.begin() + anchorAt, before.begin() + anchorAt + 2048, after.begin() + anchorAt));
+  EXPECT_TRUE(std::equal(before.begin() + anchorAt + 2048, before.begin() + size_t(firstTotal) * 2048,
+                         after.begin() + anchorAt + 2048));
   ExpectSameTree(second, ExtractJoliet(medium), "grown volume");
 }
+
+// A random-access medium burned twice with the UDF bridge: the ISO 9660, Joliet and UDF views
+// all show the second burn.
+class EngineGrownUdfTest : public EngineBurn, public ::testing::WithParamInterface<TMediumKind> {};
+
+TEST_P(EngineGrownUdfTest, EveryViewShowsTheSecondBurn) {
+  if (!testenv::HaveProgram("udfinfo")) GTEST_SKIP() << "udfinfo is not installed";
+  Use("bd");
+  Insert(GetParam(), GetParam() != TMediumKind::DvdPlusRw);
+  const std::string first = MakeSourceFolder(31);
+  Compile(first, "Prvni vypal");
+  BurnData();
+  const uint32_t start = uint32_t(q->GetTotalSectors());
+
+  const std::string second = MakeSourceFolder(32, 150001);
+  testenv::WriteFile(second + "/jen ve druhém.txt", std::string("druhý"));
+  Compile(second, "Druhy vypal");
+  BurnData();
+  const std::string medium = Export();
+  const auto bytes = testenv::ReadFile(medium);
+  ASSERT_GE(bytes.size(), size_t(start + q->GetTotalSectors()) * 2048);
+
+  // The anchor UDF readers look for at 256 records 256 and leads to the second image's
+  // descriptor sequences.
+  const std::vector<uint8_t> anchor(bytes.begin() + 256 * 2048, bytes.begin() + 257 * 2048);
+  EXPECT_EQ(anchor[0], 2);
+  EXPECT_EQ(anchor[1], 0);
+  EXPECT_EQ(Le32(anchor, 12), 256u);
+  EXPECT_EQ(Le32(anchor, 16), 32768u);
+  EXPECT_EQ(Le32(anchor, 20), start + 32);
+  EXPECT_EQ(Le32(anchor, 24), 32768u);
+  EXPECT_EQ(Le32(anchor, 28), start + 48);
+
+  const std::string info = Sh("udfinfo --utf8 " + testenv::Quote(medium) + " 2>&1");
+  EXPECT_NE(info.find("label=Druhy vypal"), std::string::npos) << info;
+  ExpectSameTree(second, ExtractUdf(medium), "7z, UDF view");
+  ExpectSameTree(second, ExtractJoliet(medium), "xorriso, Joliet view");
+  const std::string iso = Sh("isoinfo -d -i " + testenv::Quote(medium));
+  EXPECT_NE(iso.find("Volume id: DRUHY VYPAL"), std::string::npos) << iso;
+  // The level-1 tree lists the second burn's six files and two folders (the first had one file
+  // less).
+  const std::string names = Sh("isoinfo -f -i " + testenv::Quote(medium));
+  EXPECT_EQ(std::count(names.begin(), names.end(), '\n'), 8) << names;
+}
+
+INSTANTIATE_TEST_SUITE_P(RandomAccess, EngineGrownUdfTest,
+                         ::testing::Values(TMediumKind::DvdPlusRw, TMediumKind::DvdRam, TMediumKind::BdRe),
+                         [](const auto& info) { return std::string(info.param == TMediumKind::DvdPlusRw ? "dvdplusrw"
+                                                                   : info.param == TMediumKind::DvdRam  ? "dvdram"
+                                                                                                        : "bdre"); });
 
 }  // namespace
 }  // namespace engine_e2e

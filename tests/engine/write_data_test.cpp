@@ -34,14 +34,15 @@ struct WriteDataTest : JobFixture {
     return q->PrepareImage();
   }
   void Insert(uint16_t profile) { drive->Medium.Profile = profile; }
-  // A primary volume descriptor of `size` sectors at LBA 16, as an earlier burn left it.
+  // A primary volume descriptor of `size` sectors at LBA 16 and nothing else up to LBA 31, as
+  // an earlier burn without Joliet left it.
   void PutVolume(uint32_t size) {
-    std::vector<uint8_t> pvd(2048, 0);
+    std::vector<uint8_t> pvd(16 * 2048, 0);
     pvd[0] = 1;
     std::memcpy(&pvd[1], "CD001", 5);
     pvd[6] = 1;
     for (int i = 0; i < 4; ++i) pvd[80 + i] = uint8_t(size >> (8 * i));
-    drive->Store(16, pvd.data(), 1);
+    drive->Store(16, pvd.data(), 16);
   }
   std::vector<uint32_t> WriteLbas() const {
     std::vector<uint32_t> out;
@@ -71,6 +72,54 @@ TEST_F(WriteDataTest, DvdPlusRwGrowsTheVolumeAndRewritesItsFirstBlockAtZero) {
   EXPECT_EQ(Le32(atZero, 80), 3200u + uint32_t(total));
   // The files follow the layout at the session start.
   EXPECT_EQ(q->GetVerifyTotalSectors(), 49 + 3);
+}
+
+TEST_F(WriteDataTest, GrownVolumeWithUdfMovesTheAnchorAt256ToTheNewImage) {
+  MakeFolder({100000, 5000});
+  q->SetUDFBridge(true);
+  for (const uint16_t profile : {0x001A, 0x0012, 0x0043}) {  // DVD+RW, DVD-RAM, BD-RE
+    SCOPED_TRACE(profile);
+    writeEvents = 0;
+    drive->ClearTrace();
+    Insert(profile);
+    PutVolume(3200);
+    // The anchor's first try finds the drive becoming ready: retried like the first block.
+    std::atomic<int> anchorTries{0};
+    drive->Fault = [&](const std::vector<uint8_t>& c) -> std::optional<TFault> {
+      if (c[0] == 0x2A && Lba(c) == 256 && anchorTries.fetch_add(1) == 0) return TFault{2, 0x02, 0x04, 0x08};
+      return std::nullopt;
+    };
+    Compile();
+    ASSERT_TRUE(q->BurnData());
+    WaitForEvent();
+    EXPECT_FALSE(lastFailed);
+    EXPECT_EQ(anchorTries.load(), 2);
+    const auto writes = Commands(0x2A);
+    ASSERT_GE(writes.size(), 4u);
+    EXPECT_EQ(Lba(writes[0]), 0u);
+    EXPECT_EQ(Lba(writes[1]), 256u);
+    EXPECT_EQ(Lba(writes[2]), 256u);
+    EXPECT_EQ(writes[2][7] << 8 | writes[2][8], 1);  // one sector
+    EXPECT_EQ(Lba(writes[3]), 3200u);
+    // Tag 2 at location 256; main and reserve sequences of the image written at 3200.
+    const auto anchor = drive->Read(256, 1);
+    EXPECT_EQ(std::vector<uint8_t>(anchor.begin(), anchor.begin() + 2), (std::vector<uint8_t>{0x02, 0x00}));
+    EXPECT_EQ(std::vector<uint8_t>(anchor.begin() + 12, anchor.begin() + 32),
+              (std::vector<uint8_t>{0x00, 0x01, 0x00, 0x00, 0x00, 0x80, 0x00, 0x00, 0xA0, 0x0C,
+                                    0x00, 0x00, 0x00, 0x80, 0x00, 0x00, 0xB0, 0x0C, 0x00, 0x00}));
+  }
+
+  // A blank medium: the image starts at 0 and brings its own anchor.
+  writeEvents = 0;
+  drive->ClearTrace();
+  drive->Fault = nullptr;
+  PutVolume(0);
+  Compile();
+  ASSERT_TRUE(q->BurnData());
+  WaitForEvent();
+  const auto lbas = WriteLbas();
+  EXPECT_EQ(std::count(lbas.begin(), lbas.end(), 256u), 1);
+  EXPECT_EQ(std::count(lbas.begin(), lbas.end(), 0u), 1);
 }
 
 TEST_F(WriteDataTest, IncompatibleFormatOnTheFirstBlockFormatsOnceAndRetriesOnce) {
