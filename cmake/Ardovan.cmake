@@ -37,7 +37,9 @@ function(ardovan_library name)
   target_link_libraries(${name} PUBLIC ${ARG_LINKS})
 endfunction()
 
-# One GoogleTest executable per test folder; every *_test.cpp is part of it.
+# One GoogleTest executable per test folder; every *_test.cpp is part of it. LABELS is one label:
+# lists do not survive test discovery, and ctest's -L takes a regular expression anyway
+# ("e2e-readers" and "cli-readers" are both selected by -L readers).
 function(ardovan_test_folder name)
   cmake_parse_arguments(ARG "" "LABELS" "LINKS" ${ARGN})
   file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*_test.cpp)
