@@ -16,6 +16,7 @@
 #include "app/FrmHlavni.h"
 #include "app/FrmVypalData.h"
 #include "app/SizeEstimate.h"
+#include "engine/qvpImageLink.h"
 #include "engine/qvpQuorvexPro.h"
 
 // ---- What the main window writes into the burn page ----
@@ -158,12 +159,14 @@ void TFrmVypalData::BurnCompilation(uint32_t freeBlocks) {
   Log(QStringLiteral(" >>> Příprava souborů... "));
   main_->FillCompilation();
   Log(QStringLiteral(" >>> Inicializace vypalování... "));
-  const int32_t sectors = qvx.PrepareImage();
+  const int32_t prepared = qvx.PrepareImage();
   // The estimate counts file contents only; the laid-out image, with its directories and
-  // descriptors, has to fit too.
-  if (sectors > 0 && static_cast<uint32_t>(sectors) > freeBlocks) {
+  // descriptors, has to fit too, up to the end of its last 64 KiB block, which the write fills.
+  const uint64_t sectors =
+      prepared > 0 ? std::max<uint64_t>(static_cast<uint64_t>(prepared), BuilderTotalSectors(qvx.Builder())) : 0;
+  if (sectors > freeBlocks) {
     Log(QStringLiteral(" >>> Na vloženém médiu není dostatek volného místa! Vložte jiné... (vyžadováno ") +
-        app::FormatSize(static_cast<uint64_t>(sectors) * 2) + QLatin1Char(')'));
+        app::FormatSize(sectors * 2) + QLatin1Char(')'));
     Refuse();
     return;
   }
