@@ -75,10 +75,14 @@ TCompilationList::TAdd TCompilationList::Add(const std::string& rawPath, std::st
     error = text::kNameTooLongPrefix + name + text::kNameTooLongSuffix;
     return TAdd::Refused;
   }
-  TCompilationEntry e{path, folder, folder ? FolderSizeKB(path) : FileSizeKB(path)};
-  totalKB_ += e.SizeKB;
-  entries_.push_back(std::move(e));
+  entries_.push_back(TCompilationEntry{path, folder});
   return TAdd::Added;
+}
+
+uint64_t TCompilationList::TotalSizeKB() const {
+  uint64_t total = 0;
+  for (const TCompilationEntry& e : entries_) total += e.Folder ? FolderSizeKB(e.Path) : FileSizeKB(e.Path);
+  return total;
 }
 
 bool ApplyCompilationOptions(TQuorvexPro& qvx, const TCompilationOptions& o, std::string& error) {

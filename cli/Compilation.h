@@ -28,7 +28,6 @@ struct TCompilationOptions {
 struct TCompilationEntry {
   std::string Path;  // absolute, without a trailing '/'
   bool Folder = false;
-  uint64_t SizeKB = 0;
 };
 
 class TCompilationList {
@@ -39,11 +38,12 @@ class TCompilationList {
   // is Missing.
   TAdd Add(const std::string& path, std::string& message);
   const std::vector<TCompilationEntry>& Entries() const { return entries_; }
-  uint64_t TotalSizeKB() const { return totalKB_; }
+  // The size estimate: every listed file and every file under a listed folder. It walks the
+  // folders when asked, so a job that needs no estimate (mkimage) does not walk them twice.
+  uint64_t TotalSizeKB() const;
 
  private:
   std::vector<TCompilationEntry> entries_;
-  uint64_t totalKB_ = 0;
 };
 
 // Size of a file in KB (truncated); 0 when it cannot be read.

@@ -280,14 +280,16 @@ namespace {
 bool FillFolder(TImageBuilder& b, TDirNode* dest, const std::string& folder, bool recursive,
                 std::string_view mask) {
   plat::TFindData fd;
+  plat::TFindEnumerator en;
+  // With the usual mask the subfolders' enumeration lists the files as well: it is kept across
+  // the recursion and gone through again, rather than reading and stat-ing the folder twice.
+  const bool sameList = recursive && mask == "*.*";
   if (recursive) {
-    // Collect the subfolders first, so no enumeration stays open across the recursion.
     std::vector<plat::TFindData> subs;
-    plat::TFindEnumerator en;
     for (bool ok = en.First(folder + "/*.*", fd); ok; ok = en.Next(fd)) {
       if ((fd.FileAttributes & plat::kAttrDirectory) != 0) subs.push_back(fd);
     }
-    en.Close();
+    if (!sameList) en.Close();
     for (plat::TFindData& sub : subs) {
       const std::string name = plat::WideToAnsi(WStr(sub.FileName));
       TDirNode* d = AddSubdirectory(b, dest, sub);
@@ -295,10 +297,9 @@ bool FillFolder(TImageBuilder& b, TDirNode* dest, const std::string& folder, boo
       if (!FillFolder(b, d, folder + "/" + name, true, mask)) return false;
     }
   }
-  plat::TFindEnumerator en;
   std::string pattern = folder + "/";
   pattern += mask;
-  for (bool ok = en.First(pattern, fd); ok; ok = en.Next(fd)) {
+  for (bool ok = sameList ? en.Rewind(fd) : en.First(pattern, fd); ok; ok = en.Next(fd)) {
     if ((fd.FileAttributes & plat::kAttrDirectory) != 0) continue;
     const std::u16string source = plat::AnsiToWide(folder + "/" + plat::WideToAnsi(WStr(fd.FileName)));
     AddEntry(b, dest, fd, false, 0, source.c_str());

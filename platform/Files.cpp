@@ -181,6 +181,11 @@ bool TFindEnumerator::Next(TFindData& fd) {
   return true;
 }
 
+bool TFindEnumerator::Rewind(TFindData& fd) {
+  impl_->pos = 0;
+  return Next(fd);
+}
+
 bool FindFile(std::string_view path, TFindData& fd) {
   const std::string p = WithoutTrailingSlashes(path);
   const std::string name = LastComponent(p);

@@ -43,6 +43,8 @@ class TFindEnumerator {
   TFindEnumerator& operator=(const TFindEnumerator&) = delete;
   bool First(std::string_view pattern, TFindData& fd);  // false: folder unreadable or no match
   bool Next(TFindData& fd);
+  // Starts the same enumeration again from its first record, without reading the folder again.
+  bool Rewind(TFindData& fd);
   void Close();
 
  private:

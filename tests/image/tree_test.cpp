@@ -180,6 +180,28 @@ TEST_F(TreeTest, InsertFileAndInsertDirFromDisk) {
   EXPECT_EQ(WStr(f->SourcePath), W(top + "/photos/notes.txt"));
 }
 
+// Each folder's own files come after everything below its subfolders, at every depth, with the
+// source path of the folder they were found in.
+TEST_F(TreeTest, InsertDirOrderThroughNestedFolders) {
+  const std::string top = testenv::MakeTempDir("nested");
+  std::filesystem::create_directories(top + "/a/b/c");
+  std::filesystem::create_directories(top + "/a/d");
+  for (const char* f : {"/1.txt", "/a/2.txt", "/a/b/3.txt", "/a/b/c/4.txt", "/a/d/5.txt", "/a/zz.txt"})
+    testenv::WriteFile(top + f, f);
+  for (const char* mask : {"*.*", "*.txt"}) {
+    ClearCompilation(b);
+    ASSERT_EQ(InsertDir(b, "\\", top, false, true, mask), b.Root) << mask;
+    std::vector<std::u16string> order;
+    for (uint32_t i = 0; i < b.EntryCount; ++i) {
+      const TFileNode* e = b.Entries[i];
+      order.push_back(e->SourcePath ? std::u16string(WStr(e->SourcePath).substr(W(top).size())) : u"dir " + std::u16string(WStr(e->LongName)));
+    }
+    EXPECT_EQ(order, (std::vector<std::u16string>{u"dir a", u"dir b", u"dir c", u"/a/b/c/4.txt", u"/a/b/3.txt",
+                                                  u"dir d", u"/a/d/5.txt", u"/a/2.txt", u"/a/zz.txt", u"/1.txt"}))
+        << mask;
+  }
+}
+
 TEST_F(TreeTest, RefusedSubfolderFailsInsertDir) {
   const std::string top = testenv::MakeTempDir("refused");
   std::filesystem::create_directories(top + "/" + std::string(218, 'd'));

@@ -96,6 +96,26 @@ TEST(FindEnumeration, RecordsFromPosixFacts) {
   chmod((d + "/locked.txt").c_str(), 0644);
 }
 
+TEST(FindEnumeration, RewindGivesTheSameRecordsAgain) {
+  const std::string d = testenv::MakeTempDir("rewind");
+  testenv::WriteFile(d + "/Long File Name.txt", "1");
+  testenv::WriteFile(d + "/b.txt", "bb");
+  mkdir((d + "/sub").c_str(), 0755);
+  TFindEnumerator e;
+  TFindData fd;
+  std::vector<std::string> first, again;
+  for (bool ok = e.First(d + "/*.*", fd); ok; ok = e.Next(fd))
+    first.push_back(Utf16ToUtf8(fd.FileName) + "|" + Utf16ToUtf8(fd.AlternateFileName));
+  // The folder changes meanwhile; the records are the ones listed at First.
+  testenv::WriteFile(d + "/a.txt", "a");
+  for (bool ok = e.Rewind(fd); ok; ok = e.Next(fd))
+    again.push_back(Utf16ToUtf8(fd.FileName) + "|" + Utf16ToUtf8(fd.AlternateFileName));
+  EXPECT_EQ(first, (std::vector<std::string>{"Long File Name.txt|LONGFI~1.TXT", "b.txt|", "sub|"}));
+  EXPECT_EQ(again, first);
+  e.Close();
+  EXPECT_FALSE(e.Rewind(fd));
+}
+
 TEST(FindEnumeration, ShortNamesAreStableAndUniqueInTheFolder) {
   const std::string d = testenv::MakeTempDir("short");
   testenv::WriteFile(d + "/Long File Name.txt", "1");
