@@ -60,7 +60,8 @@ void BM_TakeBlockRoundTrip(benchmark::State& state) {
       benchmark::DoNotOptimize(block.get()[0]);
       ++blocks;
     }
-    state.SetIterationTime(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+    state.SetIterationTime(
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
     if (blocks != kBlocks) {
       state.SkipWithError("blocks lost in the queue");
       break;

@@ -95,7 +95,8 @@ BENCHMARK(BM_AddEntries)
 void BM_PrepareImage(benchmark::State& state) {
   const size_t n = static_cast<size_t>(state.range(0));
   const size_t folders = static_cast<size_t>(state.range(1));
-  const int64_t systems = state.range(2);  // 0: ISO 9660 alone, 1: with Joliet, 2: with Joliet, ISO 9660:1999 and UDF
+  // 0: ISO 9660 alone; 1: with Joliet; 2: with Joliet, ISO 9660:1999 and UDF.
+  const int64_t systems = state.range(2);
   for (auto _ : state) {
     state.PauseTiming();
     auto b = std::make_unique<TImageBuilder>();

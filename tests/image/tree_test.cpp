@@ -186,7 +186,8 @@ TEST_F(TreeTest, InsertDirOrderThroughNestedFolders) {
   const std::string top = testenv::MakeTempDir("nested");
   std::filesystem::create_directories(top + "/a/b/c");
   std::filesystem::create_directories(top + "/a/d");
-  for (const char* f : {"/1.txt", "/a/2.txt", "/a/b/3.txt", "/a/b/c/4.txt", "/a/d/5.txt", "/a/zz.txt"})
+  for (const char* f :
+       {"/1.txt", "/a/2.txt", "/a/b/3.txt", "/a/b/c/4.txt", "/a/d/5.txt", "/a/zz.txt"})
     testenv::WriteFile(top + f, f);
   for (const char* mask : {"*.*", "*.txt"}) {
     ClearCompilation(b);
@@ -194,10 +195,12 @@ TEST_F(TreeTest, InsertDirOrderThroughNestedFolders) {
     std::vector<std::u16string> order;
     for (uint32_t i = 0; i < b.EntryCount; ++i) {
       const TFileNode* e = b.Entries[i];
-      order.push_back(e->SourcePath ? std::u16string(WStr(e->SourcePath).substr(W(top).size())) : u"dir " + std::u16string(WStr(e->LongName)));
+      order.push_back(e->SourcePath ? std::u16string(WStr(e->SourcePath).substr(W(top).size()))
+                                    : u"dir " + std::u16string(WStr(e->LongName)));
     }
-    EXPECT_EQ(order, (std::vector<std::u16string>{u"dir a", u"dir b", u"dir c", u"/a/b/c/4.txt", u"/a/b/3.txt",
-                                                  u"dir d", u"/a/d/5.txt", u"/a/2.txt", u"/a/zz.txt", u"/1.txt"}))
+    EXPECT_EQ(order, (std::vector<std::u16string>{u"dir a", u"dir b", u"dir c", u"/a/b/c/4.txt",
+                                                  u"/a/b/3.txt", u"dir d", u"/a/d/5.txt",
+                                                  u"/a/2.txt", u"/a/zz.txt", u"/1.txt"}))
         << mask;
   }
 }
