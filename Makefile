@@ -31,11 +31,12 @@ test-asan: deps
 
 test-tsan: deps
 	cmake --preset tsan
-	cmake --build --preset tsan -j$(JOBS) --target test_engine test_platform
-	ctest --preset tsan -L 'engine|platform'
+	cmake --build --preset tsan -j$(JOBS) --target test_engine test_platform test_reader
+	ctest --preset tsan -L 'engine|platform|reader'
 
-# The whole suite, then the unit tests again under AddressSanitizer + UndefinedBehaviorSanitizer.
-test: test-default test-asan
+# The whole suite, then the unit tests again under AddressSanitizer + UndefinedBehaviorSanitizer,
+# then the threaded parts (jobs, platform, disc reader) under ThreadSanitizer.
+test: test-default test-asan test-tsan
 
 demo: release
 	./scripts/demo
