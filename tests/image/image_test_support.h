@@ -25,8 +25,8 @@ inline plat::TFindData Record(std::u16string_view name, uint64_t size = 0, uint3
   fd.LastWriteTime.Value = time;
   fd.FileSizeHigh = static_cast<uint32_t>(size >> 32);
   fd.FileSizeLow = static_cast<uint32_t>(size);
-  for (size_t i = 0; i < name.size() && i < 259; ++i) fd.FileName[i] = name[i];
-  for (size_t i = 0; i < alt.size() && i < 13; ++i) fd.AlternateFileName[i] = alt[i];
+  name.copy(fd.FileName, 259);
+  alt.copy(fd.AlternateFileName, 13);
   return fd;
 }
 
