@@ -99,7 +99,7 @@ class TBurnSequence {
     if (!Image) {
       StartCompilation(qvx_, o_.Compilation);
       Log(text::kPreparing);
-      FillCompilation(qvx_, List, [this](const std::string& line) { con_.Log(line); });
+      incomplete_ = !FillCompilation(qvx_, List, [this](const std::string& line) { con_.Log(line); });
       Log(text::kInitializing);
       const int32_t prepared = qvx_.PrepareImage();
       if (InterruptCount() > 0) return Interrupted();
@@ -165,9 +165,17 @@ class TBurnSequence {
                  }
                });
     qvx_.OnWriteDone = nullptr;
-    if (!writeFailed_) return kExitDone;
-    con_.Message(error_);
-    return kExitFailed;
+    if (writeFailed_) {
+      con_.Message(error_);
+      return kExitFailed;
+    }
+    // The burn goes on without what could not be added, as the window does; a script must
+    // still learn that the disc lacks part of what it asked for.
+    if (incomplete_) {
+      con_.Message("ardovan-cli: the disc was burned without the files and folders that could not be added");
+      return kExitFailed;
+    }
+    return kExitDone;
   }
 
   void UpdateProgress() {
@@ -227,6 +235,7 @@ class TBurnSequence {
   bool abortRequested_ = false;
   bool writeDone_ = false;
   bool writeFailed_ = false;
+  bool incomplete_ = false;
   std::string error_;
 };
 

@@ -108,17 +108,25 @@ void StartCompilation(TQuorvexPro& qvx, const TCompilationOptions& o) {
   if (!o.Boot.empty()) qvx.SetBootImage(o.Boot);
 }
 
-void FillCompilation(TQuorvexPro& qvx, const TCompilationList& list,
+bool FillCompilation(TQuorvexPro& qvx, const TCompilationList& list,
                      const std::function<void(const std::string&)>& log) {
+  bool complete = true;
   for (const auto& e : list.Entries()) {
     if (plat::DirectoryExists(e.Path)) {
       const std::string name = LastComponent(e.Path);
-      if (!qvx.CreateDir("\\", name)) log(text::kDirCreateFailed + e.Path);
-      if (!qvx.InsertDir("\\" + name, e.Path, false, true, "*.*")) log(text::kDirInsertFailed + e.Path);
-    } else if (plat::FileExists(e.Path)) {
-      qvx.InsertFile("\\", e.Path);
+      if (!qvx.CreateDir("\\", name)) {
+        log(text::kDirCreateFailed + e.Path);
+        complete = false;
+      }
+      if (!qvx.InsertDir("\\" + name, e.Path, false, true, "*.*")) {
+        log(text::kDirInsertFailed + e.Path);
+        complete = false;
+      }
+    } else if (!plat::FileExists(e.Path) || !qvx.InsertFile("\\", e.Path)) {
+      complete = false;
     }
   }
+  return complete;
 }
 
 int BuildCompilation(const std::vector<std::string>& paths, TCompilationList& list, TConsole& console) {

@@ -59,7 +59,8 @@ bool ApplyCompilationOptions(TQuorvexPro& qvx, const TCompilationOptions& o, std
 void StartCompilation(TQuorvexPro& qvx, const TCompilationOptions& o);
 
 // Hands the list to the component; log receives the lines of folders that could not be added.
-void FillCompilation(TQuorvexPro& qvx, const TCompilationList& list, const std::function<void(const std::string&)>& log);
+// False when a folder or a file of the list could not be added (the rest is added all the same).
+bool FillCompilation(TQuorvexPro& qvx, const TCompilationList& list, const std::function<void(const std::string&)>& log);
 
 // Builds the list from the user's paths; prints the refusals. kExitDone or kExitUsage.
 int BuildCompilation(const std::vector<std::string>& paths, TCompilationList& list, TConsole& console);

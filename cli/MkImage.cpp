@@ -73,7 +73,12 @@ int RunMkImage(TConsole& con, const TCompilationOptions& o, const std::vector<st
   }
   StartCompilation(qvx, o);
   // The image may be going to standard output: the lines of folders that failed go to stderr.
-  FillCompilation(qvx, list, [&con](const std::string& line) { con.Message(line); });
+  // An image without some of the files asked for is not what the command promised, so none is
+  // written then.
+  if (!FillCompilation(qvx, list, [&con](const std::string& line) { con.Message(line); })) {
+    con.Message("ardovan-cli: not everything could be added to the compilation; no image written");
+    return kExitFailed;
+  }
   TImageBuilder& b = qvx.Builder();
   // PrepareImage counts the sectors up to the data's end; the image runs on to its last 64 KiB
   // block (and the closing anchor), which is what the descriptors record.

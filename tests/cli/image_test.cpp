@@ -120,5 +120,32 @@ TEST_F(ImageTest, CopyRefusals) {
   EXPECT_NE(run.Err.find("Unreadable Blocks : 100 - 120"), std::string::npos) << run.Err;
 }
 
+TEST_F(ImageTest, IncompleteCompilationWritesNoImageAndBurnsWithAFailureCode) {
+  // A subfolder whose name is longer than a compilation accepts (218 characters) cannot be
+  // added, and with it the folder that holds it.
+  const std::string folder = Path("dilo");
+  MakeFile(folder + "/a.txt", 1000, 21);
+  MakeFile(folder + "/" + std::string(218, 'd') + "/b.txt", 1000, 22);
+  const std::string good = MakeFile(Path("dobry.txt"), 500, 23);
+
+  const std::string iso = Path("neuplny.iso");
+  const TRun made = Cli("mkimage --output " + iso + " " + good + " " + folder);
+  EXPECT_EQ(made.Code, 1) << made.All();
+  EXPECT_NE(made.Err.find("Chyba vložení adresáře... " + folder), std::string::npos) << made.All();
+  EXPECT_FALSE(fs::exists(iso));
+
+  // The burn goes on with what could be added, as the window does, but says the disc lacks part.
+  const std::string r = Recorder("cd-r");
+  const TRun burned = Cli("burn " + good + " " + folder, {r});
+  EXPECT_EQ(burned.Code, 1) << burned.All();
+  const auto log = LogTexts(burned.Out);
+  EXPECT_EQ(Count(log, " >>> Vypalování dokončeno..."), 1);
+  EXPECT_TRUE(Contains(Lines(burned.Out), "Chyba vložení adresáře... " + folder)) << burned.All();
+  // The refused subfolder fails the folder's insertion before its own files are added (subfolders
+  // come first), so the disc holds the single file and an empty folder.
+  const TExpected expected{{"/dobry.txt", good}};
+  ExpectReadBack(Export(r), expected, false, Path("read-incomplete"));
+}
+
 }  // namespace
 }  // namespace clitest
