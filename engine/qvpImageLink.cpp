@@ -4,6 +4,8 @@
 #include "image/qvpTree.h"
 #include "image/qvpTreeTypes.h"
 #include "image/qvpUDFBridge.h"
+#include "platform/FileCheck.h"
+#include "platform/Text.h"
 
 void TImageBuilderDeleter::operator()(TImageBuilder* b) const { delete b; }
 
@@ -67,4 +69,22 @@ bool BuilderMediumAnchor(const TImageBuilder& b, uint8_t* sector) {
   // LBA 256 must record 256 itself. Unsigned arithmetic wraps, so the sum is 256 for any base.
   WriteAnchor(b, sector, kUdfAnchorSector - b.Udf.UdfBase);
   return true;
+}
+
+bool BuilderFindUnreadableSource(const TImageBuilder& b, std::string& path, uint32_t& error) {
+  if (!b.BootImage.empty() && !plat::CanReadFile(b.BootImage, error)) {
+    path = b.BootImage;
+    return true;
+  }
+  for (const TFileNode* e : b.Entries) {
+    // Folders, empty files and sourceless entries are never opened by the stream.
+    if (e->SubDir != nullptr || e->SourcePath == nullptr || e->Size == 0 || e->FixedExtent)
+      continue;
+    const std::string p = plat::Utf16ToUtf8(e->SourcePath);
+    if (!plat::CanReadFile(p, error)) {
+      path = p;
+      return true;
+    }
+  }
+  return false;
 }

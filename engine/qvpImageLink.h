@@ -56,5 +56,8 @@ bool BuilderRender(TImageBuilder& b, uint32_t sessionStart, uint32_t volumeSizeB
 // 256 for the rendered image: tag location 256, extents at the image's own volume descriptor
 // sequences. False (sector untouched) without the bridge.
 bool BuilderMediumAnchor(const TImageBuilder& b, uint8_t* sector);
+// The first source (boot image or file with data) that cannot be opened for reading: its path
+// (UTF-8) and the errno value. False when every one opens.
+bool BuilderFindUnreadableSource(const TImageBuilder& b, std::string& path, uint32_t& error);
 // The image stream of the rendered compilation, block by block.
 std::unique_ptr<TBlockSource> NewCompilationSource(TImageBuilder& b);

@@ -15,6 +15,7 @@
 #include <memory>
 #include <string>
 
+#include "device/qvpSense.h"
 #include "engine/qvpEvents.h"
 #include "image/qvpTreeEvents.h"
 #include "platform/Files.h"
@@ -139,6 +140,30 @@ class TQuorvexPro {
   int32_t GetSmartRefsTotal() const;      // 0
   // Text of the engine error code, or else of the device's sense code; consumes the code.
   std::string GetLastErrorText();
+
+  // ---- Outcomes the front ends can act on ----
+  // Holds the selected recorder for this component until ReleaseRecorder, SelectDevice of
+  // another drive or the destructor, so the checks a front end makes before a job and the job
+  // itself meet the same, untouched recorder. Jobs claim the recorder themselves for their run
+  // when the owner has not. False (nothing sent) with error code kErrRecorderInUse (another
+  // program or component holds it; GetRecorderHolderPid names it when known) or
+  // kErrRecorderNotOpened.
+  bool ClaimRecorder();
+  void ReleaseRecorder();
+  // Process id of the holder behind the last kErrRecorderInUse, 0 when unknown.
+  int32_t GetRecorderHolderPid() const;
+  // The engine error code that the next GetLastErrorText explains (kErr..., 0 when the text
+  // comes from the device), without consuming it.
+  uint32_t GetLastErrorCode() const;
+  // Sense data of the refused command that ended the last job; without one, that of the last
+  // command. All zero when there is none.
+  qvp::TSense GetLastSense() const;
+  // "3/0C/00 medium error: write error".
+  static std::string DescribeSense(const qvp::TSense& s);
+  // The step of the running job that the drive must be allowed to finish (kStepClosing,
+  // kStepFormatting, kStepBlanking) or kStepNone. An abort asked for meanwhile takes effect
+  // after it: front ends say so once.
+  uint8_t GetUninterruptibleStep() const;
 
   // ---- The records, for the front ends' reports and for tests ----
   TImageBuilder& Builder();
