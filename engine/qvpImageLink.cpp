@@ -52,6 +52,7 @@ TDirNode* BuilderInsertDir(TImageBuilder& b, const TAddFileEvent& h, const std::
 }
 
 int32_t BuilderPrepare(TImageBuilder& b) { return static_cast<int32_t>(PrepareImage(b)); }
+const std::vector<TOmittedEntry>& BuilderOmitted(const TImageBuilder& b) { return b.Omitted; }
 
 bool BuilderLaidOut(const TImageBuilder& b) { return b.LaidOut != 0; }
 uint32_t BuilderTotalSectors(const TImageBuilder& b) { return b.TotalSectors; }

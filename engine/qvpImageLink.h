@@ -6,9 +6,11 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "engine/qvpBlockSource.h"
 #include "image/qvpTreeEvents.h"
+#include "image/qvpTreeOmitted.h"
 
 struct TImageBuilder;
 struct TDirNode;
@@ -46,6 +48,7 @@ TDirNode* BuilderInsertDir(TImageBuilder& b, const TAddFileEvent& h, const std::
                            const std::string& sourceDir, bool keepPath, bool recursive,
                            const std::string& fileMask);
 int32_t BuilderPrepare(TImageBuilder& b);
+const std::vector<TOmittedEntry>& BuilderOmitted(const TImageBuilder& b);
 
 // Write job.
 bool BuilderLaidOut(const TImageBuilder& b);

@@ -516,3 +516,7 @@ qvp::TSense TQuorvexPro::GetLastSense() const {
 std::string TQuorvexPro::DescribeSense(const qvp::TSense& s) { return qvp::FormatSense(s); }
 
 uint8_t TQuorvexPro::GetUninterruptibleStep() const { return impl_->Job.Uninterruptible.load(); }
+
+const std::vector<TOmittedEntry>& TQuorvexPro::GetOmittedEntries() const {
+  return BuilderOmitted(*impl_->Builder);
+}

@@ -14,10 +14,12 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "device/qvpSense.h"
 #include "engine/qvpEvents.h"
 #include "image/qvpTreeEvents.h"
+#include "image/qvpTreeOmitted.h"
 #include "platform/Files.h"
 #include "platform/NotifyQueue.h"
 
@@ -164,6 +166,10 @@ class TQuorvexPro {
   // kStepFormatting, kStepBlanking) or kStepNone. An abort asked for meanwhile takes effect
   // after it: front ends say so once.
   uint8_t GetUninterruptibleStep() const;
+  // What the insertions since ClearCompilation left out, each with its reason (OmitReasonText
+  // gives it as an English line). An insertion that leaves its item out this way still reports
+  // success (the skip mark for InsertFile); the list is how the front ends learn of it.
+  const std::vector<TOmittedEntry>& GetOmittedEntries() const;
 
   // ---- The records, for the front ends' reports and for tests ----
   TImageBuilder& Builder();

@@ -77,6 +77,21 @@ TFileNode* TNameIndex::Find(const TEntries& entries, const TDirNode* dir, std::u
   }
 }
 
+TFileNode* TNameIndex::FindExact(const TEntries& entries, const TDirNode* dir,
+                                 std::u16string_view name, uint32_t hash) const {
+  if (slots_.empty()) return nullptr;
+  const size_t mask = slots_.size() - 1;
+  // Case variants share the hash, so they sit on the same probe run.
+  for (size_t i = SlotOf(dir, hash);; i = (i + 1) & mask) {
+    const uint32_t slot = slots_[i];
+    if (slot == 0) return nullptr;
+    TFileNode* n = entries[slot - 1];
+    if (n->Owner == dir && n->NameHash == hash &&
+        std::u16string_view(n->LongName, n->LongNameLen) == name)
+      return n;
+  }
+}
+
 void TNameIndex::Grow(const TEntries& entries) {
   std::vector<uint32_t> old;
   old.swap(slots_);

@@ -10,6 +10,7 @@
 #include "platform/Text.h"
 
 std::string IsoIdentifier(const TImageBuilder& b, const TFileNode* e) {
+  if (e->IsoNameLen != 0) return std::string(e->IsoName, e->IsoNameLen);
   if (b.ISO9660v1999FS) return plat::WideToRecording(std::u16string_view(e->LongName, e->LongNameLen));
   std::string s(e->ShortName, e->ShortNameLen);
   for (char& c : s) {
@@ -19,6 +20,7 @@ std::string IsoIdentifier(const TImageBuilder& b, const TFileNode* e) {
 }
 
 std::string IsoIdentifier(const TImageBuilder& b, const TDirNode* d) {
+  if (d->Entry != nullptr && d->Entry->IsoNameLen != 0) return IsoIdentifier(b, d->Entry);
   if (b.ISO9660v1999FS) return plat::WideToRecording(std::u16string_view(d->LongName, d->LongNameLen));
   return std::string(d->ShortName, d->ShortNameLen);
 }
@@ -28,9 +30,11 @@ namespace {
 // Identifier lengths as the layout counts them: the short name, or the long name in wide
 // characters (one recorded byte each).
 uint32_t IsoNameLength(const TImageBuilder& b, const TFileNode* e) {
+  if (e->IsoNameLen != 0) return e->IsoNameLen;
   return b.ISO9660v1999FS ? e->LongNameLen : e->ShortNameLen;
 }
 uint32_t IsoNameLength(const TImageBuilder& b, const TDirNode* d) {
+  if (d->Entry != nullptr && d->Entry->IsoNameLen != 0) return d->Entry->IsoNameLen;
   return b.ISO9660v1999FS ? d->LongNameLen : d->ShortNameLen;
 }
 
@@ -56,6 +60,7 @@ uint32_t PrepareImage(TImageBuilder& b) {
   if (b.Root == nullptr) return 0;
   b.Status = 6;
   b.ISO9660FS = 1;
+  AssignIsoNames(b);
   OrderTree(b);
   std::memset(b.ZeroBlock, 0, sizeof b.ZeroBlock);
   b.BootImageSet = b.BootImage.empty() ? 0 : 1;

@@ -26,6 +26,11 @@ void Append(TImageBuilder& b, const void* bytes, size_t count);
 // Appends count zero bytes (from ZeroBlock).
 void AppendZeros(TImageBuilder& b, size_t count);
 
+// ---- Names (part of PrepareImage) ----
+// Makes the primary tree's identifiers unique in every folder: the later entry of a clash gets
+// an identifier of its own in IsoName (see IsoIdentifier).
+void AssignIsoNames(TImageBuilder& b);
+
 // ---- Ordering (part of PrepareImage) ----
 // Puts the directories into path-table order (numbering them) and sorts every directory's
 // entries by short name; records the number of ordering rounds in b.OrderRounds.

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "image/qvpTreeEvents.h"
+#include "image/qvpTreeOmitted.h"
 #include "image/qvpUDFTypes.h"
 #include "platform/Clock.h"
 #include "platform/Files.h"
@@ -53,6 +54,14 @@ struct TFileNode {
   // UTC offset in effect at ModTime, in 15-minute units (recorded with the date).
   int8_t GmtOffset;
   uint8_t JolietNameLen;
+  // The primary tree's identifier when the layout had to make it unique in its folder (null
+  // otherwise; see AssignIsoNames).
+  char* IsoName;
+  uint8_t IsoNameLen;
+  // The source as it was compiled (from the find record; 0 when unknown), so the stream can tell
+  // a file that changed or was replaced since.
+  uint64_t SourceVolume, SourceId;
+  uint64_t SourceWriteTime;
 };
 
 struct TDirNode {
@@ -142,6 +151,10 @@ struct TImageBuilder {
 
   // Arena of nodes and names, and the case-insensitive name index of the directories.
   std::unique_ptr<TTreeStore> Store;
+
+  // What the insertions left out since ClearCompilation, and how many beyond the listed ones.
+  std::vector<TOmittedEntry> Omitted;
+  uint32_t OmittedBeyondList = 0;
 };
 
 // The result of an insertion that the OnAddFile handler (or a name over 217 characters) left

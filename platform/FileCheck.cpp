@@ -9,9 +9,8 @@
 #include <string>
 
 namespace plat {
-namespace {
 
-TFileKind KindOf(mode_t mode) {
+TFileKind FileKindOfMode(uint32_t mode) {
   if (S_ISREG(mode)) return TFileKind::Regular;
   if (S_ISDIR(mode)) return TFileKind::Directory;
   if (S_ISFIFO(mode)) return TFileKind::Fifo;
@@ -21,9 +20,11 @@ TFileKind KindOf(mode_t mode) {
   return TFileKind::Other;
 }
 
+namespace {
+
 TFileIdentity FromStat(const struct stat& st) {
   TFileIdentity id;
-  id.Kind = KindOf(st.st_mode);
+  id.Kind = FileKindOfMode(st.st_mode);
   id.Volume = static_cast<uint64_t>(st.st_dev);
   id.Id = static_cast<uint64_t>(st.st_ino);
   id.Size = st.st_size > 0 ? static_cast<uint64_t>(st.st_size) : 0;
@@ -85,6 +86,15 @@ bool CanReadFile(std::string_view path, uint32_t& lastError) {
   close(fd);
   lastError = id.Kind == TFileKind::Regular ? 0 : EINVAL;
   return lastError == 0;
+}
+
+bool CanAccessForReading(std::string_view path, uint32_t& lastError) {
+  if (access(std::string(path).c_str(), R_OK) != 0) {
+    lastError = static_cast<uint32_t>(errno);
+    return false;
+  }
+  lastError = 0;
+  return true;
 }
 
 std::string SystemErrorText(uint32_t error) {

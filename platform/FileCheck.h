@@ -25,6 +25,8 @@ enum class TFileKind : uint8_t {
 };
 // "FIFO", "socket", "character device", ... ("missing" for Missing).
 const char* FileKindName(TFileKind kind);
+// The kind of the st_mode file type bits.
+TFileKind FileKindOfMode(uint32_t mode);
 
 struct TFileIdentity {
   TFileKind Kind = TFileKind::Missing;
@@ -43,6 +45,9 @@ TFileIdentity IdentityOfOpen(int fd);
 // Opens the file for reading and closes it again, without waiting on a FIFO; false with the
 // errno value in lastError when it cannot be opened, or when it is not a regular file (EINVAL).
 bool CanReadFile(std::string_view path, uint32_t& lastError);
+// Whether this program may read the file (one cheap system call, for every file of a
+// compilation); false with the errno value in lastError.
+bool CanAccessForReading(std::string_view path, uint32_t& lastError);
 // The system's text for an errno value ("Permission denied").
 std::string SystemErrorText(uint32_t error);
 
