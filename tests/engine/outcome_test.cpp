@@ -103,6 +103,22 @@ TEST_F(OutcomeTest, AbortIsHeardWhileWritesKeepAnsweringNotReady) {
   EXPECT_EQ(q->GetLastErrorText(), "Aborted by user");
 }
 
+TEST_F(OutcomeTest, ImageCutShortDuringTheBurnFailsTheJob) {
+  Insert(0x0009);
+  q->SetCacheSize(2);
+  testenv::WriteFile(image, testenv::RandomBytes(64 * 65536, 8));  // twice the buffer
+  drive->Fault = [&](const std::vector<uint8_t>& c) -> std::optional<TFault> {
+    if (c[0] == 0x2A && Lba(c) == 0) ::truncate(image.c_str(), 40 * 65536);
+    return std::nullopt;
+  };
+  ASSERT_TRUE(q->BurnImage(image));
+  WaitForEvent();
+  EXPECT_TRUE(lastFailed);
+  EXPECT_EQ(q->GetWrittenSectors(), 64 * 32) << "the size the burn started with, the rest as zeros";
+  EXPECT_EQ(q->GetLastErrorText(), "Source file changed while it was written: " + image +
+                                       " (shorter than when the burn started)");
+}
+
 TEST_F(OutcomeTest, ImagesThatCannotBeBurnedAreRefusedBeforeAnyCommand) {
   const std::string dir = testenv::MakeTempDir("img");
   testenv::WriteFile(dir + "/empty.iso", std::string());

@@ -300,22 +300,29 @@ TEST_F(WriteDataTest, SourceThatCannotBeReadIsFoundBeforeAnyCommand) {
   EXPECT_EQ(q->GetLastErrorText(), "Error opening file \\" + dir + "/f2\\");
 }
 
-TEST_F(WriteDataTest, SourceMissingWhileStreamingEndsTheDataAndStillCloses) {
+TEST_F(WriteDataTest, SourceChangedWhileStreamingKeepsTheLayoutAndFailsTheJob) {
   // Ten files of 1 MiB through a 2 MiB buffer: the last is opened long after the start.
   MakeFolder(std::vector<size_t>(10, 1 << 20));
   Insert(0x001B);
   q->SetCacheSize(2);
   Compile();
+  // The first WRITE is where the files change: f8 is cut short, f9 vanishes.
   drive->Fault = [&](const std::vector<uint8_t>& c) -> std::optional<TFault> {
-    if (c[0] == 0x2A && Commands(0x2A).size() == 1) ::unlink((dir + "/f9").c_str());
+    if (c[0] == 0x2A && Commands(0x2A).size() == 1) {
+      ::truncate((dir + "/f8").c_str(), 1000);
+      ::unlink((dir + "/f9").c_str());
+    }
     return std::nullopt;
   };
   ASSERT_TRUE(q->BurnData());
   WaitForEvent();
   EXPECT_TRUE(lastFailed);
-  EXPECT_LT(q->GetWrittenSectors(), q->GetTotalSectors());
+  // The disc holds the whole layout, the lost bytes as zeros.
+  EXPECT_EQ(q->GetWrittenSectors(), q->GetTotalSectors());
   EXPECT_EQ(Commands(0x5B).size(), 2u);
-  EXPECT_EQ(q->GetLastErrorText(), "Error opening file \\" + dir + "/f9\\");
+  EXPECT_EQ(q->GetLastErrorCode(), kErrSourceChanged);
+  EXPECT_EQ(q->GetLastErrorText(), "Source file changed while it was written: " + dir +
+                                       "/f8 (shorter than when the compilation was made)");
 }
 
 TEST_F(WriteDataTest, AbortWhileTheBufferFills) {
