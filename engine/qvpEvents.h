@@ -40,6 +40,16 @@ enum : uint32_t {
   kErrDriveBusy = 12,          // the recorder kept answering BUSY until the retries ran out
 };
 
+// Why SelectDevice failed (GetSelectAnswer): the drive list has no such row, the recorder kept
+// answering BUSY, it refused to identify itself, or no command reached it.
+enum : uint8_t {
+  kSelectAnswered = 0,
+  kSelectNoSuchDrive = 1,
+  kSelectBusy = 2,
+  kSelectRefused = 3,
+  kSelectNoAnswer = 4,
+};
+
 // Steps of a job that the drive must be allowed to finish: an abort asked for meanwhile takes
 // effect only after them (GetUninterruptibleStep).
 enum : uint8_t {

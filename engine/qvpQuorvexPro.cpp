@@ -75,6 +75,8 @@ struct TQuorvexPro::TImpl {
   bool StartWrite(TQuorvexPro* self, std::unique_ptr<TBlockSource> source, uint8_t mediumType);
 
   int32_t HolderPid = 0;
+  std::vector<plat::TUnusableDrive> Unusable;
+  uint8_t SelectAnswer = kSelectAnswered;
   // Takes the selected recorder for the owner (jobOwns false) or for the job about to start;
   // true when it is held (also when the owner holds it already). False with the job's error code.
   bool Claim(bool jobOwns);
@@ -222,7 +224,26 @@ void TQuorvexPro::SetBootImage(const std::string& fileName) {
 
 bool TQuorvexPro::InitializeDevices(uint8_t AspiOnly, const std::string& AspiLibrary,
                                     const std::string& LogFileName) {
-  return qvp::InitializeDevices(*impl_->Device, AspiOnly, AspiLibrary, LogFileName);
+  TImpl& m = *impl_;
+  const bool found = qvp::InitializeDevices(*m.Device, AspiOnly, AspiLibrary, LogFileName);
+  // Drives of the system that did not make it into the list, with the reason.
+  m.Unusable = plat::UnusableDrives();
+  for (char letter : plat::OpticalDriveLetters()) {
+    if (plat::VirtualDriveAt(letter) != nullptr) continue;
+    bool listed = false;
+    for (int i = 0; i < m.Device->DriveCount; ++i)
+      listed = listed || m.Device->Drives[i].Letter == letter;
+    if (listed) continue;
+    uint32_t error = 0;
+    const plat::TDriveHandle h = plat::OpenDrive(letter, false, error);
+    if (h != plat::kInvalidDriveHandle) {
+      plat::CloseDrive(h);
+      continue;
+    }
+    m.Unusable.push_back(
+        plat::TUnusableDrive{plat::DrivePath(letter), plat::SystemErrorText(error)});
+  }
+  return found;
 }
 uint16_t TQuorvexPro::GetDeviceCount() { return qvp::GetDeviceCount(*impl_->Device); }
 std::string TQuorvexPro::GetDeviceName(uint8_t Index) {
@@ -233,7 +254,24 @@ bool TQuorvexPro::SelectDevice(uint8_t Index) {
   if (Index >= impl_->Device->DriveCount ||
       impl_->Device->Drives[Index].Letter != impl_->Device->CurrentLetter)
     ReleaseRecorder();
-  return qvp::SelectDevice(*impl_->Device, Index);
+  qvp::TSCSIDevice& d = *impl_->Device;
+  const bool ok = qvp::SelectDevice(d, Index);
+  // The identification asked once more tells how the recorder failed to answer (the commands
+  // that followed the first one left their own sense behind).
+  alignas(4) uint8_t inquiry[64];
+  if (ok)
+    impl_->SelectAnswer = kSelectAnswered;
+  else if (Index >= d.DriveCount)
+    impl_->SelectAnswer = kSelectNoSuchDrive;
+  else if (qvp::Inquiry(d, inquiry))
+    impl_->SelectAnswer = kSelectBusy;  // it answers now: it was busy a moment ago
+  else if (d.Busy != 0)
+    impl_->SelectAnswer = kSelectBusy;
+  else if (!qvp::LastSenseOf(d).Empty())
+    impl_->SelectAnswer = kSelectRefused;
+  else
+    impl_->SelectAnswer = kSelectNoAnswer;
+  return ok;
 }
 uint8_t TQuorvexPro::GetDeviceCapability(uint8_t Code) {
   return qvp::GetDeviceCapability(*impl_->Device, Code);
@@ -520,3 +558,11 @@ uint8_t TQuorvexPro::GetUninterruptibleStep() const { return impl_->Job.Uninterr
 const std::vector<TOmittedEntry>& TQuorvexPro::GetOmittedEntries() const {
   return BuilderOmitted(*impl_->Builder);
 }
+
+std::vector<plat::TUnusableDrive> TQuorvexPro::GetUnusableRecorders() const {
+  return impl_->Unusable;
+}
+
+uint8_t TQuorvexPro::GetSelectAnswer() const { return impl_->SelectAnswer; }
+
+qvp::TUnitState TQuorvexPro::GetMediumState() { return qvp::QueryUnitState(*impl_->Device); }

@@ -20,6 +20,7 @@
 #include "engine/qvpEvents.h"
 #include "image/qvpTreeEvents.h"
 #include "image/qvpTreeOmitted.h"
+#include "platform/Drives.h"
 #include "platform/Files.h"
 #include "platform/NotifyQueue.h"
 
@@ -170,6 +171,15 @@ class TQuorvexPro {
   // gives it as an English line). An insertion that leaves its item out this way still reports
   // success (the skip mark for InsertFile); the list is how the front ends learn of it.
   const std::vector<TOmittedEntry>& GetOmittedEntries() const;
+  // Recorders the system has that the last InitializeDevices could not list (a drive that
+  // cannot be opened, a virtual recorder refused as damaged), with path and reason. An empty
+  // list with GetDeviceCount() 0 means there is no recorder at all.
+  std::vector<plat::TUnusableDrive> GetUnusableRecorders() const;
+  // Why the last SelectDevice failed (kSelect...; kSelectAnswered after a success).
+  uint8_t GetSelectAnswer() const;
+  // The medium in the selected recorder, from TEST UNIT READY: ready, no medium or tray open,
+  // becoming ready (wait), not ready, incompatible, or a recorder that does not answer.
+  qvp::TUnitState GetMediumState();
 
   // ---- The records, for the front ends' reports and for tests ----
   TImageBuilder& Builder();

@@ -63,6 +63,7 @@ struct TRegistry {
   std::map<TDriveHandle, THandleEntry> handles;
   TDriveHandle nextHandle = 1;
   std::set<std::string> localClaims;  // virtual recorders claimed without a lock file
+  std::vector<TUnusableDrive> unusable, reporting;  // of the last build, and of the one running
 };
 
 TRegistry& Registry() {
@@ -102,6 +103,7 @@ void EnsureBuilt() {
       provider = r.provider;
       folder = r.deviceFolder;
       generation = r.generation;
+      r.reporting.clear();
     }
     std::vector<TDriveEntry> drives;
     char letter = kFirstLetter;
@@ -120,6 +122,8 @@ void EnsureBuilt() {
     // A rescan asked for meanwhile wins: build again with what it set.
     if (generation != r.generation) continue;
     r.drives = std::move(drives);
+    r.unusable = std::move(r.reporting);
+    r.reporting.clear();
     r.built = true;
     return;
   }
@@ -166,6 +170,19 @@ void SetVirtualDriveProvider(TVirtualDriveProvider provider) {
     r.provider = std::move(provider);
   }
   Invalidate();
+}
+
+void ReportUnusableDrive(const std::string& path, const std::string& reason) {
+  TRegistry& r = Registry();
+  std::lock_guard<std::mutex> g(r.m);
+  r.reporting.push_back(TUnusableDrive{path, reason});
+}
+
+std::vector<TUnusableDrive> UnusableDrives() {
+  EnsureBuilt();
+  TRegistry& r = Registry();
+  std::lock_guard<std::mutex> g(r.m);
+  return r.unusable;
 }
 
 void SetRealDriveFolder(std::string folder) {

@@ -72,6 +72,17 @@ using TVirtualDriveProvider = std::function<std::vector<std::shared_ptr<TVirtual
 // Installs the provider of virtual drives; asked whenever the namespace is (re)built.
 void SetVirtualDriveProvider(TVirtualDriveProvider provider);
 
+// A drive the namespace left out because it cannot be used (a virtual recorder whose folder is
+// damaged, for one), so front ends can tell "no recorder" from "a recorder that does not work".
+struct TUnusableDrive {
+  std::string Path;
+  std::string Reason;
+};
+// Called by a provider while it runs: the drive at path is left out for reason.
+void ReportUnusableDrive(const std::string& path, const std::string& reason);
+// The drives the last build of the namespace left out.
+std::vector<TUnusableDrive> UnusableDrives();
+
 // Folder searched for the real drives' device nodes srN (default "/dev"); tests point it at a
 // folder of their own. Takes effect at the next use of the namespace.
 void SetRealDriveFolder(std::string folder);
