@@ -50,7 +50,7 @@ bool TEraseThread::FormatThenWait(const uint8_t (&list)[12]) {
 }
 
 bool TEraseThread::Refused() {
-  job_.FailOnDevice(LastSenseOf(d_));
+  job_.FailOnCommand(d_);
   return false;
 }
 

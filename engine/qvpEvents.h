@@ -25,7 +25,7 @@ enum : uint16_t {
 // Engine error codes (GetLastErrorText prefers them over the device's sense code).
 enum : uint32_t {
   kErrNone = 0,
-  kErrDataNotPrepared = 1,  // not set by this engine
+  kErrDataNotPrepared = 1,  // BurnData without a layout of the compilation as it stands
   kErrOpenFile = 2,
   kErrCreateFile = 3,  // not set by this engine
   kErrAborted = 4,
@@ -38,6 +38,7 @@ enum : uint32_t {
   kErrDiscNotBlank = 10,       // BurnImage: a write-once disc that already holds data
   kErrRecorderNotOpened = 11,  // the recorder cannot be opened for writing (system error named)
   kErrDriveBusy = 12,          // the recorder kept answering BUSY until the retries ran out
+  kErrNoAnswer = 13,           // a command did not reach the recorder (system error named)
 };
 
 // Why SelectDevice failed (GetSelectAnswer): the drive list has no such row, the recorder kept

@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "platform/Clock.h"
+#include "platform/FileCheck.h"
 
 void TBlockDeleter::operator()(uint8_t* p) const { std::free(p); }
 
@@ -83,6 +84,16 @@ void TJobState::FailOnDevice(const qvp::TSense& sense) {
   FailureSense.store(sense.Packed());
   FailureSenseSet.store(true);
   FailureSenseUnread.store(true);
+}
+
+void TJobState::FailOnCommand(const qvp::TSCSIDevice& d) {
+  const qvp::TSense sense = qvp::LastSenseOf(d);
+  if (d.Busy != 0)
+    FailWith(kErrDriveBusy, std::string());
+  else if (sense.Empty())
+    FailWith(kErrNoAnswer, " (" + plat::SystemErrorText(d.LastSystemError) + ")");
+  else
+    FailOnDevice(sense);
 }
 
 void TJobState::ResetOutcome() {
@@ -161,6 +172,8 @@ std::string ErrorTextFor(uint32_t engineCode, uint16_t deviceCode, const std::st
       return "The recorder cannot be opened for writing" + detail;
     case kErrDriveBusy:
       return "The recorder stayed busy and took no more data";
+    case kErrNoAnswer:
+      return "The recorder stopped answering" + detail;
     default:
       break;
   }

@@ -151,6 +151,9 @@ struct TJobState {
   // With sense, the refused command's sense data is kept beside the code.
   void FailWith(uint32_t code, const std::string& detail, const qvp::TSense* sense = nullptr);
   void FailOnDevice(const qvp::TSense& sense);
+  // The last command of d failed for good: its sense data, BUSY, or the system's reason when it
+  // did not reach the recorder.
+  void FailOnCommand(const qvp::TSCSIDevice& d);
   // Clears the outcome before a job starts (error code, detail, sense, step).
   void ResetOutcome();
   // Gives the recorder back when the job took it itself.

@@ -9,6 +9,7 @@
 #include "device/qvpSCSILib.h"
 #include "device/qvpSense.h"
 #include "platform/Clock.h"
+#include "platform/FileCheck.h"
 
 using namespace qvp;
 
@@ -149,13 +150,6 @@ bool TWriteThread::PrepareDrive(uint32_t startLba) {
   return true;
 }
 
-void TWriteThread::FailOnWrite() {
-  if (d_.Busy != 0)
-    job_.FailWith(kErrDriveBusy, std::string());
-  else
-    job_.FailOnDevice(LastSenseOf(d_));
-}
-
 TWriteThread::TWritten TWriteThread::WriteAtStartOfMedium(uint32_t lba, uint8_t* data,
                                                           int32_t length) {
   const uint16_t blocks = static_cast<uint16_t>(length / kSectorBytes);
@@ -183,7 +177,7 @@ TWriteThread::TWritten TWriteThread::WriteAtStartOfMedium(uint32_t lba, uint8_t*
       ++counter;
       continue;
     }
-    FailOnWrite();
+    job_.FailOnCommand(d_);
     return TWritten::Failed;
   }
   return TWritten::Done;
@@ -195,7 +189,7 @@ TWriteThread::TWritten TWriteThread::WriteBlock(uint32_t lba, int32_t length) {
   while (!Write10(d_, lba, blocks, static_cast<uint32_t>(length), block_.get())) {
     const uint8_t sensed = LastAsc(d_);
     if (!(d_.Busy != 0 || sensed == asc::NotReady || sensed == 0) || ++counter >= 5000) {
-      FailOnWrite();
+      job_.FailOnCommand(d_);
       return TWritten::Failed;
     }
     // A drive that stays not ready must not keep the user's abort waiting.
@@ -215,10 +209,14 @@ void TWriteThread::WaitForClosing() {
 void TWriteThread::Closed(bool accepted, const char* what) {
   if (accepted) return;
   const TSense sense = LastSenseOf(d_);
-  job_.FailWith(kErrClosingFailed,
-                std::string("The recorder refused to ") + what + " (" + FormatSense(sense) +
-                    "); the disc may be left open",
-                &sense);
+  const std::string why = d_.Busy != 0 ? std::string("it answered BUSY")
+                          : sense.Empty()
+                              ? "no answer: " + plat::SystemErrorText(d_.LastSystemError)
+                              : FormatSense(sense);
+  job_.FailWith(
+      kErrClosingFailed,
+      std::string("The recorder refused to ") + what + " (" + why + "); the disc may be left open",
+      sense.Empty() ? nullptr : &sense);
 }
 
 void TWriteThread::Close() {
@@ -309,7 +307,7 @@ void TWriteThread::Execute() {
   if (!PrepareDrive(startLba)) {
     // Nothing has been written, so there is no track to close and nothing to reload: the
     // producer is stopped and the job reports its failure.
-    job_.FailOnDevice(LastSenseOf(d_));
+    job_.FailOnCommand(d_);
     job_.RequestAbort();
     job_.WrittenSectors.store(0);
     job_.SetStatus(kStatusWriteError);

@@ -58,8 +58,6 @@ class TWriteThread : public plat::TThread {
   // Writes a grown volume's descriptors at the start of the medium (the image's first block at
   // LBA 0, the UDF anchor at 256), with the retries and the one format a DVD+RW may need.
   TWritten WriteAtStartOfMedium(uint32_t lba, uint8_t* data, int32_t length);
-  // Records a WRITE that failed for good as the job's failure (its sense, or BUSY).
-  void FailOnWrite();
   // Step by step preparation of the drive up to the first WRITE; false when a simulation was
   // asked for and the drive refused it.
   bool PrepareDrive(uint32_t startLba);
