@@ -55,6 +55,8 @@ class TNameIndex {
 
  private:
   size_t SlotOf(const TDirNode* dir, uint32_t hash) const;
+  TFileNode* Probe(const TEntries& entries, const TDirNode* dir, std::u16string_view name,
+                   uint32_t hash, bool exact) const;
   void Grow(const TEntries& entries);
   std::vector<uint32_t> slots_;  // entry position + 1; 0 is free
   size_t count_ = 0;
