@@ -62,7 +62,7 @@ struct TRegistry {
   std::string deviceFolder = "/dev";
   std::map<TDriveHandle, THandleEntry> handles;
   TDriveHandle nextHandle = 1;
-  std::set<std::string> localClaims;  // virtual recorders claimed without a lock file
+  std::set<std::string> localClaims;                // virtual recorders claimed without a lock file
   std::vector<TUnusableDrive> unusable, reporting;  // of the last build, and of the one running
 };
 
