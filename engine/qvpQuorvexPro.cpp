@@ -354,5 +354,29 @@ std::string TQuorvexPro::GetLastErrorText() {
   return text;
 }
 
+TQuorvexPro::TSenseCode TQuorvexPro::GetLastSense() const {
+  const qvp::TSCSIDevice& d = *impl_->Device;
+  return TSenseCode{static_cast<uint8_t>(d.LastSense[2] & 0x0F), d.LastSense[12], d.LastSense[13]};
+}
+
+bool TQuorvexPro::LoadDisc(bool Immediate) { return qvp::LoadMedium(*impl_->Device, Immediate); }
+
+char TQuorvexPro::GetDeviceLetter(uint8_t Index) const {
+  const qvp::TSCSIDevice& d = *impl_->Device;
+  return Index < d.DriveCount ? d.Drives[Index].Letter : '\0';
+}
+
+uint16_t TQuorvexPro::GetRequestedReadSpeed() const { return impl_->Device->RequestedReadSpeed; }
+uint16_t TQuorvexPro::GetRequestedWriteSpeed() const { return impl_->Device->RequestedWriteSpeed; }
+
+uint32_t TQuorvexPro::GetImageSectors() const {
+  const TImageBuilder& b = *impl_->Builder;
+  return BuilderLaidOut(b) ? BuilderTotalSectors(b) : 0;
+}
+
+TImageFileResult TQuorvexPro::MakeImageFile(const std::string& Output, TImageFileJob& Job) {
+  return WriteImageFile(*impl_->Builder, impl_->Job.CacheBytes, Output, Job);
+}
+
 TImageBuilder& TQuorvexPro::Builder() { return *impl_->Builder; }
 qvp::TSCSIDevice& TQuorvexPro::Device() { return *impl_->Device; }

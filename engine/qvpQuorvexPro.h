@@ -16,6 +16,7 @@
 #include <string>
 
 #include "engine/qvpEvents.h"
+#include "engine/qvpImageFile.h"
 #include "image/qvpTreeEvents.h"
 #include "platform/Files.h"
 #include "platform/NotifyQueue.h"
@@ -140,7 +141,27 @@ class TQuorvexPro {
   // Text of the engine error code, or else of the device's sense code; consumes the code.
   std::string GetLastErrorText();
 
-  // ---- The records, for the front ends' reports and for tests ----
+  // ---- What the front ends need beyond the described face ----
+  // Sense data of the last drive command that returned some (zeros when none did).
+  struct TSenseCode {
+    uint8_t Key = 0, Asc = 0, Ascq = 0;
+  };
+  TSenseCode GetLastSense() const;
+  // Closes the tray / loads the medium (START STOP UNIT with the load bit).
+  bool LoadDisc(bool Immediate);
+  // Drive letter of a row of the drive list; 0 when Index >= count.
+  char GetDeviceLetter(uint8_t Index) const;
+  // The speeds SetSpeed remembered last (kB/s, 0 = maximum), which the jobs ask for again.
+  uint16_t GetRequestedReadSpeed() const;
+  uint16_t GetRequestedWriteSpeed() const;
+  // Sectors the write of the prepared image takes on the medium: the laid-out image up to the
+  // end of its last 64 KiB block (and its closing anchor); 0 without a valid layout.
+  uint32_t GetImageSectors() const;
+  // Writes the prepared image, as it would start at sector 0 of an empty medium, into a file
+  // ("-": standard output) through the software buffer; no drive is used.
+  TImageFileResult MakeImageFile(const std::string& Output, TImageFileJob& Job);
+
+  // ---- The records, for tests ----
   TImageBuilder& Builder();
   qvp::TSCSIDevice& Device();
 
