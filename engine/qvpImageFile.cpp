@@ -118,6 +118,7 @@ TImageFileResult WriteImageFile(TImageBuilder& b, uint32_t cacheBytes, const std
     }
   }
   writeFailed = writeFailed || (sink.Written() == total && !sink.Finish());
+  if (!writeFailed) progress(sink.Written());
   TImageFileResult result = TImageFileResult::Done;
   if (writeFailed) {
     w.Error = output;

@@ -56,7 +56,3 @@ class TImageStream {
   bool failed_ = false;
 };
 
-// Streams the whole image of a laid-out compilation into a file (rendering the metadata first).
-// Runs of zero sectors are skipped over, so sparse sources give a sparse image. On failure
-// error receives the reason.
-bool WriteImageFile(TImageBuilder& b, std::string_view path, std::string* error = nullptr);
