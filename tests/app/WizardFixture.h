@@ -25,6 +25,7 @@
 #include "tests/app/AppTestEnv.h"
 #include "tests/support/TestEnv.h"
 #include "vdrive/Disc.h"
+#include "vdrive/Faults.h"
 #include "vdrive/Tool.h"
 #include "vdrive/VirtualDrives.h"
 
@@ -129,6 +130,22 @@ class WizardFixture : public testing::Test {
   void CloseTray() {
     main->Qvx().LoadDisc(false);
     WaitReady();
+  }
+
+  // Arms a fault of the recorder: the command `opcode` answers `sense` (key, ASC, ASCQ) from its
+  // `from`-th time on, `times` times (0: always), on the blocks given (all when none are).
+  void ArmFault(uint8_t opcode, vdrive::TSense sense, uint32_t from, uint32_t times,
+                std::optional<uint32_t> lba = std::nullopt) {
+    vdrive::TOpcodeFault fault;
+    fault.opcode = opcode;
+    fault.lbaFirst = fault.lbaLast = lba;
+    fault.from = from;
+    fault.times = times;
+    fault.sense = sense;
+    std::string error;
+    ASSERT_TRUE(vdrive::UpdateFaults(
+        recorder, [&](vdrive::TFaults& f) { f.commands.push_back(fault); }, error))
+        << error;
   }
 
   vdrive::TLoadState LoadState() {

@@ -12,7 +12,6 @@
 #include "tests/app/MkImage.h"
 #include "tests/app/WizardFixture.h"
 #include "tests/e2e/EngineBurn.h"
-#include "vdrive/Faults.h"
 
 namespace {
 
@@ -112,20 +111,7 @@ TEST_F(CopyAndImageTest, DiscThatCannotBeReadWholeIsNotCopied) {
   const std::string pressed = testenv::MakeTempDir("pressed") + "/disc.iso";
   testenv::WriteFile(pressed, testenv::RandomBytes(2048 * 200, 8));
   InsertPressed(pressed);
-  std::string error;
-  ASSERT_TRUE(vdrive::UpdateFaults(
-      recorder,
-      [](vdrive::TFaults& f) {
-        vdrive::TOpcodeFault fault;
-        fault.opcode = 0x28;  // READ(10)
-        fault.lbaFirst = 150;
-        fault.lbaLast = 150;
-        fault.times = 0;
-        fault.sense = {3, 0x11, 0x00};
-        f.commands.push_back(fault);
-      },
-      error))
-      << error;
+  ArmFault(0x28, {3, 0x11, 0x00}, 1, 0, 150);  // READ(10) of block 150 fails always
   main->Label5Click();
   ASSERT_EQ(dialogs.Shown().size(), 1u);
   EXPECT_EQ(dialogs.Shown()[0].Text,

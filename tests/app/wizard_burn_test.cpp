@@ -13,7 +13,6 @@
 #include "platform/Text.h"
 #include "tests/app/WizardFixture.h"
 #include "tests/e2e/EngineBurn.h"
-#include "vdrive/Faults.h"
 
 namespace {
 
@@ -247,19 +246,7 @@ TEST_F(BurnSequenceTest, StornoEndsTheWriteOnceAndSaysSoLast) {
   Start("dvd", TMediumKind::DvdPlusR);
   // From its second WRITE on the recorder stays busy writing, so the job cannot end before the
   // Storno, whenever it arrives.
-  std::string error;
-  ASSERT_TRUE(vdrive::UpdateFaults(
-      recorder,
-      [](vdrive::TFaults& f) {
-        vdrive::TOpcodeFault fault;
-        fault.opcode = 0x2A;  // WRITE(10)
-        fault.from = 2;
-        fault.times = 0;
-        fault.sense = {2, 0x04, 0x08};
-        f.commands.push_back(fault);
-      },
-      error))
-      << error;
+  ArmFault(0x2A, {2, 0x04, 0x08}, 2, 0);  // WRITE(10): busy writing, always
   source = testenv::MakeTempDir("storno");
   wiztest::MakeSparse(source + "/obraz.raw", 20 * 1024 * 1024);
   CompileFiles(source, {"obraz.raw"});
