@@ -224,6 +224,9 @@ void TBurnSequence::Conclude(TBurnOutcome outcome) {
       Log(text::kOutcomeSimulated);
       break;
     case TBurnOutcome::Incomplete:
+      // Nothing the user asked for is left out without being named.
+      for (const TSkippedEntry& e : skipped_)
+        host_.Log(text::kSkippedPrefix + e.Path + " (" + e.Reason + ")");
       Log(text::kOutcomeIncomplete + std::to_string(skipped_.size()) + ").");
       break;
     case TBurnOutcome::Aborted:

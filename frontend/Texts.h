@@ -68,6 +68,8 @@ inline constexpr const char* kOutcomeIncomplete =
 inline constexpr const char* kOutcomeAborted =
     " >>> Vypalování bylo přerušeno – disk neobsahuje celou kompilaci.";
 inline constexpr const char* kOutcomeFailed = " >>> Vypalování se nezdařilo: ";  // + reason
+// An entry the disc lacks, listed before the outcome: prefix + path + " (" + reason + ")".
+inline constexpr const char* kSkippedPrefix = "Nepřidáno: ";
 // Reasons of entries that could not be handed to the compilation.
 inline constexpr const char* kReasonMissing = "soubor nebo složka již neexistuje";
 inline constexpr const char* kReasonDirCreate = "složku nelze vytvořit";

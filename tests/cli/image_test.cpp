@@ -171,6 +171,12 @@ TEST_F(ImageTest, IncompleteCompilationWritesNoImageAndBurnsWithAFailureCode) {
   const auto log = LogTexts(burned.Out);
   EXPECT_EQ(Count(log, " >>> Vypalování dokončeno..."), 1);
   EXPECT_TRUE(Contains(Lines(burned.Out), "Chyba vložení adresáře... " + folder)) << burned.All();
+  // The outcome names what the disc lacks.
+  ASSERT_GE(log.size(), 2u);
+  EXPECT_EQ(log[log.size() - 2], "Nepřidáno: " + folder + " (obsah složky nelze přidat)")
+      << burned.Out;
+  EXPECT_EQ(log.back(),
+            " >>> Vypalování dokončeno, ale disk neobsahuje celou kompilaci (nepřidáno: 1).");
   // The refused subfolder fails the folder's insertion before its own files are added (subfolders
   // come first), so the disc holds the single file and an empty folder.
   const TExpected expected{{"/dobry.txt", good}};
