@@ -5,14 +5,16 @@
 #include <QString>
 #include <QStringList>
 
+#include "frontend/BurnSequence.h"
+
 class TBurnView {
  public:
   enum class TBar { Main, SoftwareBuffer, DriveBuffer };  // pb, scs, dbs
 
   virtual ~TBurnView() = default;
 
-  virtual void AppendLog(const QString& line) = 0;       // one line at the end of the log
-  virtual void SetStatusLine(const QString& text) = 0;   // the centred status line
+  virtual void AppendLog(const QString& line) = 0;      // one line at the end of the log
+  virtual void SetStatusLine(const QString& text) = 0;  // the centred status line
   virtual void SetBar(TBar bar, int maximum, int position) = 0;
   virtual void SetBarPosition(TBar bar, int position) = 0;
   virtual void StopWriteTimer() = 0;
@@ -20,4 +22,7 @@ class TBurnView {
   virtual void RestoreButtons() = 0;
   // The source paths of the compilation list, first to last.
   virtual QStringList CompilationPaths() const = 0;
+  // The burn sequence has entered a state; the page sets what belongs to the page alone (the
+  // main window has restored the buttons where the state asks for it).
+  virtual void BurnStateChanged(fe::TBurnState /*state*/) {}
 };

@@ -19,12 +19,14 @@
 #include "app/FrmOProgramu.h"
 #include "app/FrmVypalData.h"
 #include "app/FrmVytvorISO.h"
-#include "app/IniFile.h"
 #include "app/Pictures.h"
-#include "app/Texts.h"
 #include "app/Tile.h"
 #include "app/VirtualRecorderMenu.h"
 #include "app/WindowHelpers.h"
+#include "frontend/Compilation.h"
+#include "frontend/CopySequence.h"
+#include "frontend/Settings.h"
+#include "frontend/Texts.h"
 #include "platform/Files.h"
 
 namespace {
@@ -32,11 +34,82 @@ namespace {
 constexpr int kClientWidth = 783;
 constexpr int kClientHeight = 510;
 
-QString LogTimeNow() { return app::LogTime(plat::UtcNow()); }
-
 }  // namespace
 
-TFrmHlavni::TFrmHlavni(QWidget* parent) : QMainWindow(parent), qvx_(std::make_unique<TQuorvexPro>(true)) {
+using app::Q;
+
+// The burn page's side of the burn sequence: its log, its question box, the eject, and the
+// buttons, bars and flags each state asks for.
+class TFrmHlavni::TBurnHost : public fe::TBurnHost {
+ public:
+  explicit TBurnHost(TFrmHlavni& w) : w_(w) {}
+  void Log(const std::string& line) override { w_.LogLine(Q(line)); }
+  bool AskEraseData() override {
+    return app::Ask(Q(fe::text::kEraseQuestion), QMessageBox::Yes | QMessageBox::No,
+                    QMessageBox::No, w_.FrmVypalData) == QMessageBox::Yes;
+  }
+  void Eject() override { w_.qvx_->EjectDisc(true); }
+  fe::TNumberSeparators Numbers() const override { return app::Numbers(); }
+  void StateChanged(fe::TBurnState state) override {
+    TBurnView* view = w_.burnView_;
+    if (state == fe::TBurnState::Erasing) w_.SetEraseForBurn(true);
+    if (view == nullptr) return;
+    using TBar = TBurnView::TBar;
+    switch (state) {
+      case fe::TBurnState::Ended:
+        view->SetStatusLine(QString());
+        view->SetBarPosition(TBar::SoftwareBuffer, 0);
+        view->SetBarPosition(TBar::DriveBuffer, 0);
+        // A disc that holds all it should: the bar says so, however often the timer looked.
+        if (w_.burn_->Outcome() == fe::TBurnOutcome::Complete ||
+            w_.burn_->Outcome() == fe::TBurnOutcome::Simulated)
+          view->SetBarPosition(TBar::Main, INT32_MAX);
+        view->RestoreButtons();
+        break;
+      case fe::TBurnState::Refused:
+      case fe::TBurnState::EraseEnded:
+        view->RestoreButtons();
+        break;
+      default:
+        break;
+    }
+    view->BurnStateChanged(state);
+  }
+
+ private:
+  TFrmHlavni& w_;
+};
+
+// The stand-alone erase: messages over the main window, the question without an owner window,
+// the erase window while the job runs.
+class TFrmHlavni::TEraseHost : public fe::TEraseHost {
+ public:
+  explicit TEraseHost(TFrmHlavni& w) : w_(w) {}
+  void Message(const std::string& text) override { app::ShowMessage(Q(text), &w_); }
+  std::optional<bool> AskQuick() override {
+    const QMessageBox::StandardButton answer = app::Ask(
+        QStringLiteral("Provést rychlé mazání?"),
+        QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Yes, nullptr);
+    if (answer == QMessageBox::Cancel) return std::nullopt;
+    return answer == QMessageBox::Yes;
+  }
+  void Eject() override { w_.qvx_->EjectDisc(true); }
+  void Started() override {
+    w_.mainCanClose_ = false;
+    w_.SetJobControlsEnabled(false);
+    w_.FrmMazani->Start();
+  }
+  void Ended(bool) override {
+    w_.FrmMazani->Finish();
+    w_.SetJobControlsEnabled(true);
+  }
+
+ private:
+  TFrmHlavni& w_;
+};
+
+TFrmHlavni::TFrmHlavni(QWidget* parent)
+    : QMainWindow(parent), qvx_(std::make_unique<TQuorvexPro>(true)) {
   setWindowTitle(QStringLiteral("Ardovan CD / DVD / Blu-Ray / HD-DVD 1.1"));
   setWindowIcon(app::Picture(QStringLiteral("ardovan.png")));
   app::SetFixedFrame(this, true);
@@ -46,8 +119,12 @@ TFrmHlavni::TFrmHlavni(QWidget* parent) : QMainWindow(parent), qvx_(std::make_un
   qvx_->SetVolumeID("Data");
   qvx_->SetCacheSize(32);
   qvx_->SetUDFBridge(false);
-  qvx_->OnWriteDone = [this](TQuorvexPro* s, uint8_t id, bool failed) { QvxWriteDone(s, id, failed); };
-  qvx_->OnEraseDone = [this](TQuorvexPro* s, uint8_t id, bool failed) { QvxEraseDone(s, id, failed); };
+  qvx_->OnWriteDone = [this](TQuorvexPro* s, uint8_t id, bool failed) {
+    QvxWriteDone(s, id, failed);
+  };
+  qvx_->OnEraseDone = [this](TQuorvexPro* s, uint8_t id, bool failed) {
+    QvxEraseDone(s, id, failed);
+  };
   qvx_->OnGenerateSmartReferencesDone = [this](TQuorvexPro* s, bool failed, int32_t bytes) {
     QvxGenerateSmartReferencesDone(s, failed, bytes);
   };
@@ -55,7 +132,8 @@ TFrmHlavni::TFrmHlavni(QWidget* parent) : QMainWindow(parent), qvx_(std::make_un
   // thread, which dispatches them. No job thread ever touches a widget.
   if (plat::TNotifyQueue* queue = qvx_->NotifyQueue()) {
     queue->SetWakeHook([this, queue] {
-      QMetaObject::invokeMethod(this, [queue] { queue->DispatchPending(); }, Qt::QueuedConnection);
+      QMetaObject::invokeMethod(
+          this, [queue] { queue->DispatchPending(); }, Qt::QueuedConnection);
     });
   }
 
@@ -79,6 +157,10 @@ TFrmHlavni::TFrmHlavni(QWidget* parent) : QMainWindow(parent), qvx_(std::make_un
   FrmOProgramu = new TFrmOProgramu(this);
   FrmVytvorISO = new TFrmVytvorISO(this);
   SetBurnView(FrmVypalData);
+  burnHost_ = std::make_unique<TBurnHost>(*this);
+  burn_ = std::make_unique<fe::TBurnSequence>(*qvx_, *burnHost_);
+  eraseHost_ = std::make_unique<TEraseHost>(*this);
+  erase_ = std::make_unique<fe::TEraseSequence>(*qvx_, *eraseHost_);
 
   FormCreate();
 }
@@ -96,12 +178,13 @@ void TFrmHlavni::BuildTiles(QWidget* client) {
     const char* icon;
   };
   static const TTileText texts[5] = {
-      {"Vypálit CD / DVD / Blu-ray (datový disk)", "Vypalování souborů a adresářů (obrázky, dokumenty...)",
-       "ikona-data.jpg"},
+      {"Vypálit CD / DVD / Blu-ray (datový disk)",
+       "Vypalování souborů a adresářů (obrázky, dokumenty...)", "ikona-data.jpg"},
       {"Kopírovat CD / DVD / Blu-ray", "Vytvořit kopii disku (kopíruje originální disk na záložní)",
        "ikona-kopie.jpg"},
       {"Vypálit ISO 9660 obraz", "Vypálí uložený soubor na vašem pevném disku", "ikona-iso.jpg"},
-      {"Vymazat přepisovatelné CD / DVD / Blu-ray", "Vymaže přepisovatelný RW disk...", "ikona-mazani.jpg"},
+      {"Vymazat přepisovatelné CD / DVD / Blu-ray", "Vymaže přepisovatelný RW disk...",
+       "ikona-mazani.jpg"},
       {"Nastavení vypalovačky", "Zvolit vypalovačku...", "ikona-nastaveni.jpg"},
   };
   auto panel = [client](int x, int y, int w, int h) {
@@ -114,9 +197,10 @@ void TFrmHlavni::BuildTiles(QWidget* client) {
   // Four task tiles stacked in one panel, thin lines between them.
   QFrame* tasks = panel(24, 116, 391, 4 * 45 + 3 + 2);
   for (int i = 0; i < 4; ++i) {
-    Tiles[i] = new app::TTile(QString::fromUtf8(texts[i].title), QString::fromUtf8(texts[i].subtitle),
-                              app::Picture(QString::fromLatin1(texts[i].icon)),
-                              app::Picture(QStringLiteral("dlazdice-zvyrazneni.jpg")), tasks);
+    Tiles[i] =
+        new app::TTile(QString::fromUtf8(texts[i].title), QString::fromUtf8(texts[i].subtitle),
+                       app::Picture(QString::fromLatin1(texts[i].icon)),
+                       app::Picture(QStringLiteral("dlazdice-zvyrazneni.jpg")), tasks);
     Tiles[i]->move(1, 1 + i * 46);
     if (i < 3) {
       auto* line = new QFrame(tasks);
@@ -129,15 +213,19 @@ void TFrmHlavni::BuildTiles(QWidget* client) {
                             app::Picture(QString::fromLatin1(texts[4].icon)),
                             app::Picture(QStringLiteral("nastaveni-zvyrazneni.jpg")), settings);
   Tiles[4]->move(1, 1);
-  for (app::TTile* t : Tiles) t->setStyleSheet(QStringLiteral("QLabel { background: transparent; border: none; }"));
+  for (app::TTile* t : Tiles)
+    t->setStyleSheet(QStringLiteral("QLabel { background: transparent; border: none; }"));
 
   using Slot = void (TFrmHlavni::*)();
-  const Slot clicks[5] = {&TFrmHlavni::RxSpeedButton1Click, &TFrmHlavni::Label5Click, &TFrmHlavni::Label8Click,
-                          &TFrmHlavni::RxSpeedButton5Click, &TFrmHlavni::RxSpeedButton6Click};
-  const Slot enters[5] = {&TFrmHlavni::Btn1MouseEnter, &TFrmHlavni::Label5MouseEnter, &TFrmHlavni::Label8MouseEnter,
-                          &TFrmHlavni::Label11MouseEnter, &TFrmHlavni::Label14MouseEnter};
-  const Slot leaves[5] = {&TFrmHlavni::Btn1MouseLeave, &TFrmHlavni::Label5MouseLeave, &TFrmHlavni::Label8MouseLeave,
-                          &TFrmHlavni::Label11MouseLeave, &TFrmHlavni::Label14MouseLeave};
+  const Slot clicks[5] = {&TFrmHlavni::RxSpeedButton1Click, &TFrmHlavni::Label5Click,
+                          &TFrmHlavni::Label8Click, &TFrmHlavni::RxSpeedButton5Click,
+                          &TFrmHlavni::RxSpeedButton6Click};
+  const Slot enters[5] = {&TFrmHlavni::Btn1MouseEnter, &TFrmHlavni::Label5MouseEnter,
+                          &TFrmHlavni::Label8MouseEnter, &TFrmHlavni::Label11MouseEnter,
+                          &TFrmHlavni::Label14MouseEnter};
+  const Slot leaves[5] = {&TFrmHlavni::Btn1MouseLeave, &TFrmHlavni::Label5MouseLeave,
+                          &TFrmHlavni::Label8MouseLeave, &TFrmHlavni::Label11MouseLeave,
+                          &TFrmHlavni::Label14MouseLeave};
   for (int i = 0; i < 5; ++i) {
     connect(Tiles[i]->ClickArea(), &app::TClickArea::clicked, this, clicks[i]);
     connect(Tiles[i]->ClickArea(), &app::TClickArea::mouseEntered, this, enters[i]);
@@ -147,7 +235,8 @@ void TFrmHlavni::BuildTiles(QWidget* client) {
 
 void TFrmHlavni::BuildMenu() {
   QMenu* soubor = menuBar()->addMenu(QStringLiteral("Soubor"));
-  Zobrazitinformaceovloenmmdiu1 = soubor->addAction(QStringLiteral("Zobrazit informace o médiu a mechanice..."));
+  Zobrazitinformaceovloenmmdiu1 =
+      soubor->addAction(QStringLiteral("Zobrazit informace o médiu a mechanice..."));
   soubor->addSeparator();
   Vypalit1 = soubor->addAction(QStringLiteral("Vypálit CD / DVD / Blu-ray (datový disk)"));
   Kopirovat1 = soubor->addAction(QStringLiteral("Kopírovat CD / DVD / Blu-ray disk"));
@@ -162,7 +251,8 @@ void TFrmHlavni::BuildMenu() {
   QMenu* napoveda = menuBar()->addMenu(QStringLiteral("Nápověda"));
   Oprogramu1 = napoveda->addAction(QStringLiteral("O programu"));
 
-  connect(Zobrazitinformaceovloenmmdiu1, &QAction::triggered, this, &TFrmHlavni::Zobrazitinformaceovloenmmdiu1Click);
+  connect(Zobrazitinformaceovloenmmdiu1, &QAction::triggered, this,
+          &TFrmHlavni::Zobrazitinformaceovloenmmdiu1Click);
   connect(Vypalit1, &QAction::triggered, this, &TFrmHlavni::RxSpeedButton1Click);
   connect(Kopirovat1, &QAction::triggered, this, &TFrmHlavni::Label5Click);
   connect(VypalitISO1, &QAction::triggered, this, &TFrmHlavni::Label8Click);
@@ -188,13 +278,11 @@ void TFrmHlavni::showEvent(QShowEvent* e) {
 
 void TFrmHlavni::FormShow() {
   eraseForBurn_ = false;
-  const QString section = QLatin1String(TFrmNastaveni::kSection);
-  app::TIniFile ini(iniDir_ + QLatin1Char('/') + QLatin1String(TFrmNastaveni::kIniName));
-  burnerIndex_ = ini.ReadInteger(section, QStringLiteral("IDVyp"), -1);
-  tempDir_ = ini.ReadString(section, QStringLiteral("TempDir"), QString::fromStdString(plat::TempPath()));
-  const bool burnProof = ini.ReadBool(section, QStringLiteral("BurnProof"), true);
-  qvx_->SetBurnProof(burnProof);
-  FrmNastaveni->BrnPrf->setChecked(burnProof);
+  const fe::TSettings settings = fe::ReadSettings(iniDir_.toStdString());
+  burnerIndex_ = settings.BurnerIndex;
+  tempDir_ = Q(settings.TempDir);
+  qvx_->SetBurnProof(settings.BurnProof);
+  FrmNastaveni->BrnPrf->setChecked(settings.BurnProof);
 
   if (burnerIndex_ == -1) {
     // The last recorder of the list wins; the index found is not written back.
@@ -205,7 +293,7 @@ void TFrmHlavni::FormShow() {
       if (qvx_->IsWriter()) burnerIndex_ = i;
     }
   }
-  if (burnerIndex_ == -1) app::ShowMessage(QStringLiteral("Nebyla nalezena žádná vypalovačka!"), this);
+  if (burnerIndex_ == -1) app::ShowMessage(Q(fe::text::kNoRecorder), this);
   // With no recorder this asks for index 255, outside the list: nothing is selected.
   qvx_->SelectDevice(static_cast<uint8_t>(burnerIndex_ & 0xFF));
   qvx_->TestUnitReady();
@@ -236,14 +324,8 @@ void TFrmHlavni::RxSpeedButton1Click() {
 
 void TFrmHlavni::Label5Click() {
   FrmVypalData->SetIsoMode(true);
-  if (!qvx_->IsUnitReady()) {
-    app::ShowMessage(
-        QStringLiteral("Nenalezeno žádné médium v mechanice. Vložte do mechaniky potřebné médium a akci opakujte... "),
-        this);
-    return;
-  }
-  if (qvx_->GetTotalBlocks() == qvx_->GetFreeBlocks()) {
-    app::ShowMessage(QStringLiteral("Médium neobsahuje žádná data... "), this);
+  if (const std::optional<std::string> refusal = fe::CopyRefusal(*qvx_)) {
+    app::ShowMessage(Q(*refusal), this);
     return;
   }
   // The reading library lists the drives in the burner's order; without a drive there at the
@@ -256,7 +338,7 @@ void TFrmHlavni::Label5Click() {
   // A copy of a disc that could not be read whole would be burned with holes in it; the image
   // stays in the temporary folder for whoever wants to look at it.
   if (!FrmVytvorISO->ReadComplete()) {
-    app::ShowError(QStringLiteral("Disk se nepodařilo přečíst celý. Kopie se neprovede."), this);
+    app::ShowError(Q(fe::text::kCopyIncomplete), this);
     return;
   }
   FrmVypalData->setWindowTitle(QStringLiteral("Vypálit CD / DVD / Blu-Ray / HD-DVD (ISO obraz)"));
@@ -286,26 +368,7 @@ void TFrmHlavni::StartImageBurn() {
 
 void TFrmHlavni::RxSpeedButton5Click() {
   SetEraseForBurn(false);
-  if (!qvx_->IsUnitReady()) {
-    app::ShowMessage(QStringLiteral("Zařízení není připraveno"), this);
-    return;
-  }
-  if (!qvx_->IsErasable()) {
-    app::ShowMessage(QStringLiteral("Disk není přepisovatelný"), this);
-    return;
-  }
-  const QMessageBox::StandardButton answer =
-      app::Ask(QStringLiteral("Provést rychlé mazání?"), QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
-               QMessageBox::Yes, nullptr);
-  if (answer == QMessageBox::Cancel) return;
-  // A refused erase starts no job and so sends no completion: nothing to wait for.
-  if (!qvx_->EraseDisc(answer == QMessageBox::Yes)) {
-    app::ShowMessage(QStringLiteral("Při mazání média se vyskytla chyba!"), this);
-    return;
-  }
-  mainCanClose_ = false;
-  SetJobControlsEnabled(false);
-  FrmMazani->Start();
+  erase_->Start();
 }
 
 void TFrmHlavni::RxSpeedButton6Click() {
@@ -337,7 +400,8 @@ void TFrmHlavni::SetJobControlsEnabled(bool enabled) {
   // The component runs one job at a time and its device record serves one thread at a time, so
   // while the erase runs nothing else may start a job or send the recorder commands.
   for (app::TTile* t : Tiles) t->setEnabled(enabled);
-  for (QAction* a : {Zobrazitinformaceovloenmmdiu1, Vypalit1, Kopirovat1, VypalitISO1, Vymazat1, Nastaveni1})
+  for (QAction* a :
+       {Zobrazitinformaceovloenmmdiu1, Vypalit1, Kopirovat1, VypalitISO1, Vymazat1, Nastaveni1})
     a->setEnabled(enabled);
   VirtualMenu->SetAllowed(enabled);
 }
@@ -349,73 +413,33 @@ void TFrmHlavni::LogLine(const QString& text) {
 }
 
 void TFrmHlavni::UpdateProgress(uint16_t Status) {
-  const plat::TSystemTime now = plat::UtcNow();
   using TBar = TBurnView::TBar;
-  bool hasPair = true;
-  int64_t total = 0, done = 0;
-  double speed = 0;
-  if (Status == 11) {
-    total = qvx_->GetSmartRefsTotal();
-    done = qvx_->GetSmartRefsDone();
-  } else if (qvx_->GetStatus() == 10) {
-    total = qvx_->GetVerifyTotalSectors();
-    done = qvx_->GetVerifiedSectors();
-    speed = qvx_->GetVerifySpeed();
-  } else if (const uint16_t s = qvx_->GetStatus(); s == 1 || s == 4) {
-    total = qvx_->GetTotalSectors();
-    done = qvx_->GetWrittenSectors();
-    speed = qvx_->GetWriteSpeed();
-  } else {
-    hasPair = false;
+  const fe::TProgressReading r =
+      fe::ReadProgress(*qvx_, Status, statusLog_, plat::UtcNow(), app::Numbers());
+  if (r.Counted && burnView_) {
+    burnView_->SetBar(TBar::Main, static_cast<int>(r.Total), static_cast<int>(r.Done));
+    burnView_->SetStatusLine(Q(r.Line));
   }
-  if (hasPair && burnView_) {
-    burnView_->SetBar(TBar::Main, static_cast<int>(total), static_cast<int>(done));
-    burnView_->SetStatusLine(app::ProgressLine(Status, total, done, speed));
-  }
-
-  const app::TStatusLog::TResult logged = statusLog_.Update(qvx_->GetStatus(), now);
-  if (logged.Line) LogLine(*logged.Line);
-  if (logged.Abort) qvx_->Abort();
-
-  if (hasPair && burnView_ && (Status == 1 || Status == 4)) {
-    burnView_->SetBar(TBar::SoftwareBuffer, static_cast<int>(qvx_->GetCacheSize() * 1048576u), qvx_->GetCacheUsed());
-    burnView_->SetBar(TBar::DriveBuffer, qvx_->GetDriveBufferSize(), qvx_->GetDriveBufferUsed());
+  if (r.Logged) LogLine(Q(*r.Logged));
+  if (r.Buffers && burnView_) {
+    burnView_->SetBar(TBar::SoftwareBuffer, static_cast<int>(r.CacheSize),
+                      static_cast<int>(r.CacheUsed));
+    burnView_->SetBar(TBar::DriveBuffer, static_cast<int>(r.DriveSize),
+                      static_cast<int>(r.DriveUsed));
   }
 }
 
-void TFrmHlavni::QvxWriteDone(TQuorvexPro*, uint8_t, bool) {
-  // Logged whatever the outcome: a failure shows in the log through its status line.
+void TFrmHlavni::QvxWriteDone(TQuorvexPro*, uint8_t, bool WriteFailed) {
   if (burnView_) burnView_->StopWriteTimer();
-  LogLine(LogTimeNow() + QStringLiteral(" >>> Vypalování dokončeno..."));
-  LogLine(QString());
-  qvx_->FlushDriveCache();
-  qvx_->EjectDisc(true);
-  if (burnView_) {
-    burnView_->SetStatusLine(QString());
-    burnView_->SetBarPosition(TBurnView::TBar::SoftwareBuffer, 0);
-    burnView_->SetBarPosition(TBurnView::TBar::DriveBuffer, 0);
-    burnView_->RestoreButtons();
-  }
+  burn_->WriteDone(WriteFailed);
 }
 
 void TFrmHlavni::QvxEraseDone(TQuorvexPro*, uint8_t, bool EraseFailed) {
   mainCanClose_ = true;
-  if (!eraseForBurn_) {
-    FrmMazani->Finish();
-    SetJobControlsEnabled(true);
-    if (EraseFailed) app::ShowMessage(QStringLiteral("Při mazání média se vyskytla chyba!"), this);
-    qvx_->FlushDriveCache();
-    qvx_->EjectDisc(true);
-    return;
-  }
-  if (EraseFailed) {
-    LogLine(LogTimeNow() + QStringLiteral(" >>> Při mazání média se vyskytla chyba... "));
-  } else {
-    LogLine(LogTimeNow() + QStringLiteral(" >>> Mazání média dokončeno... "));
-    qvx_->FlushDriveCache();
-    qvx_->EjectDisc(true);
-  }
-  if (burnView_) burnView_->RestoreButtons();
+  if (eraseForBurn_)
+    burn_->EraseDone(EraseFailed);
+  else
+    erase_->Done(EraseFailed);
 }
 
 void TFrmHlavni::QvxGenerateSmartReferencesDone(TQuorvexPro*, bool Failed, int32_t CanSaveBytes) {
@@ -424,25 +448,15 @@ void TFrmHlavni::QvxGenerateSmartReferencesDone(TQuorvexPro*, bool Failed, int32
     return;
   }
   UpdateProgress(qvx_->GetStatus());
-  LogLine(app::ShortLogTime(plat::UtcNow()) + QStringLiteral(" >>> SMART REFERENCE GENERATION DONE, SAVES ") +
+  LogLine(Q(fe::ShortLogTime(plat::UtcNow())) +
+          QStringLiteral(" >>> SMART REFERENCE GENERATION DONE, SAVES ") +
           QString::number(CanSaveBytes / 1024 / 1024) + QStringLiteral(" MB"));
   if (burnView_) burnView_->StopWriteTimer();
 }
 
 void TFrmHlavni::FillCompilation() {
   if (!burnView_) return;
-  const QString root = QStringLiteral("\\");
-  for (const QString& path : burnView_->CompilationPaths()) {
-    const QFileInfo info(path);
-    const std::string source = path.toStdString();
-    if (info.isDir()) {
-      const QString name = QDir(path).dirName();
-      if (!qvx_->CreateDir(root.toStdString(), name.toStdString()))
-        LogLine(QStringLiteral("Chyba vytvoření adresáře... ") + path);
-      if (!qvx_->InsertDir((root + name).toStdString(), source, false, true, "*.*"))
-        LogLine(QStringLiteral("Chyba vložení adresáře... ") + path);
-    } else if (info.isFile()) {
-      qvx_->InsertFile(root.toStdString(), source);
-    }
-  }
+  std::vector<std::string> paths;
+  for (const QString& path : burnView_->CompilationPaths()) paths.push_back(path.toStdString());
+  fe::FillCompilation(*qvx_, paths, [this](const std::string& line) { LogLine(Q(line)); });
 }

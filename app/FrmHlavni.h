@@ -4,13 +4,14 @@
 // values every window shares (settings folder, temporary folder, recorder, run flags).
 #include <QMainWindow>
 #include <QString>
-
 #include <cstdint>
 #include <memory>
 
 #include "app/Dialogs.h"
-#include "app/Progress.h"
 #include "engine/qvpQuorvexPro.h"
+#include "frontend/BurnSequence.h"
+#include "frontend/EraseSequence.h"
+#include "frontend/Progress.h"
 
 class QAction;
 class QMenu;
@@ -24,7 +25,7 @@ class TFrmVytvorISO;
 namespace app {
 class TTile;
 class TVirtualRecorderMenu;
-}
+}  // namespace app
 
 class TFrmHlavni : public QMainWindow {
   Q_OBJECT
@@ -47,7 +48,7 @@ class TFrmHlavni : public QMainWindow {
   void SetEraseForBurn(bool v) { eraseForBurn_ = v; }
   bool GetEraseForBurn() const { return eraseForBurn_; }
   bool GetMainCanClose() const { return mainCanClose_; }
-  QString GetLastStatusText() const { return statusLog_.LastStatusText(); }
+  QString GetLastStatusText() const { return QString::fromStdString(statusLog_.Last()); }
 
   // ---- Hooks of the data-disc wizard ----
   // The burn page that progress and completions are written to (null: none yet).
@@ -58,6 +59,9 @@ class TFrmHlavni : public QMainWindow {
   // Hands the wizard's compilation list to the component: each folder becomes a top-level
   // folder of the disc with its contents, each file a file in the root.
   void FillCompilation();
+  // The burn sequence of the burn page; its completions arrive through QvxWriteDone and
+  // QvxEraseDone.
+  fe::TBurnSequence& Burn() { return *burn_; }
 
   // ---- The windows created with the main window ----
   TFrmNastaveni* FrmNastaveni = nullptr;
@@ -124,12 +128,19 @@ class TFrmHlavni : public QMainWindow {
   void SetJobControlsEnabled(bool enabled);
   void LogLine(const QString& text);  // burn page log, when there is one
 
+  class TBurnHost;
+  class TEraseHost;
+
   std::unique_ptr<TQuorvexPro> qvx_;
+  std::unique_ptr<TBurnHost> burnHost_;
+  std::unique_ptr<fe::TBurnSequence> burn_;
+  std::unique_ptr<TEraseHost> eraseHost_;
+  std::unique_ptr<fe::TEraseSequence> erase_;
   TBurnView* burnView_ = nullptr;
   QString iniDir_;
   QString tempDir_;
   int32_t burnerIndex_ = -1;
   bool mainCanClose_ = true;
   bool eraseForBurn_ = false;
-  app::TStatusLog statusLog_;
+  fe::TStatusLog statusLog_;
 };

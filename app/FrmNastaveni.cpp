@@ -10,15 +10,11 @@
 #include "app/Dialogs.h"
 #include "app/Formats.h"
 #include "app/FrmHlavni.h"
-#include "app/IniFile.h"
-#include "app/Texts.h"
 #include "app/WindowHelpers.h"
-#include "device/qvpDeviceTypes.h"
 #include "engine/qvpQuorvexPro.h"
+#include "frontend/Settings.h"
+#include "frontend/Texts.h"
 #include "platform/Files.h"
-
-const char TFrmNastaveni::kIniName[] = "ardovan.ini";
-const char TFrmNastaveni::kSection[] = "Setting";
 
 void TDropDownComboBox::showPopup() {
   emit dropDown();
@@ -94,23 +90,24 @@ void TFrmNastaveni::cbDrivesChange(int index) {
   if (index < 0 || index > 255) return;
   TQuorvexPro& qvx = main_->Qvx();
   qvx.SelectDevice(static_cast<uint8_t>(index));
-  if (!qvx.IsWriter()) app::ShowMessage(QStringLiteral("Vybrané zařízení není pravděpodobně vypalovačka!"), this);
+  if (!qvx.IsWriter())
+    app::ShowMessage(QStringLiteral("Vybrané zařízení není pravděpodobně vypalovačka!"), this);
 }
 
 void TFrmNastaveni::cbSpeedDropDown() {
   TQuorvexPro& qvx = main_->Qvx();
   const int remembered = cbSpeed->currentIndex();
-  const qvp::TSCSIDevice& dev = qvx.Device();
-  const uint16_t requestedRead = dev.RequestedReadSpeed, requestedWrite = dev.RequestedWriteSpeed;
+  const uint16_t requestedRead = qvx.GetRequestedReadSpeed(),
+                 requestedWrite = qvx.GetRequestedWriteSpeed();
   cbSpeed->clear();
   cbSpeed->addItem(QStringLiteral("Max"), 0);
-  const double unit = app::SpeedUnit(qvx.GetMediumType());
-  const int64_t steps = app::RoundHalfEven(qvx.GetMaxWriteSpeed() / unit);
+  const double unit = fe::SpeedUnit(qvx.GetMediumType());
+  const int64_t steps = fe::RoundHalfEven(qvx.GetMaxWriteSpeed() / unit);
   for (int64_t i = steps; i >= 1; --i) {
-    const int64_t request = app::RoundHalfEven(static_cast<double>(i) * unit);
+    const int64_t request = fe::RoundHalfEven(static_cast<double>(i) * unit);
     qvx.SetSpeed(0, static_cast<uint16_t>(std::min<int64_t>(request, 0xFFFF)));
     const uint16_t w = qvx.GetCurrentWriteSpeed();
-    const QString text = QString::number(app::RoundHalfEven(w / unit)) + QLatin1Char('x') +
+    const QString text = QString::number(fe::RoundHalfEven(w / unit)) + QLatin1Char('x') +
                          QStringLiteral(" (") + app::FormatGrouped(w, 0) + QStringLiteral(" KB/s)");
     if (cbSpeed->findText(text, Qt::MatchExactly) < 0) cbSpeed->addItem(text, w);
   }
@@ -126,18 +123,18 @@ void TFrmNastaveni::btnBrowseClick() {
 }
 
 void TFrmNastaveni::btnUlozClick() {
-  QString temp = DirectoryEdit1->text().trimmed();
-  temp = temp.isEmpty() ? QString::fromStdString(plat::TempPath()) : app::EnsureTrailingSlash(temp);
-  const int drive = cbDrives->currentIndex();
-
-  app::TIniFile ini(main_->GetIniDir() + QLatin1Char('/') + QLatin1String(kIniName));
-  ini.WriteInteger(QLatin1String(kSection), QStringLiteral("IDVyp"), drive);
-  ini.WriteBool(QLatin1String(kSection), QStringLiteral("BurnProof"), BrnPrf->isChecked());
-  ini.WriteString(QLatin1String(kSection), QStringLiteral("TempDir"), temp);
-  if (!ini.UpdateFile()) {
-    app::ShowError(QStringLiteral("Nastavení nelze uložit do souboru ") + ini.Path(), this);
+  fe::TSettings kept;
+  kept.BurnerIndex = cbDrives->currentIndex();
+  kept.BurnProof = BrnPrf->isChecked();
+  kept.TempDir = fe::TempDirFromText(DirectoryEdit1->text().toStdString(), plat::TempPath());
+  if (!fe::WriteSettings(main_->GetIniDir().toStdString(), kept)) {
+    app::ShowError(QStringLiteral("Nastavení nelze uložit do souboru ") +
+                       app::Q(fe::SettingsPath(main_->GetIniDir().toStdString())),
+                   this);
     return;
   }
+  const QString temp = app::Q(kept.TempDir);
+  const int drive = kept.BurnerIndex;
 
   TQuorvexPro& qvx = main_->Qvx();
   qvx.SetBurnProof(BrnPrf->isChecked());

@@ -26,10 +26,6 @@ class TFrmNastaveni : public QDialog {
  public:
   explicit TFrmNastaveni(TFrmHlavni* main);
 
-  // Name of the settings file in the settings folder, and its one section.
-  static const char kIniName[];
-  static const char kSection[];
-
   QComboBox* cbDrives;
   TDropDownComboBox* cbSpeed;
   QLineEdit* DirectoryEdit1;

@@ -19,15 +19,15 @@
 #include <QTimer>
 #include <QTreeView>
 #include <QUrl>
-
 #include <algorithm>
 
 #include "app/CompilationList.h"
 #include "app/Dialogs.h"
 #include "app/FileListModel.h"
+#include "app/Formats.h"
 #include "app/FrmHlavni.h"
-#include "app/SizeEstimate.h"
 #include "app/WindowHelpers.h"
+#include "frontend/Texts.h"
 
 namespace {
 
@@ -38,14 +38,17 @@ constexpr int kInitialBarMaximum = 716800;
 QLabel* Header(QWidget* page, const QString& text) {
   auto* strip = new QLabel(QStringLiteral("   ") + text, page);
   strip->setGeometry(0, 0, kClientWidth, 52);
-  strip->setStyleSheet(QStringLiteral(
-      "QLabel { color: white; font-weight: bold; font-size: 17px;"
-      " background: qlineargradient(x1:0, y1:0, x2:1, y2:0, stop:0 #17365d, stop:0.6 #2f6db5, stop:1 #9cc3ee); }"));
+  strip->setStyleSheet(
+      QStringLiteral("QLabel { color: white; font-weight: bold; font-size: 17px;"
+                     " background: qlineargradient(x1:0, y1:0, x2:1, y2:0, stop:0 #17365d, "
+                     "stop:0.6 #2f6db5, stop:1 #9cc3ee); }"));
   return strip;
 }
 
 // Texts that lie on the window's dark picture.
-const char kOnPicture[] = "QGroupBox { color: white; font-weight: bold; } QLabel { color: white; background: transparent; }";
+const char kOnPicture[] =
+    "QGroupBox { color: white; font-weight: bold; } QLabel { color: white; background: "
+    "transparent; }";
 
 QPushButton* Button(QWidget* page, const char* text, int x, int y) {
   auto* b = new QPushButton(QString::fromUtf8(text), page);
@@ -77,7 +80,8 @@ void TFrmVypalData::BuildCompilationPage() {
   Header(PageCompilation, QStringLiteral("Vyberte soubory nebo adresáře..."));
   auto* name = new QLabel(QStringLiteral("Název disku:"), PageCompilation);
   name->setGeometry(470, 14, 90, 24);
-  name->setStyleSheet(QStringLiteral("QLabel { color: white; font-weight: bold; background: transparent; }"));
+  name->setStyleSheet(
+      QStringLiteral("QLabel { color: white; font-weight: bold; background: transparent; }"));
   JmenoCD = new QLineEdit(QStringLiteral("Disk"), PageCompilation);
   JmenoCD->setGeometry(564, 14, 207, 24);
 
@@ -115,15 +119,18 @@ void TFrmVypalData::BuildCompilationPage() {
   files = new app::TFilesList(Splitter);
   files->OnDragOver = [this](QObject* s, const QMimeData* d) { return filesXDragOver(s, d); };
   files->OnDragDrop = [this](QObject* s, const QMimeData* d) { filesXDragDrop(s, d); };
-  files->OnDrawItem = [this](QPainter* p, int row, const QRect& r, bool sel) { filesXDrawItem(p, row, r, sel); };
+  files->OnDrawItem = [this](QPainter* p, int row, const QRect& r, bool sel) {
+    filesXDrawItem(p, row, r, sel);
+  };
   files->OnKeyDown = [this](int key) { filesKeyDown(key); };
   connect(files->Smazat1(), &QAction::triggered, this, &TFrmVypalData::filesXDblClick);
   Splitter->setSizes({220, 270, 277});
 
-  connect(lbDir->selectionModel(), &QItemSelectionModel::currentChanged, this, [this](const QModelIndex& current) {
-    const QString folder = dirModel_->filePath(current);
-    lbFiles->setRootIndex(fileModel_->ShowFolder(folder));
-  });
+  connect(lbDir->selectionModel(), &QItemSelectionModel::currentChanged, this,
+          [this](const QModelIndex& current) {
+            const QString folder = dirModel_->filePath(current);
+            lbFiles->setRootIndex(fileModel_->ShowFolder(folder));
+          });
   SelectFolder(QDir::homePath());
 
   GroupVelikost = new QGroupBox(QStringLiteral("Odhadovaná velikost..."), PageCompilation);
@@ -223,6 +230,7 @@ void TFrmVypalData::FormShow() {
   // The compilation does not outlive a closing of the wizard.
   totalSizeKB_ = 0;
   files->clear();
+  list_.Clear();
   VelikostBar->setRange(0, kInitialBarMaximum);
   VelikostBar->setValue(0);
   MediumTXT->setText(QStringLiteral("CD-ROM/RW"));
@@ -263,9 +271,7 @@ QString TFrmVypalData::TreePath() const {
 // ---- The compilation list ----
 
 bool TFrmVypalData::IsInCompilation(const QString& path) const {
-  for (int i = 0; i < files->count(); ++i)
-    if (files->item(i)->text() == path) return true;
-  return false;
+  return list_.Contains(path.toStdString());
 }
 
 QStringList TFrmVypalData::CompilationPaths() const {
@@ -274,14 +280,19 @@ QStringList TFrmVypalData::CompilationPaths() const {
   return paths;
 }
 
-int64_t TFrmVypalData::GetFolderSizeKB(const QString& path) {
+fe::TFolderSize TFrmVypalData::MeasureFolder(const QString& path) {
   QApplication::setOverrideCursor(Qt::WaitCursor);
   QCoreApplication::processEvents();
   // A large folder takes a while: the window keeps repainting, the user's input waits.
-  const int64_t kb =
-      app::FolderSizeKB(path, [] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); });
+  const fe::TFolderSize size = fe::FolderSize(path.toStdString(), [] {
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+  });
   QApplication::restoreOverrideCursor();
-  return kb;
+  return size;
+}
+
+int64_t TFrmVypalData::GetFolderSizeKB(const QString& path) {
+  return static_cast<int64_t>(MeasureFolder(path).KB);
 }
 
 bool TFrmVypalData::filesXDragOver(QObject* source, const QMimeData* data) const {
@@ -300,7 +311,8 @@ void TFrmVypalData::filesXDragDrop(QObject* source, const QMimeData* data) {
   } else if (source == lbFiles) {
     // The selected files in the order the list shows them.
     QModelIndexList rows = lbFiles->selectionModel()->selectedRows(0);
-    std::sort(rows.begin(), rows.end(), [](const QModelIndex& a, const QModelIndex& b) { return a.row() < b.row(); });
+    std::sort(rows.begin(), rows.end(),
+              [](const QModelIndex& a, const QModelIndex& b) { return a.row() < b.row(); });
     const QString folder = TreePath();
     for (const QModelIndex& row : rows) {
       const QString name = fileModel_->FileName(row);
@@ -311,51 +323,60 @@ void TFrmVypalData::filesXDragDrop(QObject* source, const QMimeData* data) {
       if (!url.isLocalFile()) continue;
       const QString path = QDir::cleanPath(url.toLocalFile());
       const QFileInfo info(path);
-      if (info.isDir()) DropFolder(path);
-      else if (info.isFile()) DropFile(path, info.fileName());
+      if (info.isDir())
+        DropFolder(path);
+      else if (info.isFile())
+        DropFile(path, info.fileName());
     }
   }
   UpdateSizeEstimate();
 }
 
 void TFrmVypalData::DropFolder(const QString& path) {
-  if (IsInCompilation(path)) {
-    app::ShowMessage(QStringLiteral("Složka již je přidána, nelze přidat podruhé."), this);
+  const std::string source = path.toStdString();
+  const std::string refusal = list_.Refusal(source, QFileInfo(path).fileName().toStdString(), true);
+  if (!refusal.empty()) {
+    app::ShowMessage(app::Q(refusal), this);
     return;
   }
-  const int64_t kb = GetFolderSizeKB(path);
+  const fe::TFolderSize size = MeasureFolder(path);
+  if (!size.LoopingLinks.empty()) {
+    QStringList lines;
+    for (const std::string& link : size.LoopingLinks)
+      lines << app::Q(fe::text::kLoopingLinkPrefix + link + fe::text::kLoopingLinkSuffix);
+    app::ShowMessage(lines.join(QLatin1Char('\n')), this);
+  }
+  const auto kb = static_cast<int64_t>(size.KB);
   auto* item = new QListWidgetItem(path);
   app::TFilesList::SetData(item, {QStringLiteral("2"), kb});
   files->insertItem(0, item);  // folders go to the top
+  list_.Insert(fe::TCompilationEntry{source, true, size.KB}, true);
   totalSizeKB_ += kb;
 }
 
 void TFrmVypalData::DropFile(const QString& path, const QString& name) {
-  if (IsInCompilation(path)) {
-    app::ShowMessage(QStringLiteral("Soubor: ") + path + QStringLiteral(" již je přidán, nezle přidat podruhé."), this);
+  const std::string source = path.toStdString();
+  const std::string refusal = list_.Refusal(source, name.toStdString(), false);
+  if (!refusal.empty()) {
+    app::ShowMessage(app::Q(refusal), this);
     return;
   }
-  if (name.length() > kMaxFileNameLength) {
-    app::ShowMessage(QStringLiteral("Soubor ") + name +
-                         QStringLiteral(" má příliž dlouhý název, nelze přidat do kompilace, soubor přejmenujte na "
-                                        "kratší název."),
-                     this);
-    return;
-  }
-  const int64_t kb = app::GetFileSizeKB(path);
+  const uint64_t kb = fe::FileSizeKB(source);
   auto* item = new QListWidgetItem(path);
-  app::TFilesList::SetData(item, {QStringLiteral("1"), kb});
+  app::TFilesList::SetData(item, {QStringLiteral("1"), static_cast<int64_t>(kb)});
   files->addItem(item);  // files go to the bottom
-  totalSizeKB_ += kb;
+  list_.Insert(fe::TCompilationEntry{source, false, kb}, false);
+  totalSizeKB_ += static_cast<int64_t>(kb);
 }
 
 void TFrmVypalData::UpdateSizeEstimate() {
   auto place = [this] {
-    VelikostBar->setValue(static_cast<int>(std::clamp<int64_t>(totalSizeKB_, 0, VelikostBar->maximum())));
+    VelikostBar->setValue(
+        static_cast<int>(std::clamp<int64_t>(totalSizeKB_, 0, VelikostBar->maximum())));
   };
   place();
   btnDalsi->setEnabled(VelikostBar->value() > 0);
-  const app::TMediumClass& c = app::MediumClassFor(totalSizeKB_);
+  const fe::TMediumClass& c = fe::MediumClassFor(totalSizeKB_);
   VelikostBar->setMaximum(c.BarMaximum);
   place();
   MediumTXT->setText(QString::fromUtf8(c.Medium));
@@ -369,9 +390,8 @@ void TFrmVypalData::filesXDrawItem(QPainter* painter, int row, const QRect& rect
   painter->fillRect(rect, selected ? pal.highlight() : pal.base());
   painter->setPen(selected ? pal.highlightedText().color() : pal.text().color());
   const app::TData d = app::TFilesList::Data(item);
-  const QString text =
-      QFileInfo(item->text()).fileName() + QStringLiteral(" (") + app::FormatSize(static_cast<uint64_t>(d.SizeKB)) +
-      QLatin1Char(')');
+  const QString text = QFileInfo(item->text()).fileName() + QStringLiteral(" (") +
+                       app::FormatSize(static_cast<uint64_t>(d.SizeKB)) + QLatin1Char(')');
   painter->drawText(rect.adjusted(20, 0, 0, 0), Qt::AlignLeft | Qt::AlignTop, text);
   painter->drawPixmap(rect.topLeft(), d.Kind == QStringLiteral("2") ? folderIcon_ : fileIcon_);
 }
@@ -381,6 +401,7 @@ void TFrmVypalData::RemoveSelected() {
   if (item == nullptr || !item->isSelected()) return;
   totalSizeKB_ -= app::TFilesList::Data(item).SizeKB;
   UpdateSizeEstimate();
+  list_.RemoveAt(static_cast<size_t>(files->row(item)));
   delete files->takeItem(files->row(item));
 }
 

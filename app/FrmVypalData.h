@@ -7,11 +7,12 @@
 // burn page alone, in image mode.
 #include <QPixmap>
 #include <QString>
-
 #include <cstdint>
 
 #include "app/BurnView.h"
 #include "app/FormDialog.h"
+#include "frontend/Compilation.h"
+#include "frontend/SizeEstimate.h"
 
 class QFileSystemModel;
 class QGroupBox;
@@ -29,14 +30,12 @@ class TFrmHlavni;
 namespace app {
 class TFileListModel;
 class TFilesList;
-}
+}  // namespace app
 
 class TFrmVypalData : public app::TFormDialog, public TBurnView {
   Q_OBJECT
  public:
   explicit TFrmVypalData(TFrmHlavni* main);
-
-  static constexpr int kMaxFileNameLength = 130;
 
   // ---- Compilation page ----
   QWidget* PageCompilation;
@@ -82,6 +81,7 @@ class TFrmVypalData : public app::TFormDialog, public TBurnView {
   bool IsInCompilation(const QString& path) const;
   // Sum of the folder's file sizes in KB, with the busy cursor while it is counted.
   int64_t GetFolderSizeKB(const QString& path);
+  const fe::TCompilationList& Compilation() const { return list_; }
   void UpdateSizeEstimate();
 
   // ---- What the main window writes into the burn page ----
@@ -92,6 +92,7 @@ class TFrmVypalData : public app::TFormDialog, public TBurnView {
   void StopWriteTimer() override;
   void RestoreButtons() override;
   QStringList CompilationPaths() const override;
+  void BurnStateChanged(fe::TBurnState state) override;
 
   bool FormCloseQuery() const override;
 
@@ -119,16 +120,8 @@ class TFrmVypalData : public app::TFormDialog, public TBurnView {
   void DropFolder(const QString& path);
   void DropFile(const QString& path, const QString& name);
   void RemoveSelected();
-
-  // ---- The burn sequence ----
-  void Log(const QString& text);  // the time, then the text
-  void Refuse();                  // eject, buttons restored
-  bool CheckMediumPresent();
-  bool CheckWritable();
-  bool CheckRewritable();  // false also when an erase was started
-  bool CheckFreeSpace(uint32_t& freeBlocks);
-  void BurnCompilation(uint32_t freeBlocks);
-  void BurnImageFile();
+  // The folder's size with the busy cursor; looping folder links are told.
+  fe::TFolderSize MeasureFolder(const QString& path);
 
   TFrmHlavni* main_;
   QFileSystemModel* dirModel_;
@@ -136,6 +129,8 @@ class TFrmVypalData : public app::TFormDialog, public TBurnView {
   QPixmap fileIcon_;
   QPixmap folderIcon_;
   bool isoMode_ = false;
+  // The compilation, row for row as `files` shows it.
+  fe::TCompilationList list_;
   int64_t totalSizeKB_ = 0;
   // An erase started by the burn sequence runs: the wizard (and so the program) stays open
   // until its end arrives.

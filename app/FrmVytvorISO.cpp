@@ -4,42 +4,17 @@
 #include <QMetaObject>
 #include <QProgressBar>
 #include <QTimer>
-
 #include <algorithm>
 #include <atomic>
 
 #include "app/Formats.h"
 #include "app/FrmHlavni.h"
-#include "app/SizeEstimate.h"
 #include "app/WindowHelpers.h"
 #include "engine/qvpQuorvexPro.h"
+#include "frontend/CopySequence.h"
+#include "frontend/Texts.h"
 #include "platform/Files.h"
-#include "platform/Threads.h"
 #include "reader/rdDevices.h"
-
-// The read of the whole disc, once, one priority step below normal. Its end is handed to the
-// window's thread; the window never touches the reader while it runs.
-class TFrmVytvorISO::TReadThread : public plat::TThread {
- public:
-  TReadThread(TFrmVytvorISO* window, rd::TDevice* device, std::string fileName)
-      : device_(device), fileName_(std::move(fileName)) {
-    SetPriority(plat::TThreadPriority::Lower);
-    // The window waits for this thread before it goes, so it is there to post to; a call still
-    // queued when it goes is dropped with it.
-    OnTerminate = [this, window](plat::TThread*) {
-      const bool complete = complete_.load();
-      QMetaObject::invokeMethod(window, [window, complete] { window->ReadFinished(complete); }, Qt::QueuedConnection);
-    };
-  }
-
- protected:
-  void Execute() override { complete_.store(device_->Reader().ReadToImage(fileName_)); }
-
- private:
-  rd::TDevice* device_;
-  std::string fileName_;
-  std::atomic<bool> complete_{false};
-};
 
 TFrmVytvorISO::TFrmVytvorISO(TFrmHlavni* main) : TFormDialog(main), main_(main) {
   setWindowTitle(QStringLiteral("Vytvářím ISO obraz disku..."));
@@ -47,7 +22,7 @@ TFrmVytvorISO::TFrmVytvorISO(TFrmHlavni* main) : TFormDialog(main), main_(main) 
   app::SetFixedFrame(this, false);
   app::AddBackground(this, QStringLiteral("okno-pozadi.jpg"));
 
-  Label1 = new QLabel(QStringLiteral("Vytváří se ISO obraz disku..."), this);
+  Label1 = new QLabel(app::Q(fe::text::kCopyReading), this);
   Label1->setGeometry(16, 190, 751, 40);
   QFont font(QStringLiteral("DejaVu Sans"));
   font.setStyleHint(QFont::SansSerif);
@@ -69,43 +44,45 @@ TFrmVytvorISO::TFrmVytvorISO(TFrmHlavni* main) : TFormDialog(main), main_(main) 
   devices_ = std::make_unique<rd::TDevices>();
 }
 
-TFrmVytvorISO::~TFrmVytvorISO() {
-  // The reader uses the drive list: the read ends before the list goes.
-  if (worker_) worker_->WaitFor();
-}
+// The reader uses the drive list: the read ends before the list goes (the read waits for its
+// worker when it goes, and it goes first).
+TFrmVytvorISO::~TFrmVytvorISO() { read_.reset(); }
 
 rd::TDevice* TFrmVytvorISO::ReaderAt(int index) const { return devices_->Items(index); }
 
 QString TFrmVytvorISO::ImagePath() const {
-  return app::EnsureTrailingSlash(main_->GetTempDir()) + QLatin1String(kImageName);
+  return app::Q(fe::CopyImagePath(main_->GetTempDir().toStdString()));
 }
 
-int64_t TFrmVytvorISO::GetImageFileSize(const QString& path) { return plat::GetFileSize(path.toStdString()); }
+int64_t TFrmVytvorISO::GetImageFileSize(const QString& path) {
+  return plat::GetFileSize(path.toStdString());
+}
 
 void TFrmVytvorISO::FormShow() {
-  TQuorvexPro& qvx = main_->Qvx();
-  // The recorded data in KB: 2 KB a block.
-  const int64_t total = qvx.GetTotalBlocks(), freeBlocks = qvx.GetFreeBlocks();
-  Progress->setRange(0, static_cast<int>(std::clamp<int64_t>((total - freeBlocks) * 2, 1, INT32_MAX)));
+  Progress->setRange(
+      0, static_cast<int>(std::clamp<int64_t>(fe::RecordedKB(main_->Qvx()), 1, INT32_MAX)));
   Progress->setValue(0);
-  Label1->setText(QStringLiteral("Vytváří se ISO obraz disku..."));
+  Label1->setText(app::Q(fe::text::kCopyReading));
   complete_ = false;
   ReaderDevice = devices_->Items(main_->GetBurnerIndex());
   Timer1->start();
   if (ReaderDevice == nullptr) {
     // Nothing to read with: the copy ends as an incomplete one.
-    QMetaObject::invokeMethod(this, [this] { ReadFinished(false); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this] { ReadFinished(false); }, Qt::QueuedConnection);
     return;
   }
-  worker_ = std::make_unique<TReadThread>(this, ReaderDevice, ImagePath().toStdString());
-  worker_->Resume();
+  // The read's end is handed to the window's thread; the window never touches the reader while
+  // it runs. A call still queued when the window goes is dropped with it.
+  read_ = std::make_unique<fe::TDiscRead>(
+      *ReaderDevice, ImagePath().toStdString(), [this](bool complete) {
+        QMetaObject::invokeMethod(
+            this, [this, complete] { ReadFinished(complete); }, Qt::QueuedConnection);
+      });
 }
 
 void TFrmVytvorISO::ReadFinished(bool complete) {
-  if (worker_) {
-    worker_->WaitFor();
-    worker_.reset();
-  }
+  read_.reset();
   complete_ = complete;
   Timer1->stop();
   close();
@@ -115,7 +92,7 @@ void TFrmVytvorISO::Timer1Timer() {
   const int64_t size = GetImageFileSize(ImagePath());
   const int64_t kb = size / 1024;  // -1 (no size) gives 0
   Progress->setValue(static_cast<int>(std::clamp<int64_t>(kb, 0, Progress->maximum())));
-  Label1->setText(QStringLiteral("Vytváří se ISO obraz disku... ") + app::FormatSize(static_cast<uint64_t>(kb)));
+  Label1->setText(app::Q(fe::CopyProgressText(size, app::Numbers())));
 }
 
 bool TFrmVytvorISO::FormCloseQuery() const { return !Timer1->isActive(); }

@@ -4,7 +4,6 @@
 // while a timer shows the file growing; the window cannot be closed during the read and closes
 // by itself when the read ends.
 #include <QString>
-
 #include <cstdint>
 #include <memory>
 
@@ -14,18 +13,19 @@ class QLabel;
 class QProgressBar;
 class QTimer;
 class TFrmHlavni;
+namespace fe {
+class TDiscRead;
+}
 namespace rd {
 class TDevice;
 class TDevices;
-}
+}  // namespace rd
 
 class TFrmVytvorISO : public app::TFormDialog {
   Q_OBJECT
  public:
   explicit TFrmVytvorISO(TFrmHlavni* main);
   ~TFrmVytvorISO() override;
-
-  static constexpr const char* kImageName = "ardovan.iso";
 
   QLabel* Label1;
   QProgressBar* Progress;
@@ -47,13 +47,12 @@ class TFrmVytvorISO : public app::TFormDialog {
   void Timer1Timer();
 
  private:
-  class TReadThread;
   // The read's end, handed over from the worker to the window's thread.
   void ReadFinished(bool complete);
 
   TFrmHlavni* main_;
   std::unique_ptr<rd::TDevices> devices_;  // the drive list, kept for the program's run
   rd::TDevice* ReaderDevice = nullptr;
-  std::unique_ptr<TReadThread> worker_;
+  std::unique_ptr<fe::TDiscRead> read_;
   bool complete_ = false;
 };

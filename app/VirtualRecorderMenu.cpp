@@ -5,7 +5,6 @@
 
 #include "app/Dialogs.h"
 #include "app/FrmHlavni.h"
-#include "device/qvpDeviceTypes.h"
 #include "platform/Drives.h"
 #include "vdrive/Model.h"
 #include "vdrive/Store.h"
@@ -29,9 +28,9 @@ TVirtualRecorderMenu::TVirtualRecorderMenu(TFrmHlavni* main) : QObject(main), ma
 
 QString TVirtualRecorderMenu::SelectedRecorderFolder() const {
   const int32_t index = main_->GetBurnerIndex();
-  const qvp::TSCSIDevice& dev = main_->Qvx().Device();
-  if (index < 0 || index >= dev.DriveCount) return {};
-  const std::shared_ptr<plat::TVirtualDrive> drive = plat::VirtualDriveAt(dev.Drives[index].Letter);
+  if (index < 0 || index >= main_->Qvx().GetDeviceCount()) return {};
+  const std::shared_ptr<plat::TVirtualDrive> drive =
+      plat::VirtualDriveAt(main_->Qvx().GetDeviceLetter(static_cast<uint8_t>(index)));
   return drive ? QString::fromStdString(drive->Path()) : QString();
 }
 
@@ -69,12 +68,15 @@ void TVirtualRecorderMenu::Vlozit1Click() {
   if (folder.empty()) return;
   const std::vector<vdrive::TMediumKind> kinds = WritableKinds(folder);
   QStringList names;
-  for (vdrive::TMediumKind k : kinds) names << QString::fromLatin1(vdrive::Traits(k).name).toUpper();
-  const int chosen = ChooseItem(QStringLiteral("Vložit prázdné médium"), QStringLiteral("Typ média:"), names, 0, main_);
+  for (vdrive::TMediumKind k : kinds)
+    names << QString::fromLatin1(vdrive::Traits(k).name).toUpper();
+  const int chosen = ChooseItem(QStringLiteral("Vložit prázdné médium"),
+                                QStringLiteral("Typ média:"), names, 0, main_);
   if (chosen < 0 || chosen >= static_cast<int>(kinds.size())) return;
   std::string error;
   if (!vdrive::InsertBlank(folder, kinds[static_cast<size_t>(chosen)], std::nullopt, false, error))
-    ShowError(QStringLiteral("Médium se nepodařilo vložit: ") + QString::fromStdString(error), main_);
+    ShowError(QStringLiteral("Médium se nepodařilo vložit: ") + QString::fromStdString(error),
+              main_);
 }
 
 void TVirtualRecorderMenu::Vysunout1Click() {
@@ -82,19 +84,22 @@ void TVirtualRecorderMenu::Vysunout1Click() {
   if (folder.empty()) return;
   std::string error;
   if (!vdrive::EjectMedium(folder, error))
-    ShowError(QStringLiteral("Médium se nepodařilo vysunout: ") + QString::fromStdString(error), main_);
+    ShowError(QStringLiteral("Médium se nepodařilo vysunout: ") + QString::fromStdString(error),
+              main_);
 }
 
 void TVirtualRecorderMenu::Ulozit1Click() {
   const std::string folder = SelectedRecorderFolder().toStdString();
   if (folder.empty()) return;
-  const QString target = AskSaveFileName(QStringLiteral("Uložit obraz disku"), main_->od.Filter, main_);
+  const QString target =
+      AskSaveFileName(QStringLiteral("Uložit obraz disku"), main_->od.Filter, main_);
   if (target.isEmpty()) return;
   std::string error;
   if (vdrive::ExportMedium(folder, target.toStdString(), std::nullopt, error))
     ShowMessage(QStringLiteral("Obraz disku byl uložen do souboru ") + target, main_);
   else
-    ShowError(QStringLiteral("Obraz disku se nepodařilo uložit: ") + QString::fromStdString(error), main_);
+    ShowError(QStringLiteral("Obraz disku se nepodařilo uložit: ") + QString::fromStdString(error),
+              main_);
 }
 
 }  // namespace app

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/Compilation.h"
+#include "frontend/Compilation.h"
 
 namespace cli {
 
@@ -14,7 +14,7 @@ class TConsole;
 class TSession;
 
 struct TBurnOptions {
-  TCompilationOptions Compilation;
+  fe::TCompilationOptions Compilation;
   bool Finalize = false;
   bool TestWrite = false;
   bool NoBurnProof = false;
@@ -36,7 +36,7 @@ int RunErase(TSession& s, bool full, bool noEject);
 // Reads the whole disc into output (the settings' temporary folder + "ardovan.iso" when empty).
 int RunCopy(TSession& s, const std::string& output, bool noEject);
 // Streams the compilation's image into output ("-": standard output) without a drive.
-int RunMkImage(TConsole& console, const TCompilationOptions& o, const std::vector<std::string>& paths,
-               const std::string& output);
+int RunMkImage(TConsole& console, const fe::TCompilationOptions& o,
+               const std::vector<std::string>& paths, const std::string& output);
 
 }  // namespace cli

@@ -1,39 +1,30 @@
-// The reading stage of a disc copy: the two checks, then the whole disc read into an image file
-// by the reading library on a worker thread, with the progress taken from the file's growth.
+// copy: the reading stage of a disc copy on a terminal, with the progress taken from the image
+// file's growth; Ctrl-C ends the process and removes the partial image.
 #include <cstdio>
 #include <cstdlib>
-#include <thread>
 
 #include "cli/Commands.h"
-#include "cli/Formats.h"
-#include "cli/Progress.h"
 #include "cli/Session.h"
-#include "cli/Texts.h"
 #include "engine/qvpQuorvexPro.h"
-#include "platform/Clock.h"
+#include "frontend/CopySequence.h"
+#include "frontend/Progress.h"
+#include "frontend/Texts.h"
 #include "platform/Files.h"
-#include "platform/Threads.h"
 #include "reader/rdDevices.h"
 
 namespace cli {
 
 int RunCopy(TSession& s, const std::string& outputOption, bool noEject) {
-  if (const int rc = s.SelectDrive(true)) return rc;
+  if (const int rc = s.SelectDrive(false)) return rc;
   TQuorvexPro& qvx = s.Qvx();
   TConsole& con = s.Console();
-  if (!qvx.IsUnitReady()) {
-    con.Message(text::kCopyNoMedium);
+  if (const auto refusal = fe::CopyRefusal(qvx, true)) {
+    con.Message(*refusal);
     return kExitRefused;
   }
-  const uint32_t total = qvx.GetTotalBlocks();
-  const uint32_t freeBlocks = qvx.GetFreeBlocks();
-  if (total == freeBlocks) {
-    con.Message(text::kCopyNoData);
-    return kExitRefused;
-  }
-  // The recorded data in KB: 2 KB per block.
-  const int64_t recordedKB = (static_cast<int64_t>(total) - static_cast<int64_t>(freeBlocks)) * 2;
-  const std::string output = outputOption.empty() ? s.Settings().TempDir + "ardovan.iso" : outputOption;
+  const int64_t recordedKB = fe::RecordedKB(qvx);
+  const std::string output =
+      outputOption.empty() ? fe::CopyImagePath(s.Settings().TempDir) : outputOption;
   // The kept temporary folder may not exist yet. A file that cannot be made is told as such,
   // not as a disc that could not be read.
   if (outputOption.empty()) plat::MakeFolders(s.Settings().TempDir);
@@ -49,7 +40,8 @@ int RunCopy(TSession& s, const std::string& outputOption, bool noEject) {
   rd::TDevices devices;
   rd::TDevice* device = devices.Items(s.DriveIndex());
   if (device == nullptr) {
-    con.Message("ardovan-cli: the reading library does not reach drive " + std::to_string(s.DriveIndex()));
+    con.Message("ardovan-cli: the reading library does not reach drive " +
+                std::to_string(s.DriveIndex()));
     return kExitFailed;
   }
   device->Reader().OnMessage = [&con](rd::TDeviceReader*, const std::string& message) {
@@ -59,34 +51,32 @@ int RunCopy(TSession& s, const std::string& outputOption, bool noEject) {
       con.Message(message);
   };
 
-  plat::TEvent finished;
   bool complete = false;
-  std::thread worker([&] {
-    complete = device->Reader().ReadToImage(output);
-    finished.Set();
-  });
-  while (!finished.WaitFor(ClockMsForRealMs(500))) {
-    if (InterruptCount() > 0) {
-      // The reader cannot be stopped in the middle of the disc; a copy cut short is of no use,
-      // so the partial image goes and the process ends at once.
-      con.Message("Aborted by user");
-      std::remove(output.c_str());
-      std::fflush(nullptr);
-      std::_Exit(kExitFailed);
+  {
+    fe::TDiscRead read(*device, output);
+    while (!read.WaitFor(ClockMsForRealMs(500))) {
+      if (InterruptCount() > 0) {
+        // The reader cannot be stopped in the middle of the disc; a copy cut short is of no use,
+        // so the partial image goes and the process ends at once.
+        con.Message("Aborted by user");
+        std::remove(output.c_str());
+        std::fflush(nullptr);
+        std::_Exit(kExitFailed);
+      }
+      const int64_t size = plat::GetFileSize(output);
+      con.Status(fe::CopyProgressText(size) + "  " +
+                 std::to_string(fe::Percent(size / 1024, recordedKB)) + "%");
     }
-    const int64_t size = std::max<int64_t>(plat::GetFileSize(output), 0);
-    con.Status(text::kCopyProgress + FormatSize(static_cast<uint64_t>(size) / 1024) + "  " +
-               std::to_string(Percent(size / 1024, recordedKB)) + "%");
+    complete = read.Complete();
   }
-  worker.join();
   con.ClearStatus();
   if (!complete) {
-    con.Message(text::kCopyIncomplete);
+    con.Message(fe::text::kCopyIncomplete);
     return kExitFailed;
   }
   s.Eject(noEject);
   const int64_t size = std::max<int64_t>(plat::GetFileSize(output), 0);
-  con.Log(output + " (" + FormatSize(static_cast<uint64_t>(size) / 1024) + ")");
+  con.Log(output + " (" + fe::FormatSize(static_cast<uint64_t>(size) / 1024) + ")");
   return kExitDone;
 }
 

@@ -1,11 +1,9 @@
 // drives, info, eject, load: the drive list and the report on the selected recorder.
 #include "cli/Commands.h"
-#include "cli/Formats.h"
-#include "cli/Report.h"
 #include "cli/Session.h"
-#include "cli/Texts.h"
-#include "device/qvpSCSILib.h"
 #include "engine/qvpQuorvexPro.h"
+#include "frontend/Report.h"
+#include "frontend/Texts.h"
 
 namespace cli {
 
@@ -13,7 +11,7 @@ int RunDrives(TSession& s) {
   s.InitializeDevices();
   TQuorvexPro& qvx = s.Qvx();
   const int count = qvx.GetDeviceCount();
-  if (count == 0) s.Console().Message(text::kNoRecorder);
+  if (count == 0) s.Console().Message(fe::text::kNoRecorder);
   for (int i = 0; i < count; ++i) {
     const auto index = static_cast<uint8_t>(i);
     const std::string name = qvx.GetDeviceName(index);
@@ -25,7 +23,7 @@ int RunDrives(TSession& s) {
 
 int RunInfo(TSession& s) {
   if (const int rc = s.SelectDrive(true)) return rc;
-  for (const auto& line : ReportLines(CollectMediumFacts(s.Qvx()))) s.Console().Log(line);
+  for (const auto& line : fe::ReportLines(fe::CollectMediumFacts(s.Qvx()))) s.Console().Log(line);
   return kExitDone;
 }
 
@@ -38,9 +36,7 @@ int RunEject(TSession& s) {
 
 int RunLoad(TSession& s) {
   if (const int rc = s.SelectDrive(false)) return rc;
-  // The component has no load operation of its own; the device layer's is the one its write job
-  // uses.
-  if (qvp::LoadMedium(s.Qvx().Device(), false)) return kExitDone;
+  if (s.Qvx().LoadDisc(false)) return kExitDone;
   s.Console().Message(s.Qvx().GetLastErrorText());
   return kExitFailed;
 }

@@ -1,56 +1,73 @@
-// The stand-alone erase: checks, the quick or full erase job, and its end (a failure is
-// reported; the medium is flushed and ejected either way).
+// erase: the shared stand-alone erase on a terminal, with an activity display while it runs.
 #include "cli/Commands.h"
 #include "cli/Session.h"
-#include "cli/Texts.h"
 #include "engine/qvpQuorvexPro.h"
+#include "frontend/EraseSequence.h"
+#include "frontend/Texts.h"
 #include "platform/Clock.h"
 
 namespace cli {
+namespace {
+
+class TCliErase : public fe::TEraseHost {
+ public:
+  TCliErase(TSession& s, bool full, bool noEject) : s_(s), full_(full), noEject_(noEject) {}
+
+  void Message(const std::string& text) override { s_.Console().Message(text); }
+  std::optional<bool> AskQuick() override {
+    // Ctrl-C before the erase has begun still stops it; once begun it runs to its end.
+    if (InterruptCount() > 0) {
+      stopped_ = true;
+      return std::nullopt;
+    }
+    return !full_;
+  }
+  void Eject() override { s_.Eject(noEject_); }
+  void Ended(bool failed) override {
+    s_.Console().ClearStatus();
+    failed_ = failed;
+    done_ = true;
+  }
+
+  bool stopped_ = false;
+  bool failed_ = false;
+  bool done_ = false;
+
+ private:
+  TSession& s_;
+  bool full_;
+  bool noEject_;
+};
+
+}  // namespace
 
 int RunErase(TSession& s, bool full, bool noEject) {
-  if (const int rc = s.SelectDrive(true)) return rc;
+  if (const int rc = s.SelectDrive(false)) return rc;
   TQuorvexPro& qvx = s.Qvx();
   TConsole& con = s.Console();
-  if (!qvx.IsUnitReady()) {
-    con.Message(text::kNotReady);
-    return kExitRefused;
-  }
-  if (!qvx.IsErasable()) {
-    con.Message(text::kNotErasable);
-    return kExitRefused;
-  }
-
-  // Ctrl-C before the erase has begun still stops it; once begun it runs to its end.
-  if (InterruptCount() > 0) {
-    con.Message("Aborted by user");
-    return kExitFailed;
-  }
-  bool done = false, failed = false;
-  std::string error;
-  qvx.OnEraseDone = [&](TQuorvexPro*, uint8_t, bool f) {
-    con.ClearStatus();
-    if (f) {
-      error = qvx.GetLastErrorText();
-      con.Message(text::kEraseFailed);
+  TCliErase host(s, full, noEject);
+  fe::TEraseSequence seq(qvx, host);
+  qvx.OnEraseDone = [&](TQuorvexPro*, uint8_t, bool failed) { seq.Done(failed); };
+  if (!seq.Start(true)) {
+    qvx.OnEraseDone = nullptr;
+    if (host.stopped_) {
+      con.Message("Aborted by user");
+      return kExitFailed;
     }
-    qvx.FlushDriveCache();
-    s.Eject(noEject);
-    failed = f;
-    done = true;
-  };
-  qvx.EraseDisc(!full);
+    return seq.Reason().empty() ? kExitRefused : kExitFailed;
+  }
   // An activity display: the erase job reports no progress, only its status.
   const uint32_t start = plat::TickCount();
-  s.WaitFor([&] { return done; },
-            [&] {
-              const uint32_t seconds = (plat::TickCount() - start) / 1000;
-              con.Status(StatusName(qvx.GetStatus()) + "  " + std::to_string(seconds) + " s");
-            },
-            [&] { con.Message("An erase cannot be stopped; waiting for the recorder to finish..."); });
+  s.WaitFor(
+      [&] { return host.done_; },
+      [&] {
+        const uint32_t seconds = (plat::TickCount() - start) / 1000;
+        con.Status(fe::StatusName(qvx.GetStatus()) + "  " + std::to_string(seconds) + " s");
+      },
+      [&] { con.Message("An erase cannot be stopped; waiting for the recorder to finish..."); });
   qvx.OnEraseDone = nullptr;
-  if (!failed) return kExitDone;
-  if (!error.empty()) con.Message(error);
+  if (!host.failed_) return kExitDone;
+  if (!seq.Reason().empty()) con.Message(seq.Reason());
   return kExitFailed;
 }
 

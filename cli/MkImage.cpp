@@ -1,149 +1,107 @@
-// mkimage: the compilation laid out and streamed through the software buffer thread into a file
-// (or standard output), with no drive: the image starts at sector 0 of an empty medium.
-#include <unistd.h>
+// mkimage: the compilation laid out and written by the engine into an image file (or standard
+// output), with no drive: the image starts at sector 0 of an empty medium. The image file is
+// never part of its own compilation.
+#include <sys/stat.h>
 
-#include <algorithm>
-#include <atomic>
-#include <cstdio>
-#include <cstring>
-#include <memory>
+#include <optional>
+#include <utility>
 
 #include "cli/Commands.h"
+#include "cli/Compilation.h"
 #include "cli/Console.h"
-#include "cli/Formats.h"
-#include "cli/Progress.h"
 #include "cli/Session.h"
-#include "engine/qvpCache.h"
-#include "engine/qvpImageLink.h"
-#include "engine/qvpJob.h"
 #include "engine/qvpQuorvexPro.h"
-#include "platform/Files.h"
+#include "frontend/Formats.h"
+#include "platform/Text.h"
 
 namespace cli {
 namespace {
 
-// Where the image goes: a file, written sparse (blocks of zeros are skipped over, the last block
-// is always written so the file has its full length), or standard output.
-class TImageSink {
- public:
-  bool Open(const std::string& output) {
-    toStdout_ = output == "-";
-    return toStdout_ || file_.Create(output);
-  }
-  bool Put(const uint8_t* data, uint32_t length, bool last) {
-    if (toStdout_) return WriteAll(STDOUT_FILENO, data, length);
-    const bool zeros = data[0] == 0 && std::memcmp(data, data + 1, length - 1) == 0;
-    bool ok = true;
-    if (zeros && !last) {
-      position_ += length;
-      return true;
-    }
-    ok = file_.Seek(static_cast<int64_t>(position_)) && file_.Write(data, length);
-    position_ += length;
-    return ok;
-  }
+using TFileId = std::pair<dev_t, ino_t>;
 
- private:
-  static bool WriteAll(int fd, const uint8_t* data, size_t n) {
-    while (n > 0) {
-      const ssize_t w = ::write(fd, data, n);
-      if (w <= 0) return false;
-      data += w;
-      n -= static_cast<size_t>(w);
-    }
-    return true;
-  }
-  bool toStdout_ = false;
-  plat::TFile file_;
-  uint64_t position_ = 0;
-};
+std::optional<TFileId> IdentityOf(const std::string& path) {
+  struct stat st {};
+  if (path.empty() || stat(path.c_str(), &st) != 0) return std::nullopt;
+  return TFileId{st.st_dev, st.st_ino};
+}
 
 }  // namespace
 
-int RunMkImage(TConsole& con, const TCompilationOptions& o, const std::vector<std::string>& paths,
-               const std::string& output) {
-  TCompilationList list;
+int RunMkImage(TConsole& con, const fe::TCompilationOptions& o,
+               const std::vector<std::string>& paths, const std::string& output) {
+  fe::TCompilationList list;
   if (const int rc = BuildCompilation(paths, list, con)) return rc;
   // A component without a drive and without an owner: only its compilation is used.
   TQuorvexPro qvx(false);
-  std::string error;
-  if (!ApplyCompilationOptions(qvx, o, error)) {
-    con.Message(error);
-    return kExitUsage;
+  if (const int rc = ApplyCompilationOptions(qvx, o, con)) return rc;
+
+  // An output that already exists is never read into itself: one of the sources (or the boot
+  // image) is refused before anything is truncated, and inside a source folder it is left out.
+  const std::optional<TFileId> outputId = output == "-" ? std::nullopt : IdentityOf(output);
+  if (outputId) {
+    std::vector<std::string> sources;
+    for (const fe::TCompilationEntry& e : list.Entries())
+      if (!e.Folder) sources.push_back(e.Path);
+    sources.push_back(o.Boot);
+    for (const std::string& source : sources) {
+      if (IdentityOf(source) != outputId) continue;
+      con.Message("ardovan-cli: the image file " + output +
+                  " is one of the sources; nothing was written");
+      return kExitUsage;
+    }
   }
-  StartCompilation(qvx, o);
+  bool outputLeftOut = false;
+  qvx.OnAddFile = [&](void*, const char16_t* path, plat::TFindData&, bool& skip) {
+    if (outputId && path != nullptr && IdentityOf(plat::Utf16ToUtf8(path)) == outputId) {
+      skip = true;
+      outputLeftOut = true;
+    }
+  };
+  fe::StartCompilation(qvx, o.VolumeId, o.Boot);
   // The image may be going to standard output: the lines of folders that failed go to stderr.
   // An image without some of the files asked for is not what the command promised, so none is
   // written then.
-  if (!FillCompilation(qvx, list, [&con](const std::string& line) { con.Message(line); })) {
+  const auto skipped = fe::FillCompilation(qvx, list.Paths(),
+                                           [&con](const std::string& line) { con.Message(line); });
+  qvx.OnAddFile = nullptr;
+  if (!skipped.empty()) {
     con.Message("ardovan-cli: not everything could be added to the compilation; no image written");
     return kExitFailed;
   }
-  TImageBuilder& b = qvx.Builder();
-  // PrepareImage counts the sectors up to the data's end; the image runs on to its last 64 KiB
-  // block (and the closing anchor), which is what the descriptors record.
-  const bool laidOut = qvx.PrepareImage() > 0;
-  const int64_t sectors = BuilderTotalSectors(b);
-  if (!laidOut || sectors <= 0 || !BuilderRender(b, 0, 0, 0)) {
+  if (outputLeftOut)
+    con.Message("ardovan-cli: the image file " + output +
+                " lies among the sources; it is left out");
+  if (qvx.PrepareImage() <= 0) {
     con.Message("ardovan-cli: the compilation could not be laid out");
     return kExitFailed;
   }
 
-  TImageSink sink;
-  if (!sink.Open(output)) {
-    con.Message("ardovan-cli: cannot create " + output);
-    return kExitFailed;
-  }
-
-  std::atomic<uint16_t> status{0};
-  TJobState job;
-  job.Status = &status;
-  job.Component = &qvx;
-  job.CacheBytes = qvx.GetCacheSize() * 1048576u;
-  job.TotalSectors.store(static_cast<uint32_t>(sectors));
-  bool writeFailed = false;
-  uint64_t written = 0;
-  {
-    TCacheThread cache(job, NewCompilationSource(b));
-    TBlock block;
-    for (;;) {
-      // Any Ctrl-C since the start, also one pressed while the compilation was laid out.
-      if (InterruptCount() > 0 && !job.Aborted()) {
-        job.ErrorCode.store(kErrAborted);
-        job.RequestAbort();
-      }
-      const int32_t length = TakeBlock(job, block, ClockMsForRealMs(50));
-      if (length == 0) break;
-      if (length < 0) {
-        con.Status(SectorsToMB(static_cast<int64_t>(written / 2048)) + "/" + SectorsToMB(sectors) + " MB");
-        continue;
-      }
-      written += static_cast<uint64_t>(length);
-      if (written % (10u << 20) == 0)
-        con.Status(SectorsToMB(static_cast<int64_t>(written / 2048)) + "/" + SectorsToMB(sectors) + " MB");
-      const bool last = written >= static_cast<uint64_t>(sectors) * 2048;
-      if (!sink.Put(block.get(), static_cast<uint32_t>(length), last)) {
-        writeFailed = true;
-        job.RequestAbort();
-        break;
-      }
-    }
-  }
+  TImageFileJob job;
+  // Any Ctrl-C since the start, also one pressed while the compilation was laid out.
+  job.AbortRequested = [] { return InterruptCount() > 0; };
+  job.Progress = [&con](uint64_t written, uint64_t total) {
+    con.Status(fe::SectorsToMB(static_cast<int64_t>(written / 2048)) + "/" +
+               fe::SectorsToMB(static_cast<int64_t>(total / 2048)) + " MB");
+  };
+  const TImageFileResult result = qvx.MakeImageFile(output, job);
   con.ClearStatus();
-  const bool complete = !writeFailed && job.ErrorCode.load() == kErrNone && !job.OutOfMemory.load() &&
-                        written == static_cast<uint64_t>(sectors) * 2048;
-  if (complete) return kExitDone;
-  if (writeFailed) {
-    con.Message("ardovan-cli: cannot write " + output);
-  } else {
-    std::string source;
-    {
-      std::lock_guard<plat::TCriticalSection> g(job.Lock);
-      source = job.CurrentSource;
-    }
-    con.Message(ErrorTextFor(job.ErrorCode.load(), 0, source));
+  switch (result) {
+    case TImageFileResult::Done:
+      return kExitDone;
+    case TImageFileResult::CannotCreate:
+      con.Message("ardovan-cli: cannot create " + output);
+      break;
+    case TImageFileResult::WriteFailed:
+      con.Message("ardovan-cli: cannot write " + output);
+      break;
+    case TImageFileResult::NotLaidOut:
+      con.Message("ardovan-cli: the compilation could not be laid out");
+      break;
+    case TImageFileResult::SourceFailed:
+    case TImageFileResult::Aborted:
+      con.Message(job.Error);
+      break;
   }
-  if (output != "-") std::remove(output.c_str());
   return kExitFailed;
 }
 

@@ -3,24 +3,13 @@
 #include <algorithm>
 #include <cmath>
 
-#include "cli/Texts.h"
-#include "device/qvpDeviceTypes.h"
 #include "engine/qvpQuorvexPro.h"
+#include "frontend/Readiness.h"
+#include "frontend/Texts.h"
 #include "platform/Clock.h"
+#include "platform/Files.h"
 
 namespace cli {
-namespace {
-
-// ASC of the last command: 04h becoming ready / operation in progress, 28h medium changed,
-// 29h reset.
-constexpr uint8_t kAscNotReady = 0x04;
-constexpr uint8_t kAscMediumChanged = 0x28;
-constexpr uint8_t kAscReset = 0x29;
-// A drive gets a minute of its own time to spin a medium up.
-constexpr int kReadyPolls = 120;
-constexpr uint32_t kReadyPollMs = 500;
-
-}  // namespace
 
 uint32_t ClockMsForRealMs(uint32_t realMs) {
   const double ms = std::ceil(static_cast<double>(realMs) * plat::ClockScale());
@@ -28,7 +17,9 @@ uint32_t ClockMsForRealMs(uint32_t realMs) {
 }
 
 TSession::TSession(TConsole& console, TGlobalOptions options)
-    : console_(console), options_(std::move(options)), settings_(ReadSettings()),
+    : console_(console),
+      options_(std::move(options)),
+      settings_(fe::ReadSettings(plat::SettingsFolder())),
       qvx_(std::make_unique<TQuorvexPro>(true)) {
   // The component as the main window carries it; the kept buffer-underrun choice applies.
   qvx_->SetVolumeID("Data");
@@ -52,8 +43,8 @@ int TSession::SelectDrive(bool waitReady) {
   if (options_.Drive) {
     index = *options_.Drive;
     if (index < 0 || index >= count) {
-      console_.Message("ardovan-cli: there is no drive " + std::to_string(index) + " (the list has " +
-                       std::to_string(count) + "; see: ardovan-cli drives)");
+      console_.Message("ardovan-cli: there is no drive " + std::to_string(index) +
+                       " (the list has " + std::to_string(count) + "; see: ardovan-cli drives)");
       return kExitUsage;
     }
   } else {
@@ -67,7 +58,7 @@ int TSession::SelectDrive(bool waitReady) {
       }
     }
     if (index == -1) {
-      console_.Message(text::kNoRecorder);
+      console_.Message(fe::text::kNoRecorder);
       return kExitRefused;
     }
   }
@@ -82,19 +73,7 @@ int TSession::SelectDrive(bool waitReady) {
 }
 
 bool TSession::WaitUntilReady() {
-  bool ready = false;
-  for (int i = 0; i < kReadyPolls && InterruptCount() == 0; ++i) {
-    if (qvx_->IsUnitReady()) {
-      ready = true;
-      break;
-    }
-    const uint8_t asc = qvx_->Device().LastSense[12];
-    if (asc != kAscNotReady && asc != kAscMediumChanged && asc != kAscReset) break;
-    plat::Sleep(kReadyPollMs);
-  }
-  // The sense codes of the wait are no one's error.
-  qvx_->GetLastErrorText();
-  return ready;
+  return fe::MediumReady(*qvx_, true, [] { return InterruptCount() > 0; });
 }
 
 void TSession::Eject(bool keep) {
@@ -105,7 +84,8 @@ void TSession::WaitFor(const std::function<bool()>& finished, const std::functio
                        const std::function<void()>& interrupt) {
   plat::TNotifyQueue* queue = qvx_->NotifyQueue();
   while (!finished()) {
-    for (const int now = InterruptCount(); interruptsHandled_ < now; ++interruptsHandled_) interrupt();
+    for (const int now = InterruptCount(); interruptsHandled_ < now; ++interruptsHandled_)
+      interrupt();
     queue->WaitAndDispatch(ClockMsForRealMs(50));
     if (!finished() && tick) tick();
   }

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "cli/Console.h"
-#include "cli/Settings.h"
+#include "frontend/Settings.h"
 
 class TQuorvexPro;
 
@@ -18,7 +18,7 @@ namespace cli {
 // Exit codes.
 enum : int {
   kExitDone = 0,
-  kExitFailed = 1,   // the job failed or was aborted
+  kExitFailed = 1,  // the job failed or was aborted
   kExitUsage = 2,
   kExitRefused = 3,  // a check refused the work
 };
@@ -41,7 +41,7 @@ class TSession {
 
   TConsole& Console() { return console_; }
   TQuorvexPro& Qvx() { return *qvx_; }
-  const TSettings& Settings() const { return settings_; }
+  const fe::TSettings& Settings() const { return settings_; }
   const TGlobalOptions& Options() const { return options_; }
 
   // Finds the drives (once).
@@ -52,8 +52,8 @@ class TSession {
   int SelectDrive(bool waitReady);
   int DriveIndex() const { return index_; }
 
-  // Waits (bounded) while the drive reports that it is becoming ready or that its medium just
-  // changed; answers whether it is ready.
+  // Waits (bounded, ended by Ctrl-C) while the drive reports that it is becoming ready or that
+  // its medium just changed; answers whether it is ready.
   bool WaitUntilReady();
   // EjectDisc(True) unless the user asked to keep the medium in.
   void Eject(bool keep);
@@ -67,7 +67,7 @@ class TSession {
  private:
   TConsole& console_;
   TGlobalOptions options_;
-  TSettings settings_;
+  fe::TSettings settings_;
   std::unique_ptr<TQuorvexPro> qvx_;
   bool initialized_ = false;
   int index_ = -1;

@@ -1,15 +1,18 @@
 // ardovan-cli: the command-line front end of the burner. It drives the burner component the way
 // the application's windows do: the same checks, the same Czech log lines and status texts, the
 // same end-of-job handling, on a terminal.
-#include <CLI/CLI.hpp>
+#include <fcntl.h>
+#include <unistd.h>
 
+#include <CLI/CLI.hpp>
 #include <cstdlib>
+#include <optional>
 #include <string>
 
 #include "cli/Commands.h"
 #include "cli/Console.h"
-#include "cli/Formats.h"
 #include "cli/Session.h"
+#include "frontend/Formats.h"
 #include "platform/Clock.h"
 #include "vdrive/VirtualDrives.h"
 
@@ -25,13 +28,29 @@ void ApplyClockScale() {
   if (end != value && *end == '\0' && factor > 0) plat::SetClockScale(factor);
 }
 
-void AddCompilationOptions(CLI::App* cmd, cli::TCompilationOptions& o) {
+void AddCompilationOptions(CLI::App* cmd, fe::TCompilationOptions& o) {
   cmd->add_option("--volume-id", o.VolumeId, "Volume label (default: Disk)");
   cmd->add_flag("--no-joliet", o.NoJoliet, "No Joliet names");
   cmd->add_flag("--iso1999", o.Iso1999, "Add an ISO 9660:1999 tree");
   cmd->add_flag("--udf", o.Udf, "Add a UDF 1.50 bridge");
-  cmd->add_option("--boot", o.Boot, "El Torito boot image (2048, 1228800, 1474560 or 2949120 bytes)");
+  cmd->add_option("--boot", o.Boot,
+                  "El Torito boot image (2048, 1228800, 1474560 or 2949120 bytes)");
   cmd->add_flag("--replace", o.Replace, "A later file of the same name replaces an earlier one");
+}
+
+// The buffer takes 2 MiB at least and 624 MiB at most, as the help says.
+void AddCacheOption(CLI::App* cmd, std::optional<uint32_t>& cache) {
+  cmd->add_option("--cache", cache, "Software buffer in MiB (2 to 624, default 32)")
+      ->check(CLI::Range(2, 624));
+}
+
+// The command log must be possible before any command runs: a log that silently goes nowhere is
+// no log. The file is made here (the engine truncates it when it opens it).
+bool CanCreateLog(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+  if (fd < 0) return false;
+  ::close(fd);
+  return true;
 }
 
 void AddWriteOptions(CLI::App* cmd, cli::TBurnOptions& o) {
@@ -40,8 +59,7 @@ void AddWriteOptions(CLI::App* cmd, cli::TBurnOptions& o) {
   cmd->add_flag("--no-burnproof", o.NoBurnProof, "Switch buffer-underrun protection off");
   cmd->add_option("--speed", o.SpeedKBps, "Write speed in KB/s (default: the recorder's maximum)")
       ->check(CLI::Range(1, 65535));
-  cmd->add_option("--cache", o.Compilation.CacheMiB, "Software buffer in MiB (2 to 624, default 32)")
-      ->check(CLI::Range(1, 624));
+  AddCacheOption(cmd, o.Compilation.CacheMiB);
   cmd->add_flag("--erase", o.Erase, "Erase a rewritable medium that holds data, without asking");
   cmd->add_flag("--no-eject", o.NoEject, "Leave the medium in the drive");
 }
@@ -50,16 +68,19 @@ void AddWriteOptions(CLI::App* cmd, cli::TBurnOptions& o) {
 
 int main(int argc, char** argv) {
   ApplyClockScale();
-  cli::LoadLocaleSeparators();
+  fe::LoadLocaleSeparators();
   vdrive::RegisterVirtualDrives();
 
-  CLI::App app{"Ardovan: burns data discs, ISO images and disc copies on CD, DVD, Blu-ray and HD DVD recorders"};
+  CLI::App app{
+      "Ardovan: burns data discs, ISO images and disc copies on CD, DVD, Blu-ray and HD DVD "
+      "recorders"};
   app.require_subcommand(1);
   app.fallthrough();
 
   cli::TGlobalOptions global;
-  app.add_option("--drive", global.Drive, "Drive index in the list of 'drives' (default: the kept choice, "
-                                          "else the last recorder)")
+  app.add_option("--drive", global.Drive,
+                 "Drive index in the list of 'drives' (default: the kept choice, "
+                 "else the last recorder)")
       ->check(CLI::NonNegativeNumber);
   app.add_option("--log", global.LogFile, "Write a command log to this file");
   app.add_flag("--aspi", global.Aspi, "Find the drives through the ASPI library");
@@ -72,7 +93,8 @@ int main(int argc, char** argv) {
   auto* burn = app.add_subcommand("burn", "Burn files and folders as a data disc");
   AddCompilationOptions(burn, burnOptions.Compilation);
   AddWriteOptions(burn, burnOptions);
-  burn->add_option("PATH", paths, "Files (to the root) and folders (as top-level folders)")->required();
+  burn->add_option("PATH", paths, "Files (to the root) and folders (as top-level folders)")
+      ->required();
 
   cli::TBurnOptions imageOptions;
   std::string image;
@@ -88,16 +110,17 @@ int main(int argc, char** argv) {
   std::string copyOutput;
   bool copyNoEject = false;
   auto* copy = app.add_subcommand("copy", "Read the whole disc into an image file");
-  copy->add_option("--output", copyOutput, "Image file (default: ardovan.iso in the kept temporary folder)");
+  copy->add_option("--output", copyOutput,
+                   "Image file (default: ardovan.iso in the kept temporary folder)");
   copy->add_flag("--no-eject", copyNoEject, "Leave the disc in the drive");
 
-  cli::TCompilationOptions mkOptions;
+  fe::TCompilationOptions mkOptions;
   std::vector<std::string> mkPaths;
   std::string mkOutput;
-  auto* mkimage = app.add_subcommand("mkimage", "Write the image of a data disc to a file, without a drive");
+  auto* mkimage =
+      app.add_subcommand("mkimage", "Write the image of a data disc to a file, without a drive");
   AddCompilationOptions(mkimage, mkOptions);
-  mkimage->add_option("--cache", mkOptions.CacheMiB, "Software buffer in MiB (2 to 624, default 32)")
-      ->check(CLI::Range(1, 624));
+  AddCacheOption(mkimage, mkOptions.CacheMiB);
   mkimage->add_option("--output", mkOutput, "Image file, or - for standard output")->required();
   mkimage->add_option("PATH", mkPaths, "Files (to the root) and folders (as top-level folders)");
 
@@ -113,6 +136,10 @@ int main(int argc, char** argv) {
 
   cli::InstallInterruptHandler();
   cli::TConsole console;
+  if (!global.LogFile.empty() && !CanCreateLog(global.LogFile)) {
+    console.Message("ardovan-cli: cannot create the command log " + global.LogFile);
+    return cli::kExitUsage;
+  }
   if (mkimage->parsed()) return cli::RunMkImage(console, mkOptions, mkPaths, mkOutput);
 
   cli::TSession session(console, global);

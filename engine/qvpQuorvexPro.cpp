@@ -515,6 +515,25 @@ std::string TQuorvexPro::GetLastErrorText() {
   return text;
 }
 
+bool TQuorvexPro::LoadDisc(bool Immediate) { return qvp::LoadMedium(*impl_->Device, Immediate); }
+
+char TQuorvexPro::GetDeviceLetter(uint8_t Index) const {
+  const qvp::TSCSIDevice& d = *impl_->Device;
+  return Index < d.DriveCount ? d.Drives[Index].Letter : '\0';
+}
+
+uint16_t TQuorvexPro::GetRequestedReadSpeed() const { return impl_->Device->RequestedReadSpeed; }
+uint16_t TQuorvexPro::GetRequestedWriteSpeed() const { return impl_->Device->RequestedWriteSpeed; }
+
+uint32_t TQuorvexPro::GetImageSectors() const {
+  const TImageBuilder& b = *impl_->Builder;
+  return BuilderLaidOut(b) ? BuilderTotalSectors(b) : 0;
+}
+
+TImageFileResult TQuorvexPro::MakeImageFile(const std::string& Output, TImageFileJob& Job) {
+  return WriteImageFile(*impl_->Builder, impl_->Job.CacheBytes, Output, Job);
+}
+
 TImageBuilder& TQuorvexPro::Builder() { return *impl_->Builder; }
 qvp::TSCSIDevice& TQuorvexPro::Device() { return *impl_->Device; }
 
@@ -545,7 +564,7 @@ int32_t TQuorvexPro::GetRecorderHolderPid() const { return impl_->HolderPid; }
 
 uint32_t TQuorvexPro::GetLastErrorCode() const { return impl_->Job.ErrorCode.load(); }
 
-qvp::TSense TQuorvexPro::GetLastSense() const {
+TQuorvexPro::TSenseCode TQuorvexPro::GetLastSense() const {
   const TJobState& j = impl_->Job;
   if (j.FailureSenseSet.load()) return qvp::TSense::FromPacked(j.FailureSense.load());
   return qvp::LastSenseOf(*impl_->Device);

@@ -18,6 +18,7 @@
 
 #include "device/qvpSense.h"
 #include "engine/qvpEvents.h"
+#include "engine/qvpImageFile.h"
 #include "image/qvpTreeEvents.h"
 #include "image/qvpTreeOmitted.h"
 #include "platform/Drives.h"
@@ -144,6 +145,21 @@ class TQuorvexPro {
   // Text of the engine error code, or else of the device's sense code; consumes the code.
   std::string GetLastErrorText();
 
+  // ---- What the front ends need beyond the described face ----
+  // Closes the tray / loads the medium (START STOP UNIT with the load bit).
+  bool LoadDisc(bool Immediate);
+  // Drive letter of a row of the drive list; 0 when Index >= count.
+  char GetDeviceLetter(uint8_t Index) const;
+  // The speeds SetSpeed remembered last (kB/s, 0 = maximum), which the jobs ask for again.
+  uint16_t GetRequestedReadSpeed() const;
+  uint16_t GetRequestedWriteSpeed() const;
+  // Sectors the write of the prepared image takes on the medium: the laid-out image up to the
+  // end of its last 64 KiB block (and its closing anchor); 0 without a valid layout.
+  uint32_t GetImageSectors() const;
+  // Writes the prepared image, as it would start at sector 0 of an empty medium, into a file
+  // ("-": standard output) through the software buffer; no drive is used.
+  TImageFileResult MakeImageFile(const std::string& Output, TImageFileJob& Job);
+
   // ---- Outcomes the front ends can act on ----
   // Holds the selected recorder for this component until ReleaseRecorder, SelectDevice of
   // another drive or the destructor, so the checks a front end makes before a job and the job
@@ -160,7 +176,8 @@ class TQuorvexPro {
   uint32_t GetLastErrorCode() const;
   // Sense data of the refused command that ended the last job; without one, that of the last
   // command. All zero when there is none.
-  qvp::TSense GetLastSense() const;
+  using TSenseCode = qvp::TSense;
+  TSenseCode GetLastSense() const;
   // "3/0C/00 medium error: write error".
   static std::string DescribeSense(const qvp::TSense& s);
   // The step of the running job that the drive must be allowed to finish (kStepClosing,
@@ -181,7 +198,7 @@ class TQuorvexPro {
   // becoming ready (wait), not ready, incompatible, or a recorder that does not answer.
   qvp::TUnitState GetMediumState();
 
-  // ---- The records, for the front ends' reports and for tests ----
+  // ---- The records, for tests ----
   TImageBuilder& Builder();
   qvp::TSCSIDevice& Device();
 

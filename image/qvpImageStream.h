@@ -81,9 +81,3 @@ class TImageStream {
   bool sourceReported_ = false;
   std::vector<TSourceProblem> problems_;
 };
-
-// Streams the whole image of a laid-out compilation into a file (rendering the metadata first).
-// Runs of zero sectors are skipped over, so sparse sources give a sparse image. On failure
-// error receives the reason; a source that changed while it was read makes the image complete
-// but fails it ("Source file changed while it was written: " and the file with what happened).
-bool WriteImageFile(TImageBuilder& b, std::string_view path, std::string* error = nullptr);

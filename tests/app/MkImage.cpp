@@ -2,25 +2,20 @@
 
 #include <gtest/gtest.h>
 
-#include <memory>
-
-#include "image/qvpISO9660.h"
-#include "image/qvpImageStream.h"
-#include "image/qvpTree.h"
+#include "engine/qvpQuorvexPro.h"
 #include "tests/support/TestEnv.h"
 
 namespace wiztest {
 
 std::string MakeImage(const std::string& source) {
-  auto b = std::make_unique<TImageBuilder>();
-  ClearCompilation(*b);
-  b->JolietFileSystem = 1;
-  SetVolumeID(*b, "KOPIE");
-  EXPECT_NE(InsertDir(*b, "\\", source, false, true, "*.*"), nullptr);
-  PrepareImage(*b);
+  TQuorvexPro qvx(false);
+  qvx.ClearCompilation();
+  qvx.SetVolumeID("KOPIE");
+  EXPECT_NE(qvx.InsertDir("\\", source, false, true, "*.*"), nullptr);
+  EXPECT_GT(qvx.PrepareImage(), 0);
   const std::string image = testenv::MakeTempDir("image") + "/zdroj.iso";
-  std::string error;
-  EXPECT_TRUE(WriteImageFile(*b, image, &error)) << error;
+  TImageFileJob job;
+  EXPECT_EQ(qvx.MakeImageFile(image, job), TImageFileResult::Done) << job.Error;
   return image;
 }
 

@@ -10,7 +10,6 @@
 #include <QRegularExpression>
 #include <QTimer>
 #include <QTreeView>
-
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -20,13 +19,13 @@
 
 #include "app/FrmHlavni.h"
 #include "app/FrmVypalData.h"
-#include "device/qvpSCSILib.h"
 #include "platform/Clock.h"
 #include "platform/Drives.h"
 #include "platform/Files.h"
 #include "tests/app/AppTestEnv.h"
 #include "tests/support/TestEnv.h"
 #include "vdrive/Disc.h"
+#include "vdrive/Faults.h"
 #include "vdrive/Tool.h"
 #include "vdrive/VirtualDrives.h"
 
@@ -42,7 +41,8 @@ inline void MakeSparse(const std::string& path, uint64_t bytes) {
 
 // The burn page's log without the time stamps, each of which must be "hh:mm:ss.zzz".
 inline QStringList LogLines(const TFrmVypalData& z) {
-  static const QRegularExpression stamp(QStringLiteral("^\\d\\d:\\d\\d:\\d\\d\\.\\d\\d\\d(?= >>> )"));
+  static const QRegularExpression stamp(
+      QStringLiteral("^\\d\\d:\\d\\d:\\d\\d\\.\\d\\d\\d(?= >>> )"));
   QStringList out;
   const QString text = z.Memo1->toPlainText();
   if (text.isEmpty()) return out;
@@ -96,7 +96,8 @@ class WizardFixture : public testing::Test {
   }
 
   // One recorder of the model, empty or with a blank medium; then the main window on it.
-  void Start(const char* model, std::optional<TMediumKind> blank, std::optional<uint32_t> blocks = std::nullopt) {
+  void Start(const char* model, std::optional<TMediumKind> blank,
+             std::optional<uint32_t> blocks = std::nullopt) {
     recorder = testenv::MakeTempDir("recorder");
     std::string error;
     ASSERT_TRUE(vdrive::CreateRecorder(recorder, model, false, error)) << error;
@@ -112,7 +113,9 @@ class WizardFixture : public testing::Test {
     if (blank) WaitReady();
   }
 
-  void WaitReady() { ASSERT_TRUE(apptest::ProcessUntil([this] { return main->Qvx().IsUnitReady(); })); }
+  void WaitReady() {
+    ASSERT_TRUE(apptest::ProcessUntil([this] { return main->Qvx().IsUnitReady(); }));
+  }
   void InsertBlank(TMediumKind kind, std::optional<uint32_t> blocks = std::nullopt) {
     std::string error;
     ASSERT_TRUE(vdrive::InsertBlank(recorder, kind, blocks, false, error)) << error;
@@ -125,8 +128,24 @@ class WizardFixture : public testing::Test {
   }
   // The user pushes the tray back in after an eject.
   void CloseTray() {
-    qvp::LoadMedium(main->Qvx().Device(), false);
+    main->Qvx().LoadDisc(false);
     WaitReady();
+  }
+
+  // Arms a fault of the recorder: the command `opcode` answers `sense` (key, ASC, ASCQ) from its
+  // `from`-th time on, `times` times (0: always), on the blocks given (all when none are).
+  void ArmFault(uint8_t opcode, vdrive::TSense sense, uint32_t from, uint32_t times,
+                std::optional<uint32_t> lba = std::nullopt) {
+    vdrive::TOpcodeFault fault;
+    fault.opcode = opcode;
+    fault.lbaFirst = fault.lbaLast = lba;
+    fault.from = from;
+    fault.times = times;
+    fault.sense = sense;
+    std::string error;
+    ASSERT_TRUE(vdrive::UpdateFaults(
+        recorder, [&](vdrive::TFaults& f) { f.commands.push_back(fault); }, error))
+        << error;
   }
 
   vdrive::TLoadState LoadState() {
@@ -176,8 +195,10 @@ class WizardFixture : public testing::Test {
     for (const auto& e : std::filesystem::directory_iterator(folder))
       if (e.is_regular_file() && e.path().filename().string()[0] != '.') ++files;
     QAbstractItemModel* model = z.lbFiles->model();
-    EXPECT_TRUE(apptest::ProcessUntil([&] { return model->rowCount(z.lbFiles->rootIndex()) == files; }))
-        << model->rowCount(z.lbFiles->rootIndex()) << " rows for " << files << " files in " << folder;
+    EXPECT_TRUE(apptest::ProcessUntil([&] {
+      return model->rowCount(z.lbFiles->rootIndex()) == files;
+    })) << model->rowCount(z.lbFiles->rootIndex())
+        << " rows for " << files << " files in " << folder;
     apptest::ProcessEventsFor(3);  // sorted
     QStringList names;
     for (int r = 0; r < model->rowCount(z.lbFiles->rootIndex()); ++r)
@@ -204,13 +225,17 @@ class WizardFixture : public testing::Test {
     DropFiles(folder, names);
     wizard->btnDalsiClick();
   }
-  // The write has ended: its line, an empty one, and the buttons as the mode has them.
-  void ExpectWriteEnded() {
+  // The write has ended: its line, an empty one, the outcome, and the buttons as the mode has
+  // them; a complete disc leaves the bar full.
+  void ExpectWriteEnded(const char* outcome = " >>> Vypalování proběhlo úspěšně.") {
     const QStringList log = LogLines(*wizard);
-    ASSERT_GE(log.size(), 2);
-    EXPECT_EQ(log[log.size() - 2], QStringLiteral(" >>> Vypalování dokončeno...")) << Join(log);
-    EXPECT_EQ(log.last(), QString());
+    ASSERT_GE(log.size(), 3);
+    EXPECT_EQ(log[log.size() - 3], QStringLiteral(" >>> Vypalování dokončeno...")) << Join(log);
+    EXPECT_EQ(log[log.size() - 2], QString());
+    EXPECT_EQ(log.last(), QString::fromUtf8(outcome));
     EXPECT_EQ(Buttons(*wizard), (std::vector<bool>{true, !wizard->GetIsoMode(), false}));
+    const bool complete = log.last() == QStringLiteral(" >>> Vypalování proběhlo úspěšně.");
+    EXPECT_EQ(wizard->pb->value() == wizard->pb->maximum(), complete) << wizard->pb->value();
   }
 
   // "Vypálit", then the write's end.

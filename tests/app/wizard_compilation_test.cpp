@@ -13,57 +13,15 @@
 #include <QPainter>
 #include <QProgressBar>
 #include <QUrl>
-
 #include <filesystem>
 
 #include "app/CompilationList.h"
-#include "app/SizeEstimate.h"
 #include "tests/app/WizardFixture.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using wiztest::MakeSparse;
-
-TEST(SizeEstimateTest, SizeTextsAndUnits) {
-  apptest::TCzechLocale cs;
-  EXPECT_EQ(app::FormatSize(0), QStringLiteral("0,00 B"));
-  EXPECT_EQ(app::FormatSize(1), QStringLiteral("1,00 KB"));
-  EXPECT_EQ(app::FormatSize(999), QStringLiteral("999,00 KB"));
-  // From 1000 of a unit on, the next unit: below one of it.
-  EXPECT_EQ(app::FormatSize(1000), QStringLiteral("0,98 MB"));
-  EXPECT_EQ(app::FormatSize(1536), QStringLiteral("1,50 MB"));
-  EXPECT_EQ(app::FormatSize(718848), QStringLiteral("702,00 MB"));
-  EXPECT_EQ(app::FormatSize(4194304), QStringLiteral("4,00 GB"));
-  EXPECT_EQ(app::FormatSize(uint64_t{1} << 50), QStringLiteral("1,00 EB"));
-  // Past exabytes, and a KB count whose bytes do not fit 64 bits.
-  EXPECT_EQ(app::FormatSize(uint64_t{1000} << 50), QStringLiteral("too large"));
-  EXPECT_EQ(app::FormatSize(UINT64_MAX), QStringLiteral("too large"));
-}
-
-TEST(SizeEstimateTest, FolderSizeSkipsDotNamesAndTruncatesEachFile) {
-  const std::string dir = testenv::MakeTempDir("fotky");
-  fs::create_directories(dir + "/léto/hory");
-  fs::create_directories(dir + "/.cache");
-  testenv::WriteFile(dir + "/a.jpg", std::string(3000, 'a'));            // 2 KB
-  testenv::WriteFile(dir + "/léto/b.jpg", std::string(1023, 'b'));       // 0 KB
-  testenv::WriteFile(dir + "/léto/hory/c.jpg", std::string(10240, 'c'));  // 10 KB
-  testenv::WriteFile(dir + "/.skryty", std::string(50 * 1024, 'x'));
-  testenv::WriteFile(dir + "/.cache/d.bin", std::string(70 * 1024, 'x'));
-  testenv::WriteFile(dir + "/léto/.e", std::string(9 * 1024, 'x'));
-  EXPECT_EQ(app::FolderSizeKB(QString::fromStdString(dir)), 12);
-  EXPECT_EQ(app::FolderSizeKB(QString::fromStdString(dir + "/")), 12);
-  // A link back up is not walked again; a link beside it is a folder like any other.
-  fs::create_directory_symlink(dir, dir + "/léto/zpět");
-  fs::create_directory_symlink(dir + "/léto/hory", dir + "/vedle");
-  EXPECT_EQ(app::FolderSizeKB(QString::fromStdString(dir)), 22);
-  EXPECT_EQ(app::FolderSizeKB(QStringLiteral("/nikde/není")), 0);
-
-  EXPECT_EQ(app::GetFileSizeKB(QString::fromStdString(dir + "/a.jpg")), 2);
-  EXPECT_EQ(app::GetFileSizeKB(QStringLiteral("/nikde/není.txt")), 0);
-  MakeSparse(dir + "/velký.iso", uint64_t{5} << 30);
-  EXPECT_EQ(app::GetFileSizeKB(QString::fromStdString(dir + "/velký.iso")), 5242880);
-}
 
 class CompilationPageTest : public wiztest::WizardFixture {
  protected:
@@ -84,7 +42,7 @@ TEST_F(CompilationPageTest, EstimateFollowsTheSizeAcrossClassesAndBackAfterRemov
   EXPECT_EQ(z.MediumTXT->text(), QStringLiteral("CD-ROM/RW"));
   EXPECT_EQ(z.MbTXT->text(), QStringLiteral("700MB"));
 
-  MakeSparse(src + "/cd.img", uint64_t{718847} * 1024 + 1023);
+  MakeSparse(src + "/cd.img", uint64_t{718847} * 1024);
   MakeSparse(src + "/jeden.bin", 1024);
   MakeSparse(src + "/bd.img", uint64_t{24438784 - 718848} * 1024);
   auto expectClass = [&z](int64_t total, const char* medium, const char* capacity, int maximum) {
@@ -141,17 +99,21 @@ TEST_F(CompilationPageTest, FoldersGoToTheTopFilesToTheBottomWithTheirSizes) {
   // Several files at once come in the list's order.
   DropFiles(src, {"b.txt", "a.txt"});
   DropFolder(src + "/Hudba");
-  EXPECT_EQ(wiztest::Join(Paths()), wiztest::Join(QStringList{QString::fromStdString(src + "/Hudba"), QString::fromStdString(src + "/Fotky"),
-                                  QString::fromStdString(src + "/dopis.txt"), QString::fromStdString(src + "/a.txt"),
-                                  QString::fromStdString(src + "/b.txt")}));
+  EXPECT_EQ(wiztest::Join(Paths()),
+            wiztest::Join(QStringList{
+                QString::fromStdString(src + "/Hudba"), QString::fromStdString(src + "/Fotky"),
+                QString::fromStdString(src + "/dopis.txt"), QString::fromStdString(src + "/a.txt"),
+                QString::fromStdString(src + "/b.txt")}));
   std::vector<std::pair<std::string, int64_t>> data;
   for (int i = 0; i < wizard->files->count(); ++i) {
     const app::TData d = app::TFilesList::Data(wizard->files->item(i));
     data.emplace_back(d.Kind.toStdString(), d.SizeKB);
   }
-  // Dot-names do not count in a folder's size.
-  EXPECT_EQ(data, (std::vector<std::pair<std::string, int64_t>>{{"2", 2}, {"2", 4}, {"1", 4}, {"1", 1}, {"1", 0}}));
-  EXPECT_EQ(wizard->TotalSizeKB(), 11);
+  // Dot-names do not count in a folder's size; a file counts its size rounded up to whole KB, so
+  // a one-byte file is not nothing.
+  EXPECT_EQ(data, (std::vector<std::pair<std::string, int64_t>>{
+                      {"2", 2}, {"2", 4}, {"1", 5}, {"1", 1}, {"1", 1}}));
+  EXPECT_EQ(wizard->TotalSizeKB(), 13);
   EXPECT_TRUE(dialogs.Shown().empty());
   EXPECT_EQ(wizard->files->sizeHintForRow(0), 16);
 
@@ -191,11 +153,14 @@ TEST_F(CompilationPageTest, DuplicatesAndLongNamesAreRefusedWithTheirMessages) {
   DropFiles(src, {name131});
   const QString path = QString::fromStdString(src + "/zprava.txt");
   EXPECT_EQ(wiztest::Join(dialogs.Texts()),
-            wiztest::Join(QStringList{QStringLiteral("Soubor: ") + path + QStringLiteral(" již je přidán, nezle přidat podruhé."),
-                         QStringLiteral("Složka již je přidána, nelze přidat podruhé."),
-                         QStringLiteral("Soubor ") + QString::fromStdString(name131) +
-                             QStringLiteral(" má příliž dlouhý název, nelze přidat do kompilace, soubor přejmenujte "
-                                            "na kratší název.")}));
+            wiztest::Join(QStringList{
+                QStringLiteral("Soubor: ") + path +
+                    QStringLiteral(" již je přidán, nezle přidat podruhé."),
+                QStringLiteral("Složka již je přidána, nelze přidat podruhé."),
+                QStringLiteral("Soubor ") + QString::fromStdString(name131) +
+                    QStringLiteral(
+                        " má příliž dlouhý název, nelze přidat do kompilace, soubor přejmenujte "
+                        "na kratší název.")}));
   EXPECT_EQ(Paths().size(), 4);
   EXPECT_TRUE(Paths().contains(QString::fromStdString(src + "/" + name130)));
   EXPECT_TRUE(wizard->IsInCompilation(QString::fromStdString(src + "/Zprava.txt")));
@@ -213,18 +178,21 @@ TEST_F(CompilationPageTest, DropsFromAFileManagerAreCopiesWithTheSameRules) {
                 QUrl(QStringLiteral("https://example.org/soubor.txt")),
                 QUrl::fromLocalFile(QStringLiteral("/nikde/není.txt"))});
   // The file manager offers a move; the list takes a copy, so the source keeps its files.
-  QDragEnterEvent enter(QPoint(10, 10), Qt::MoveAction | Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+  QDragEnterEvent enter(QPoint(10, 10), Qt::MoveAction | Qt::CopyAction, &mime, Qt::LeftButton,
+                        Qt::NoModifier);
   enter.setDropAction(Qt::MoveAction);
   QCoreApplication::sendEvent(wizard->files->viewport(), &enter);
   EXPECT_TRUE(enter.isAccepted());
   EXPECT_EQ(enter.dropAction(), Qt::CopyAction);
-  QDropEvent drop(QPointF(10, 10), Qt::MoveAction | Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+  QDropEvent drop(QPointF(10, 10), Qt::MoveAction | Qt::CopyAction, &mime, Qt::LeftButton,
+                  Qt::NoModifier);
   drop.setDropAction(Qt::MoveAction);
   QCoreApplication::sendEvent(wizard->files->viewport(), &drop);
   EXPECT_TRUE(drop.isAccepted());
   EXPECT_EQ(drop.dropAction(), Qt::CopyAction);
-  EXPECT_EQ(wiztest::Join(Paths()), wiztest::Join(QStringList{QString::fromStdString(src + "/Dokumenty"),
-                                  QString::fromStdString(src + "/obrázek.png")}));
+  EXPECT_EQ(wiztest::Join(Paths()),
+            wiztest::Join(QStringList{QString::fromStdString(src + "/Dokumenty"),
+                                      QString::fromStdString(src + "/obrázek.png")}));
   EXPECT_EQ(wizard->TotalSizeKB(), 5);
   EXPECT_TRUE(wizard->btnDalsi->isEnabled());
 

@@ -41,7 +41,8 @@ inline std::vector<std::string> Lines(const std::string& text) {
 inline std::vector<std::string> LogTexts(const std::string& out) {
   std::vector<std::string> texts;
   for (const auto& l : Lines(out)) {
-    const bool stamped = l.size() > 12 && l[2] == ':' && l[5] == ':' && l[8] == '.' && l.compare(12, 5, " >>> ") == 0;
+    const bool stamped = l.size() > 12 && l[2] == ':' && l[5] == ':' && l[8] == '.' &&
+                         l.compare(12, 5, " >>> ") == 0;
     texts.push_back(stamped ? l.substr(12) : l);
   }
   return texts;
@@ -53,24 +54,29 @@ inline int Count(const std::vector<std::string>& lines, const std::string& line)
   return n;
 }
 
-inline bool Contains(const std::vector<std::string>& lines, const std::string& line) { return Count(lines, line) > 0; }
+inline bool Contains(const std::vector<std::string>& lines, const std::string& line) {
+  return Count(lines, line) > 0;
+}
 
 class TCliTest : public ::testing::Test {
  protected:
   void SetUp() override { work_ = testenv::MakeTempDir("cli"); }
 
   // A recorder folder with a blank medium (or none when medium is empty).
-  std::string Recorder(const std::string& medium, const std::string& extra = "", const std::string& model = "bd") {
+  std::string Recorder(const std::string& medium, const std::string& extra = "",
+                       const std::string& model = "bd") {
     const std::string dir = work_ + "/recorder" + std::to_string(recorders_++);
     Tool("create " + testenv::Quote(dir) + " --model " + model);
-    if (!medium.empty()) Tool("insert " + testenv::Quote(dir) + " --medium " + medium + " " + extra);
+    if (!medium.empty())
+      Tool("insert " + testenv::Quote(dir) + " --medium " + medium + " " + extra);
     return dir;
   }
 
   // ardovan-vdrive; the command must succeed.
   std::string Tool(const std::string& args) {
     std::string out;
-    EXPECT_EQ(testenv::Run(std::string(ARDOVAN_VDRIVE_TOOL) + " " + args, &out), 0) << args << "\n" << out;
+    EXPECT_EQ(testenv::Run(std::string(ARDOVAN_VDRIVE_TOOL) + " " + args, &out), 0) << args << "\n"
+                                                                                    << out;
     return out;
   }
 
@@ -79,7 +85,8 @@ class TCliTest : public ::testing::Test {
   std::string Env(const std::vector<std::string>& recorders) const {
     std::string list;
     for (const auto& r : recorders) list += (list.empty() ? "" : ":") + r;
-    return "ARDOVAN_VDRIVES=" + testenv::Quote(list) + " XDG_CONFIG_HOME=" + testenv::Quote(work_ + "/config") +
+    return "ARDOVAN_VDRIVES=" + testenv::Quote(list) +
+           " XDG_CONFIG_HOME=" + testenv::Quote(work_ + "/config") +
            " ARDOVAN_CLOCK_SCALE=" + std::to_string(clockScale_) + " LC_ALL=C ";
   }
 
@@ -92,8 +99,9 @@ class TCliTest : public ::testing::Test {
   TRun Cli(const std::string& args, const std::vector<std::string>& recorders = {}) {
     const std::string out = work_ + "/stdout", err = work_ + "/stderr";
     TRun r;
-    r.Code = testenv::Run("( " + Env(recorders) + testenv::Quote(ARDOVAN_CLI_EXE) + " " + args + " >" +
-                          testenv::Quote(out) + " 2>" + testenv::Quote(err) + " </dev/null )");
+    r.Code =
+        testenv::Run("( " + Env(recorders) + testenv::Quote(ARDOVAN_CLI_EXE) + " " + args + " >" +
+                     testenv::Quote(out) + " 2>" + testenv::Quote(err) + " </dev/null )");
     r.Out = testenv::ReadText(out);
     r.Err = testenv::ReadText(err);
     return r;
@@ -110,11 +118,12 @@ class TCliTest : public ::testing::Test {
 
   // A shell script that runs ardovan-cli with args (and the shell redirections in `tail`) in
   // place of itself, after printing its process id when tellPid is set.
-  std::string CliScript(const std::string& args, const std::vector<std::string>& recorders, const std::string& tail,
-                        bool tellPid) {
+  std::string CliScript(const std::string& args, const std::vector<std::string>& recorders,
+                        const std::string& tail, bool tellPid) {
     const std::string script = work_ + "/cli" + std::to_string(scripts_++) + ".sh";
-    testenv::WriteFile(script, std::string(tellPid ? "echo $$\n" : "") + "exec env " + Env(recorders) +
-                                   testenv::Quote(ARDOVAN_CLI_EXE) + " " + args + " " + tail + "\n");
+    testenv::WriteFile(script, std::string(tellPid ? "echo $$\n" : "") + "exec env " +
+                                   Env(recorders) + testenv::Quote(ARDOVAN_CLI_EXE) + " " + args +
+                                   " " + tail + "\n");
     return script;
   }
 
@@ -141,7 +150,8 @@ using TExpected = std::map<std::string, std::string>;
 // folder of its name).
 inline void AddFolder(TExpected& e, const std::string& folder) {
   const std::string top = fs::path(folder).filename().string();
-  for (auto it = fs::recursive_directory_iterator(folder); it != fs::recursive_directory_iterator(); ++it)
+  for (auto it = fs::recursive_directory_iterator(folder); it != fs::recursive_directory_iterator();
+       ++it)
     if (it->is_regular_file())
       e["/" + top + "/" + fs::relative(it->path(), folder).string()] = it->path().string();
 }
@@ -153,26 +163,35 @@ inline bool SameFile(const std::string& a, const std::string& b) {
 // Extracts the image with xorriso (Joliet names), 7z (the ISO or the UDF view) and isoinfo (one
 // file at a time through its Joliet names) and checks every file against its source, and that
 // nothing else is on the disc.
-inline void ExpectReadBack(const std::string& iso, const TExpected& expected, bool udf, const std::string& scratch) {
+inline void ExpectReadBack(const std::string& iso, const TExpected& expected, bool udf,
+                           const std::string& scratch) {
   auto checkTree = [&](const std::string& root, const std::string& reader) {
     SCOPED_TRACE(reader);
     size_t files = 0;
-    for (auto it = fs::recursive_directory_iterator(root); it != fs::recursive_directory_iterator(); ++it)
+    for (auto it = fs::recursive_directory_iterator(root); it != fs::recursive_directory_iterator();
+         ++it)
       if (it->is_regular_file()) ++files;
     EXPECT_EQ(files, expected.size());
-    for (const auto& [inside, source] : expected) EXPECT_TRUE(SameFile(root + inside, source)) << inside;
+    for (const auto& [inside, source] : expected)
+      EXPECT_TRUE(SameFile(root + inside, source)) << inside;
   };
   std::string out;
   const std::string q = testenv::Quote(iso);
 
   const std::string xo = scratch + "/xorriso";
-  ASSERT_EQ(testenv::Run("xorriso -abort_on FAILURE -indev " + q + " -osirrox on -extract / " + testenv::Quote(xo), &out), 0)
+  ASSERT_EQ(testenv::Run("xorriso -abort_on FAILURE -indev " + q + " -osirrox on -extract / " +
+                             testenv::Quote(xo),
+                         &out),
+            0)
       << out;
   testenv::Run("chmod -R u+w " + testenv::Quote(xo));
   checkTree(xo, "xorriso");
 
   const std::string sz = scratch + "/7z";
-  ASSERT_EQ(testenv::Run("7z x -y -t" + std::string(udf ? "udf" : "iso") + " -o" + testenv::Quote(sz) + " " + q, &out), 0)
+  ASSERT_EQ(testenv::Run("7z x -y -t" + std::string(udf ? "udf" : "iso") + " -o" +
+                             testenv::Quote(sz) + " " + q,
+                         &out),
+            0)
       << out;
   checkTree(sz, udf ? "7z, UDF" : "7z, ISO 9660");
 
@@ -192,7 +211,9 @@ inline void ExpectReadBack(const std::string& iso, const TExpected& expected, bo
     std::string key = inside;
     for (auto& c : key) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     ASSERT_TRUE(isoNames.count(key)) << inside << "\n" << out;
-    ASSERT_EQ(testenv::Run("isoinfo -i " + q + " -x " + testenv::Quote(isoNames[key]) + " > " + testenv::Quote(one)), 0);
+    ASSERT_EQ(testenv::Run("isoinfo -i " + q + " -x " + testenv::Quote(isoNames[key]) + " > " +
+                           testenv::Quote(one)),
+              0);
     EXPECT_TRUE(SameFile(one, source)) << inside;
   }
 }

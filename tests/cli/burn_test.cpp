@@ -27,19 +27,21 @@ TEST_F(BurnTest, CdRLogsTheSequenceAndReadsBack) {
   const TRun run = Cli("burn --volume-id PHOTOS " + folder_ + " " + loose_, {r});
   ASSERT_EQ(run.Code, 0) << run.All();
   const auto log = LogTexts(run.Out);
-  // The wizard's lines in their order, then the write-done line and an empty line.
+  // The wizard's lines in their order, then the write-done line, an empty line and the outcome.
   const std::vector<std::string> head = {
-      " >>> Zahajuji proces vypalování... ", " >>> Médium umožňuje zápis... ",
+      " >>> Zahajuji proces vypalování... ",   " >>> Médium umožňuje zápis... ",
       " >>> Zjišťuji typ média (R/RW/RE)... ", " >>> Ověřování volného místa na médiu... ",
-      " >>> Kapacita média je 702.83 MB...", " >>> Příprava souborů... ", " >>> Inicializace vypalování... ",
-      " >>> Probíhá vypalování... "};
-  ASSERT_GE(log.size(), head.size() + 2);
+      " >>> Kapacita média je 702.83 MB...",   " >>> Příprava souborů... ",
+      " >>> Inicializace vypalování... ",      " >>> Probíhá vypalování... "};
+  ASSERT_GE(log.size(), head.size() + 3);
   EXPECT_EQ(std::vector<std::string>(log.begin(), log.begin() + head.size()), head);
-  EXPECT_EQ(log[log.size() - 2], " >>> Vypalování dokončeno...");
-  EXPECT_EQ(log.back(), "");
+  EXPECT_EQ(log[log.size() - 3], " >>> Vypalování dokončeno...");
+  EXPECT_EQ(log[log.size() - 2], "");
+  EXPECT_EQ(log.back(), " >>> Vypalování proběhlo úspěšně.");
   EXPECT_EQ(Count(log, " >>> Vypalování dokončeno..."), 1);
   // Every line of the log carries a time stamp, except the empty one.
-  for (const auto& l : Lines(run.Out)) EXPECT_TRUE(l.empty() || l.compare(12, 5, " >>> ") == 0) << l;
+  for (const auto& l : Lines(run.Out))
+    EXPECT_TRUE(l.empty() || l.compare(12, 5, " >>> ") == 0) << l;
   // The disc was ejected at the end.
   EXPECT_NE(Tool("status " + r).find("\"tray\": \"open\""), std::string::npos);
 

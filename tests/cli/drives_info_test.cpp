@@ -67,7 +67,8 @@ TEST_F(DrivesInfoTest, DriveChoice) {
   WriteSettings("[setting]\r\nidvyp=0\r\n");
   EXPECT_EQ(MediumLine(Cli("info", {cd, dvd})), ">>> Vložený disk do mechaniky: mtCDR");
   // --drive wins over it.
-  EXPECT_EQ(MediumLine(Cli("--drive 1 info", {cd, dvd})), ">>> Vložený disk do mechaniky: mtDVDPLUSR");
+  EXPECT_EQ(MediumLine(Cli("--drive 1 info", {cd, dvd})),
+            ">>> Vložený disk do mechaniky: mtDVDPLUSR");
   // A kept index that is no longer in the list selects nothing.
   WriteSettings("[Setting]\nIDVyp=7\n");
   EXPECT_EQ(Cli("info", {cd, dvd}).Code, 3);

@@ -16,7 +16,9 @@ TEST_F(ImageTest, EmptyCompilationIs160Sectors) {
   // The primary descriptor at sector 16 records a volume of 160 sectors and the label "DISK".
   const auto bytes = testenv::ReadFile(iso);
   const size_t pvd = 16 * 2048;
-  EXPECT_EQ(std::string(bytes.begin() + pvd, bytes.begin() + pvd + 6), std::string("\x01" "CD001", 6));
+  EXPECT_EQ(std::string(bytes.begin() + pvd, bytes.begin() + pvd + 6), std::string("\x01"
+                                                                                   "CD001",
+                                                                                   6));
   EXPECT_EQ(std::string(bytes.begin() + pvd + 40, bytes.begin() + pvd + 44), "DISK");
   EXPECT_EQ(bytes[pvd + 80], 160);
   EXPECT_EQ(bytes[pvd + 81], 0);
@@ -38,8 +40,8 @@ TEST_F(ImageTest, MkimageToStdoutAndBurnImageGiveTheSameDisc) {
   // The same compilation on standard output gives the same bytes (the time stamps are those of
   // the same second unless the clock ticked over, so compare everything but the descriptors).
   const std::string piped = Path("piped.iso");
-  ASSERT_EQ(testenv::Run(Env({}) + testenv::Quote(ARDOVAN_CLI_EXE) + " mkimage --udf --volume-id DOCS --output - " +
-                             folder + " > " + piped),
+  ASSERT_EQ(testenv::Run(Env({}) + testenv::Quote(ARDOVAN_CLI_EXE) +
+                         " mkimage --udf --volume-id DOCS --output - " + folder + " > " + piped),
             0);
   EXPECT_EQ(fs::file_size(piped), fs::file_size(iso));
   ExpectReadBack(piped, expected, false, Path("read-piped"));
@@ -55,6 +57,28 @@ TEST_F(ImageTest, MkimageToStdoutAndBurnImageGiveTheSameDisc) {
   EXPECT_TRUE(testenv::ReadFile(Export(r)) == testenv::ReadFile(iso));
 }
 
+TEST_F(ImageTest, OutputInsideTheSourcesIsNeverPartOfTheImage) {
+  const std::string folder = Path("zdroj");
+  const std::string a = MakeFile(folder + "/a.txt", 5000, 15);
+  const std::string iso = folder + "/obraz.iso";
+  ASSERT_EQ(Cli("mkimage --output " + iso + " " + folder).Code, 0);
+  // Again, with the image from the first run lying in the folder: left out, and said so.
+  const TRun again = Cli("mkimage --output " + iso + " " + folder);
+  ASSERT_EQ(again.Code, 0) << again.All();
+  EXPECT_NE(again.Err.find("the image file " + iso + " lies among the sources; it is left out"),
+            std::string::npos)
+      << again.Err;
+  ExpectReadBack(iso, TExpected{{"/zdroj/a.txt", a}}, false, Path("read-inside"));
+
+  // An output that is one of the sources is refused before anything is truncated.
+  const auto before = testenv::ReadFile(a);
+  const TRun same = Cli("mkimage --output " + a + " " + a);
+  EXPECT_EQ(same.Code, 2) << same.All();
+  EXPECT_NE(same.Err.find("is one of the sources; nothing was written"), std::string::npos)
+      << same.Err;
+  EXPECT_TRUE(testenv::ReadFile(a) == before);
+}
+
 TEST_F(ImageTest, BootImageOnABurnedDisc) {
   const std::string boot = MakeFile(Path("boot.img"), 2048, 13);
   const std::string file = MakeFile(Path("readme.txt"), 100, 14);
@@ -63,11 +87,15 @@ TEST_F(ImageTest, BootImageOnABurnedDisc) {
   ASSERT_EQ(run.Code, 0) << run.All();
   const std::string iso = Export(r);
   std::string out;
-  ASSERT_EQ(testenv::Run("xorriso -indev " + testenv::Quote(iso) + " -report_el_torito plain", &out), 0) << out;
+  ASSERT_EQ(
+      testenv::Run("xorriso -indev " + testenv::Quote(iso) + " -report_el_torito plain", &out), 0)
+      << out;
   EXPECT_NE(out.find("El Torito boot img :   1  BIOS  y   none"), std::string::npos) << out;
   // 7z shows the boot image as a file of its own: the bytes given.
   const std::string extracted = Path("7z-boot");
-  ASSERT_EQ(testenv::Run("7z x -y -o" + testenv::Quote(extracted) + " " + testenv::Quote(iso), &out), 0) << out;
+  ASSERT_EQ(
+      testenv::Run("7z x -y -o" + testenv::Quote(extracted) + " " + testenv::Quote(iso), &out), 0)
+      << out;
   EXPECT_TRUE(SameFile(extracted + "/[BOOT]/Boot-NoEmul.img", boot));
   EXPECT_TRUE(SameFile(extracted + "/readme.txt", file));
 }
@@ -105,7 +133,8 @@ TEST_F(ImageTest, CopyRefusals) {
   run = Cli("copy --output " + Path("x.iso"), {empty});
   EXPECT_EQ(run.Code, 3);
   EXPECT_EQ(run.Err,
-            "Nenalezeno žádné médium v mechanice. Vložte do mechaniky potřebné médium a akci opakujte... \n");
+            "Nenalezeno žádné médium v mechanice. Vložte do mechaniky potřebné médium a akci "
+            "opakujte... \n");
 
   // Blocks that stay unreadable: the copy is refused.
   MakeFile(Path("content/file.dat"), 500000, 22);
@@ -116,7 +145,8 @@ TEST_F(ImageTest, CopyRefusals) {
   Tool("fault " + r + " --opcode 28 --sense 3/11/00 --lba 100-120 --times 0");
   run = Cli("copy --output " + Path("bad.iso"), {r});
   EXPECT_EQ(run.Code, 1) << run.All();
-  EXPECT_NE(run.Err.find("Disk se nepodařilo přečíst celý. Kopie se neprovede."), std::string::npos) << run.Err;
+  EXPECT_NE(run.Err.find("Disk se nepodařilo přečíst celý. Kopie se neprovede."), std::string::npos)
+      << run.Err;
   EXPECT_NE(run.Err.find("Unreadable Blocks : 100 - 120"), std::string::npos) << run.Err;
 }
 
@@ -141,6 +171,12 @@ TEST_F(ImageTest, IncompleteCompilationWritesNoImageAndBurnsWithAFailureCode) {
   const auto log = LogTexts(burned.Out);
   EXPECT_EQ(Count(log, " >>> Vypalování dokončeno..."), 1);
   EXPECT_TRUE(Contains(Lines(burned.Out), "Chyba vložení adresáře... " + folder)) << burned.All();
+  // The outcome names what the disc lacks.
+  ASSERT_GE(log.size(), 2u);
+  EXPECT_EQ(log[log.size() - 2], "Nepřidáno: " + folder + " (obsah složky nelze přidat)")
+      << burned.Out;
+  EXPECT_EQ(log.back(),
+            " >>> Vypalování dokončeno, ale disk neobsahuje celou kompilaci (nepřidáno: 1).");
   // The refused subfolder fails the folder's insertion before its own files are added (subfolders
   // come first), so the disc holds the single file and an empty folder.
   const TExpected expected{{"/dobry.txt", good}};

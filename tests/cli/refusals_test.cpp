@@ -19,10 +19,11 @@ TEST_F(RefusalTest, BurnChecksInTheWizardsOrder) {
   const std::string empty = Recorder("");
   TRun run = Cli("burn " + file_, {empty});
   EXPECT_EQ(run.Code, 3);
-  EXPECT_EQ(LogTexts(run.Out), (std::vector<std::string>{
-                                   " >>> Zahajuji proces vypalování... ",
-                                   " >>> Nenalezeno žádné médium v mechanice. Vložte do mechaniky potřebné médium a "
-                                   "klikněte na Vypálit... "}));
+  EXPECT_EQ(LogTexts(run.Out),
+            (std::vector<std::string>{
+                " >>> Zahajuji proces vypalování... ",
+                " >>> Nenalezeno žádné médium v mechanice. Vložte do mechaniky potřebné médium a "
+                "klikněte na Vypálit... "}));
 
   // A pressed disc cannot be written: refused and ejected.
   const std::string iso = Path("rom.iso");
@@ -41,7 +42,9 @@ TEST_F(RefusalTest, BurnChecksInTheWizardsOrder) {
   auto log = LogTexts(run.Out);
   ASSERT_GE(log.size(), 2u);
   EXPECT_EQ(log[log.size() - 2], " >>> Kapacita média je 0.39 MB...");
-  EXPECT_EQ(log.back(), " >>> Na vloženém médiu není dostatek volného místa! Vložte jiné... (vyžadováno 600.00 KB)");
+  EXPECT_EQ(
+      log.back(),
+      " >>> Na vloženém médiu není dostatek volného místa! Vložte jiné... (vyžadováno 600.00 KB)");
   EXPECT_NE(Tool("status " + small).find("\"disc_status\": \"blank\""), std::string::npos);
 }
 
@@ -54,7 +57,9 @@ TEST_F(RefusalTest, LaidOutImageIsCheckedAgainstTheFreeSpace) {
   EXPECT_EQ(run.Code, 3) << run.All();
   const auto log = LogTexts(run.Out);
   EXPECT_TRUE(Contains(log, " >>> Inicializace vypalování... "));
-  EXPECT_EQ(log.back(), " >>> Na vloženém médiu není dostatek volného místa! Vložte jiné... (vyžadováno 320.00 KB)");
+  EXPECT_EQ(
+      log.back(),
+      " >>> Na vloženém médiu není dostatek volného místa! Vložte jiné... (vyžadováno 320.00 KB)");
   EXPECT_FALSE(Contains(log, " >>> Probíhá vypalování... "));
   EXPECT_NE(Tool("status " + r).find("\"disc_status\": \"blank\""), std::string::npos);
 }
@@ -68,8 +73,21 @@ TEST_F(RefusalTest, AnAppendableDiscIsJudgedByItsFreeSpace) {
   const std::string more = MakeFile(Path("more.bin"), 20 << 20, 34);
   const TRun run = Cli("burn " + more, {r});
   EXPECT_EQ(run.Code, 3) << run.All();
-  EXPECT_EQ(LogTexts(run.Out).back(),
-            " >>> Na vloženém médiu není dostatek volného místa! Vložte jiné... (vyžadováno 20.00 MB)");
+  EXPECT_EQ(
+      LogTexts(run.Out).back(),
+      " >>> Na vloženém médiu není dostatek volného místa! Vložte jiné... (vyžadováno 20.00 MB)");
+}
+
+TEST_F(RefusalTest, ImageOneByteOverTheFreeSpaceIsRefused) {
+  // 200 blocks hold 409,600 bytes; one byte more must not pass as the same 400 KB.
+  const std::string r = Recorder("cd-r", "--blocks 200");
+  const std::string image = MakeFile(Path("over.iso"), 200 * 2048 + 1, 35);
+  const TRun run = Cli("burn-image " + image, {r});
+  EXPECT_EQ(run.Code, 3) << run.All();
+  EXPECT_EQ(
+      LogTexts(run.Out).back(),
+      " >>> Na vloženém médiu není dostatek volného místa! Vložte jiné... (vyžadováno 401.00 KB)");
+  EXPECT_NE(Tool("status " + r).find("\"disc_status\": \"blank\""), std::string::npos);
 }
 
 TEST_F(RefusalTest, EraseChecks) {
@@ -116,10 +134,13 @@ TEST_F(RefusalTest, UsageErrors) {
 TEST_F(RefusalTest, RepeatedPathsAreLeftOutWithTheListsMessages) {
   const std::string r = Recorder("cd-r");
   const std::string folder = Path("data");
-  const TRun run = Cli("burn --no-eject " + folder + " " + folder + "/ " + file_ + " " + file_, {r});
+  const TRun run =
+      Cli("burn --no-eject " + folder + " " + folder + "/ " + file_ + " " + file_, {r});
   ASSERT_EQ(run.Code, 0) << run.All();
-  EXPECT_NE(run.Err.find("Složka již je přidána, nelze přidat podruhé.\n"), std::string::npos) << run.Err;
-  EXPECT_NE(run.Err.find("Soubor: " + file_ + " již je přidán, nezle přidat podruhé.\n"), std::string::npos);
+  EXPECT_NE(run.Err.find("Složka již je přidána, nelze přidat podruhé.\n"), std::string::npos)
+      << run.Err;
+  EXPECT_NE(run.Err.find("Soubor: " + file_ + " již je přidán, nezle přidat podruhé.\n"),
+            std::string::npos);
   TExpected expected;
   AddFolder(expected, folder);
   expected["/file.bin"] = file_;

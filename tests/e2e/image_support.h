@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/qvpImageFile.h"
 #include "image/qvpCommonLib.h"
 #include "image/qvpISO9660.h"
 #include "image/qvpImageStream.h"
@@ -119,8 +120,8 @@ inline void WriteSized(const std::string& path, size_t size, uint32_t seed) {
 // Lays out and streams the compilation into an image file.
 inline void BuildImage(TImageBuilder& b, const std::string& iso) {
   PrepareImage(b);
-  std::string error;
-  ASSERT_TRUE(WriteImageFile(b, iso, &error)) << error;
+  TImageFileJob job;
+  ASSERT_EQ(WriteImageFile(b, 32u << 20, iso, job), TImageFileResult::Done) << job.Error;
   ASSERT_EQ(fs::file_size(iso), static_cast<uint64_t>(b.TotalSectors) * 2048);
 }
 

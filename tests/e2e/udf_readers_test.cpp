@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/qvpImageFile.h"
 #include "image/qvpISO9660.h"
 #include "image/qvpImageStream.h"
 #include "image/qvpTree.h"
@@ -38,8 +39,8 @@ std::string MakeImage(const std::string& source, const std::string& label, bool 
   EXPECT_NE(InsertDir(b, "\\", source, false, true, "*.*"), nullptr);
   PrepareImage(b);
   const std::string image = testenv::MakeTempDir("image") + "/udf.iso";
-  std::string error;
-  EXPECT_TRUE(WriteImageFile(b, image, &error)) << error;
+  TImageFileJob job;
+  EXPECT_EQ(WriteImageFile(b, 32u << 20, image, job), TImageFileResult::Done) << job.Error;
   return image;
 }
 

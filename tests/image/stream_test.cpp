@@ -114,10 +114,6 @@ TEST_F(StreamTest, ChangedSourcesKeepTheirSectorsAndAreReported) {
                                             "/gone vanished", "/replaced replaced by another file",
                                             "/touched modified after the compilation was made"}));
 
-  std::string error;
-  EXPECT_FALSE(WriteImageFile(b, dir + "/out.iso", &error));
-  EXPECT_EQ(error, "Source file changed while it was written: " + dir +
-                       "/short (shorter than when the compilation was made)");
 }
 
 TEST_F(StreamTest, BootImageAndUdfAreaPrecedeTheData) {
@@ -138,23 +134,6 @@ TEST_F(StreamTest, BootImageAndUdfAreaPrecedeTheData) {
   EXPECT_EQ(Le32(last + 12), b.TotalSectors - 1);
   EXPECT_EQ(std::memcmp(last + 16, img.data() + 256 * 2048 + 16, 2032), 0) << "same extents as the first anchor";
   EXPECT_EQ(s->QueuedDataSectors(), 2u);
-}
-
-TEST_F(StreamTest, ImageFileIsWrittenWholeAndSparse) {
-  Source("a", std::string(3000, 'a'));
-  PrepareImage(b);
-  const auto img = StreamAll(b, {32});
-  ASSERT_TRUE(WriteImageFile(b, dir + "/out.iso"));
-  EXPECT_EQ(testenv::ReadFile(dir + "/out.iso"), img);
-  // A large zero file leaves a hole in the image file.
-  Source("zeros", std::string(8 << 20, '\0'));
-  PrepareImage(b);
-  ASSERT_TRUE(WriteImageFile(b, dir + "/zeros.iso"));
-  struct stat st {};
-  ASSERT_EQ(stat((dir + "/zeros.iso").c_str(), &st), 0);
-  EXPECT_EQ(static_cast<uint64_t>(st.st_size), static_cast<uint64_t>(b.TotalSectors) * 2048);
-  EXPECT_LT(static_cast<uint64_t>(st.st_blocks) * 512, 4u << 20);
-  EXPECT_FALSE(WriteImageFile(b, dir + "/no/such/folder/out.iso"));
 }
 
 }  // namespace

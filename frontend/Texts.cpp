@@ -1,10 +1,10 @@
-#include "app/Texts.h"
+#include "frontend/Texts.h"
 
 #include <array>
 
-namespace app {
+namespace fe {
 
-QString StatusName(uint16_t status) {
+std::string StatusName(uint16_t status) {
   static const std::array<const char*, kStatusNameCount> names = {
       "Dosavadní nečinnost...",
       "Zapisuji data...",
@@ -19,22 +19,22 @@ QString StatusName(uint16_t status) {
       "Kontrola...",
       " GEN. SM. REF ",
   };
-  return status < names.size() ? QString::fromUtf8(names[status]) : QString();
+  return status < names.size() ? names[status] : std::string();
 }
 
-QString MediumTypeName(uint8_t code) {
+std::string MediumTypeName(uint8_t code) {
   // Codes 17 to 19 carry the names of the double-density CD rows as they always have; the
   // double-density CD codes 20 to 22 get the same names.
   static const std::array<const char*, 23> names = {
-      "mtUNKNOWN",   "mtCDROM",      "mtCDR",     "mtCDRW",     "mtDVDROM",  "mtDVDR",
-      "mtDVDRAM",    "mtDVDRW",      "mtDVDRWRO", "mtDVDRWSR",  "mtDVDPLUSRW", "mtDVDPLUSR",
-      "mtDVDPLUSRDL", "mtBDROM",     "mtBDR",     "mtBDRRR",    "mtBDRE",    "mtDDCDROM",
-      "mtDDCDR",     "mtDDCDRW",     "mtDDCDROM", "mtDDCDR",    "mtDDCDRW",
+      "mtUNKNOWN",    "mtCDROM",  "mtCDR",     "mtCDRW",    "mtDVDROM",    "mtDVDR",
+      "mtDVDRAM",     "mtDVDRW",  "mtDVDRWRO", "mtDVDRWSR", "mtDVDPLUSRW", "mtDVDPLUSR",
+      "mtDVDPLUSRDL", "mtBDROM",  "mtBDR",     "mtBDRRR",   "mtBDRE",      "mtDDCDROM",
+      "mtDDCDR",      "mtDDCDRW", "mtDDCDROM", "mtDDCDR",   "mtDDCDRW",
   };
-  return QString::fromLatin1(code < names.size() ? names[code] : names[0]);
+  return code < names.size() ? names[code] : names[0];
 }
 
-QString YesNoText(uint8_t flag) { return flag == 1 ? QStringLiteral("Ano") : QStringLiteral("Ne"); }
+std::string YesNoText(uint8_t flag) { return flag == 1 ? "Ano" : "Ne"; }
 
 double SpeedUnit(uint8_t mediumType) {
   if (mediumType >= 4 && mediumType <= 12) return 1385.0;
@@ -42,4 +42,4 @@ double SpeedUnit(uint8_t mediumType) {
   return 176.46;
 }
 
-}  // namespace app
+}  // namespace fe

@@ -1,4 +1,4 @@
-#include "cli/Formats.h"
+#include "frontend/Formats.h"
 
 #include <array>
 #include <clocale>
@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <mutex>
 
-namespace cli {
+namespace fe {
 namespace {
 
 TNumberSeparators& Separators() {
@@ -14,19 +14,31 @@ TNumberSeparators& Separators() {
   return s;
 }
 
-// Digits of |value| rounded to `decimals` places, as "integer" and "fraction" parts.
+// Digits of |value| rounded to `decimals` places, half away from zero as the number forms
+// round, as "integer" and "fraction" parts. The decision is taken on the value's exact decimal
+// expansion (which the C library prints in full), so 4482.625 gives 4482.63, not the even 4482.62.
 void SplitDigits(double value, int decimals, std::string& integer, std::string& fraction) {
-  char buf[400];
-  std::snprintf(buf, sizeof buf, "%.*f", decimals, std::fabs(value));
+  char buf[512];
+  // The C locale is in force, so the formatted number always has '.' as its decimal point. Sixty
+  // more places hold every fraction digit of a double of 1 or more.
+  std::snprintf(buf, sizeof buf, "%.*f", decimals + 60, std::fabs(value));
   const std::string text(buf);
   const size_t dot = text.find('.');
-  integer = text.substr(0, dot);
-  fraction = dot == std::string::npos ? std::string() : text.substr(dot + 1);
+  std::string digits = text.substr(0, dot) + text.substr(dot + 1, static_cast<size_t>(decimals));
+  if (text[dot + 1 + static_cast<size_t>(decimals)] >= '5') {
+    size_t i = digits.size();
+    while (i > 0 && digits[i - 1] == '9') digits[--i] = '0';
+    if (i == 0)
+      digits.insert(digits.begin(), '1');
+    else
+      ++digits[i - 1];
+  }
+  integer = digits.substr(0, digits.size() - static_cast<size_t>(decimals));
+  fraction = digits.substr(digits.size() - static_cast<size_t>(decimals));
 }
 
 std::string Compose(double value, int decimals, const TNumberSeparators& s, bool group) {
   std::string integer, fraction;
-  // The C locale is in force, so the formatted number always has '.' as its decimal point.
   SplitDigits(value, decimals, integer, fraction);
   std::string out;
   if (group && !s.Thousands.empty()) {
@@ -49,6 +61,8 @@ std::string Compose(double value, int decimals, const TNumberSeparators& s, bool
 }  // namespace
 
 const TNumberSeparators& LocaleSeparators() { return Separators(); }
+
+void SetLocaleSeparators(const TNumberSeparators& s) { Separators() = s; }
 
 void LoadLocaleSeparators() {
   static std::once_flag once;
@@ -79,28 +93,37 @@ std::string SectorsToMB(int64_t sectors, const TNumberSeparators& s) {
   return FormatGrouped(static_cast<double>(sectors) * 2048.0 / 1024.0 / 1024.0, 2, s);
 }
 
+std::string BlocksToMB(uint32_t blocks, const TNumberSeparators& s) {
+  return FormatGrouped(static_cast<double>(blocks) / 512.0, 2, s);
+}
+
 std::string SpeedText(double kbPerSecond, const TNumberSeparators& s) {
-  std::string text(1, ' ');
-  text += FormatGrouped(kbPerSecond, 0, s);
-  text += " KB/s";
-  return text;
+  return " " + FormatGrouped(kbPerSecond, 0, s) + " KB/s";
 }
 
 std::string FormatSize(uint64_t kb, const TNumberSeparators& s) {
   static const std::array<const char*, 7> units = {"B", "KB", "MB", "GB", "TB", "PB", "EB"};
-  // kb x 1024 as a 64-bit count: sizes beyond 16 EiB wrap as they always have.
-  double value = static_cast<double>(kb * 1024u);
+  double value = static_cast<double>(kb) * 1024.0;
   size_t i = 0;
-  while (value >= 1024) {
-    value /= 1024;
+  while (value >= 1024.0) {
+    value /= 1024.0;
     ++i;
   }
-  if (value >= 1000) {
-    value /= 1024;
+  if (value >= 1000.0) {
+    value /= 1024.0;
     ++i;
   }
   if (i >= units.size()) return "too large";
   return FormatPlain(value, 2, s) + " " + units[i];
+}
+
+int64_t RoundHalfEven(double value) {
+  const double down = std::floor(value);
+  const double diff = value - down;
+  const auto d = static_cast<int64_t>(down);
+  if (diff > 0.5) return d + 1;
+  if (diff < 0.5) return d;
+  return d % 2 == 0 ? d : d + 1;
 }
 
 std::string LogTime(const plat::TSystemTime& t) {
@@ -110,6 +133,18 @@ std::string LogTime(const plat::TSystemTime& t) {
   return buf;
 }
 
+std::string ShortLogTime(const plat::TSystemTime& t) {
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%02d:%02d:%03d", int(t.Minute), int(t.Second),
+                int(t.Milliseconds));
+  return buf;
+}
+
 std::string LogLine(const std::string& text) { return LogTime(plat::UtcNow()) + text; }
 
-}  // namespace cli
+std::string EnsureTrailingSlash(std::string folder) {
+  if (folder.empty() || folder.back() != '/') folder += '/';
+  return folder;
+}
+
+}  // namespace fe

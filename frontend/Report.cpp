@@ -1,9 +1,9 @@
-#include "cli/Report.h"
+#include "frontend/Report.h"
 
-#include "cli/Texts.h"
 #include "engine/qvpQuorvexPro.h"
+#include "frontend/Texts.h"
 
-namespace cli {
+namespace fe {
 namespace {
 
 // Capability lines: the text and the capability code, in report order. The plus-R double-layer
@@ -45,11 +45,6 @@ constexpr TCapabilityLine kWriteLines[] = {
     {">>> Umožňuje zařízení zápis BluRay - BDRE? ", 32},
 };
 
-// MB of a count of 2048-byte blocks: blocks / 512.
-std::string BlocksMB(uint32_t blocks, const TNumberSeparators& s) {
-  return FormatGrouped(static_cast<double>(blocks) / 512.0, 2, s);
-}
-
 }  // namespace
 
 TMediumFacts CollectMediumFacts(TQuorvexPro& qvx) {
@@ -66,7 +61,8 @@ TMediumFacts CollectMediumFacts(TQuorvexPro& qvx) {
   f.CurrentWriteSpeed = qvx.GetCurrentWriteSpeed();
   f.DefaultMaxReadSpeed = qvx.GetDefaultMaxReadSpeed();
   f.DefaultMaxWriteSpeed = qvx.GetDefaultMaxWriteSpeed();
-  for (uint8_t code : {uint8_t{41}, uint8_t{42}}) f.Capability[code] = qvx.GetDeviceCapability(code);
+  for (uint8_t code : {uint8_t{41}, uint8_t{42}})
+    f.Capability[code] = qvx.GetDeviceCapability(code);
   for (const auto& l : kReadLines) f.Capability[l.code] = qvx.GetDeviceCapability(l.code);
   for (const auto& l : kWriteLines) f.Capability[l.code] = qvx.GetDeviceCapability(l.code);
   return f;
@@ -82,14 +78,15 @@ std::vector<std::string> ReportLines(const TMediumFacts& f, const TNumberSeparat
   lines.push_back(">>> Je médium PŘEPISOVATELNÉ? " + yesNo(f.Erasable));
   lines.push_back(">>> Je médium ZAPISOVATELNÉ? " + yesNo(f.Writable));
   lines.push_back(">>> Sessions na Disku: " + std::to_string(f.Sessions));
-  lines.push_back(">>> Celková kapacita média: " + BlocksMB(f.TotalBlocks, s) + " MB");
-  lines.push_back(">>> Volné místo na médiu: " + BlocksMB(f.FreeBlocks, s) + " MB");
+  lines.push_back(">>> Celková kapacita média: " + BlocksToMB(f.TotalBlocks, s) + " MB");
+  lines.push_back(">>> Volné místo na médiu: " + BlocksToMB(f.FreeBlocks, s) + " MB");
   lines.push_back(">>> Maximální rychlost zápisu: " + SpeedText(f.MaxWriteSpeed, s));
   lines.push_back(">>> Rychlost čtení: " + SpeedText(f.CurrentReadSpeed, s));
   lines.push_back(">>> Rychlost záspisu: " + SpeedText(f.CurrentWriteSpeed, s));
   lines.emplace_back();
   lines.push_back(">>> Maximální rychlost čtení zařízení: " + SpeedText(f.DefaultMaxReadSpeed, s));
-  lines.push_back(">>> Maximální rychlost zápisu zařízení: " + SpeedText(f.DefaultMaxWriteSpeed, s));
+  lines.push_back(">>> Maximální rychlost zápisu zařízení: " +
+                  SpeedText(f.DefaultMaxWriteSpeed, s));
   lines.push_back(">>> Umožňuje zařízení simulaci zápisu? " + YesNoText(f.Capability[41]));
   lines.push_back(">>> Podporuje zařízení ochranu přetečení? " + YesNoText(f.Capability[42]));
   lines.emplace_back();
@@ -99,4 +96,4 @@ std::vector<std::string> ReportLines(const TMediumFacts& f, const TNumberSeparat
   return lines;
 }
 
-}  // namespace cli
+}  // namespace fe

@@ -6,11 +6,11 @@
 #include <string>
 #include <vector>
 
-#include "cli/Formats.h"
+#include "frontend/Formats.h"
 
 class TQuorvexPro;
 
-namespace cli {
+namespace fe {
 
 // What the report shows, as the component answered.
 struct TMediumFacts {
@@ -33,6 +33,7 @@ struct TMediumFacts {
 TMediumFacts CollectMediumFacts(TQuorvexPro& qvx);
 
 // The 44 lines (empty strings for the empty lines).
-std::vector<std::string> ReportLines(const TMediumFacts& f, const TNumberSeparators& s = LocaleSeparators());
+std::vector<std::string> ReportLines(const TMediumFacts& f,
+                                     const TNumberSeparators& s = LocaleSeparators());
 
-}  // namespace cli
+}  // namespace fe
