@@ -565,9 +565,13 @@ int32_t TQuorvexPro::GetRecorderHolderPid() const { return impl_->HolderPid; }
 uint32_t TQuorvexPro::GetLastErrorCode() const { return impl_->Job.ErrorCode.load(); }
 
 TQuorvexPro::TSenseCode TQuorvexPro::GetLastSense() const {
+  return qvp::LastSenseOf(*impl_->Device);
+}
+
+TQuorvexPro::TSenseCode TQuorvexPro::GetFailureSense() const {
   const TJobState& j = impl_->Job;
   if (j.FailureSenseSet.load()) return qvp::TSense::FromPacked(j.FailureSense.load());
-  return qvp::LastSenseOf(*impl_->Device);
+  return GetLastSense();
 }
 
 std::string TQuorvexPro::DescribeSense(const qvp::TSense& s) { return qvp::FormatSense(s); }

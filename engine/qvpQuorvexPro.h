@@ -174,10 +174,12 @@ class TQuorvexPro {
   // The engine error code that the next GetLastErrorText explains (kErr..., 0 when the text
   // comes from the device), without consuming it.
   uint32_t GetLastErrorCode() const;
-  // Sense data of the refused command that ended the last job; without one, that of the last
-  // command. All zero when there is none.
+  // Sense data of the last drive command that returned some (zeros when none did).
   using TSenseCode = qvp::TSense;
   TSenseCode GetLastSense() const;
+  // Sense data of the refused command that ended the last job (what GetLastErrorText's
+  // "Hardware Error" names), kept until the next job starts; without one, GetLastSense().
+  TSenseCode GetFailureSense() const;
   // "3/0C/00 medium error: write error".
   static std::string DescribeSense(const qvp::TSense& s);
   // The step of the running job that the drive must be allowed to finish (kStepClosing,

@@ -38,8 +38,8 @@ TEST_F(OutcomeTest, TheRefusedWriteIsNamedNotTheCloseThatFollows) {
   ASSERT_TRUE(q->BurnImage(image));
   WaitForEvent();
   EXPECT_TRUE(lastFailed);
-  EXPECT_EQ(q->GetLastSense(), (qvp::TSense{0x05, 0x30, 0x05}));
-  EXPECT_EQ(TQuorvexPro::DescribeSense(q->GetLastSense()),
+  EXPECT_EQ(q->GetFailureSense(), (qvp::TSense{0x05, 0x30, 0x05}));
+  EXPECT_EQ(TQuorvexPro::DescribeSense(q->GetFailureSense()),
             "5/30/05 illegal request: cannot write medium, incompatible format");
   EXPECT_EQ(q->GetLastErrorText(), "Hardware Error 12293");
   EXPECT_EQ(q->GetLastErrorText(), "Unknown/No Error!");
