@@ -36,7 +36,9 @@ bool AllowedWhileBusy(uint8_t op) {
 }
 
 // Commands that never report a pending unit attention.
-bool IgnoresUnitAttention(uint8_t op) { return op == 0x03 || op == 0x12 || op == 0x46 || op == 0x4A; }
+bool IgnoresUnitAttention(uint8_t op) {
+  return op == 0x03 || op == 0x12 || op == 0x46 || op == 0x4A;
+}
 
 // The blocks a READ or WRITE touches, for faults armed on an LBA range.
 bool CommandRange(const TCommand& c, uint32_t& first, uint32_t& count) {
@@ -141,6 +143,7 @@ TOutcome TDriveCore::Execute(const TCommand& c) {
     return out;
   }
   DrainBuffer();
+  dataIn_ = 0;
   const uint8_t op = c.cdb[0];
   auto check = [&](TSense s) {
     out.status = kStatusCheckCondition;
@@ -169,6 +172,7 @@ TOutcome TDriveCore::Execute(const TCommand& c) {
   if (f.Failed()) return check(f);
   const TSense s = (this->*handler)(c);
   if (s.Failed()) return check(s);
+  out.dataIn = dataIn_;
   return out;
 }
 
@@ -234,6 +238,7 @@ TSense TDriveCore::Reply(const TCommand& c, const uint8_t* reply, size_t n, uint
   if (c.direction != plat::kScsiDataIn || c.data == nullptr) return sense::kInvalidField;
   len = std::min<size_t>(len, c.dataLen);
   std::memcpy(c.data, reply, len);
+  dataIn_ = static_cast<uint32_t>(len);
   return sense::kGood;
 }
 
@@ -274,7 +279,9 @@ uint32_t TDriveCore::MaxWriteSpeed() const {
   return s.empty() ? 0 : s.front();
 }
 
-uint32_t TDriveCore::CurrentReadSpeed() const { return Snap(requestedRead_, model.ReadSpeeds(SpeedKind())); }
+uint32_t TDriveCore::CurrentReadSpeed() const {
+  return Snap(requestedRead_, model.ReadSpeeds(SpeedKind()));
+}
 
 uint32_t TDriveCore::CurrentWriteSpeed() const {
   if (state.disc && state.disc->pressed) return 0;

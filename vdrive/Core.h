@@ -28,6 +28,7 @@ struct TOutcome {
   TSense sense;
   uint8_t progress[2] = {0, 0};  // progress indication of a NOT READY answer, when valid
   bool progressValid = false;
+  uint32_t dataIn = 0;  // bytes the drive returned to the host
 };
 
 constexpr size_t kPage5Size = 52;  // write parameters page: code, length 32h, 50 bytes
@@ -145,6 +146,7 @@ class TDriveCore {
   double bufferFill_ = 0;  // bytes
   int64_t bufferStamp_ = 0;
   std::optional<uint32_t> simulatedNext_;  // where the next test write continues
+  mutable uint32_t dataIn_ = 0;            // bytes returned by the command under way
 };
 
 }  // namespace vdrive
