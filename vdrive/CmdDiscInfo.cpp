@@ -30,9 +30,11 @@ TSense TDriveCore::ReadDiscInformation(const TCommand& c) {
   const TDisc& d = Disc();
   uint8_t r[34] = {};
   Put16(r, sizeof r - 2);
-  r[2] = static_cast<uint8_t>((d.Erasable() ? 0x10 : 0) | d.LastSessionState() << 2 | d.DiscStatus());
+  r[2] =
+      static_cast<uint8_t>((d.Erasable() ? 0x10 : 0) | d.LastSessionState() << 2 | d.DiscStatus());
   r[3] = 1;
-  const uint16_t sessions = d.SessionCount(), first = d.FirstTrackInLastSession(), last = d.LastTrackInLastSession();
+  const uint16_t sessions = d.SessionCount(), first = d.FirstTrackInLastSession(),
+                 last = d.LastTrackInLastSession();
   r[4] = static_cast<uint8_t>(sessions);
   r[9] = static_cast<uint8_t>(sessions >> 8);
   r[5] = static_cast<uint8_t>(first);
@@ -177,11 +179,74 @@ TSense TDriveCore::ReadTocPmaAtip(const TCommand& c) {
       if (entries.empty()) return sense::kInvalidField;
       r[2] = 1;
       r[3] = static_cast<uint8_t>(closedSessions);
-      const auto it = std::find_if(entries.begin(), entries.end(),
-                                   [&](const TEntry& e) { return e.number == lastSessionFirstTrack; });
+      const auto it = std::find_if(entries.begin(), entries.end(), [&](const TEntry& e) {
+        return e.number == lastSessionFirstTrack;
+      });
       uint8_t e[8] = {0, 0x14, static_cast<uint8_t>(lastSessionFirstTrack), 0};
       PutAddress(e + 4, it != entries.end() ? it->start : 0, msf);
       r.insert(r.end(), e, e + 8);
+      break;
+    }
+    case 2: {
+      // The full TOC of a CD: per closed session its first and last track, its lead-out and
+      // its tracks; an appendable disc also tells where the next session may start.
+      if (d.Traits().family != TFamily::Cd || entries.empty()) return sense::kInvalidField;
+      r[2] = 1;
+      r[3] = static_cast<uint8_t>(closedSessions);
+      // Descriptor: session, ADR/CONTROL, TNO, POINT, MIN/SEC/FRAME, zero, PMIN/PSEC/PFRAME.
+      auto add = [&](uint8_t session, uint8_t adrControl, uint8_t point, int64_t p) {
+        uint8_t e[11] = {session, adrControl, 0, point};
+        uint8_t msf[4];
+        PutMsf(msf, p);
+        std::copy(msf + 1, msf + 4, e + 8);
+        r.insert(r.end(), e, e + 11);
+      };
+      for (size_t s = 0; s < d.sessions.size(); ++s) {
+        if (!d.sessions[s].closed) continue;
+        const uint8_t number = static_cast<uint8_t>(s + 1);
+        const uint16_t first = d.sessions[s].firstTrack;
+        uint16_t last = first;
+        uint32_t end = 0;
+        for (const TEntry& e : entries) {
+          if (d.tracks[e.number - 1].session != number) continue;
+          last = e.number;
+          end = d.tracks[e.number - 1].start + d.tracks[e.number - 1].size;
+        }
+        const size_t at = r.size();
+        add(number, 0x14, 0xA0, 0);
+        r[at + 8] = static_cast<uint8_t>(first);  // PMIN: first track, PSEC: disc type, PFRAME 0
+        r[at + 9] = 0x00;
+        r[at + 10] = 0;
+        add(number, 0x14, 0xA1, 0);
+        r[at + 11 + 8] = static_cast<uint8_t>(last);
+        r[at + 11 + 9] = 0;
+        r[at + 11 + 10] = 0;
+        add(number, 0x14, 0xA2, end);
+        for (const TEntry& e : entries) {
+          if (d.tracks[e.number - 1].session == number)
+            add(number, 0x14, static_cast<uint8_t>(e.number), e.start);
+        }
+        const bool lastClosed = s + 1 == d.sessions.size() || !d.sessions[s + 1].closed;
+        if (lastClosed && !d.finalized) {
+          const auto open = d.TrackByNumber(0xFF);
+          const size_t b0 = r.size();
+          add(number, 0x54, 0xB0, d.capacity);  // maximum start of the last lead-out
+          if (open) {
+            uint8_t msf[4];
+            PutMsf(msf, open->start >= 150 ? open->start - 150 : 0);  // next program area
+            std::copy(msf + 1, msf + 4, r.begin() + static_cast<long>(b0) + 4);
+          }
+          r[b0 + 7] = s == 0 ? 2 : 1;  // pointers in mode 5
+          if (s == 0) {
+            const size_t c0 = r.size();
+            add(number, 0x54, 0xC0, 0);
+            r[c0 + 4] = 0x50;  // optimum recording power
+            r[c0 + 8] = kAtipLeadInMsf[0];
+            r[c0 + 9] = kAtipLeadInMsf[1];
+            r[c0 + 10] = kAtipLeadInMsf[2];
+          }
+        }
+      }
       break;
     }
     case 4: {
@@ -227,7 +292,7 @@ TSense TDriveCore::ReadFormatCapacities(const TCommand& c) {
       add(d.capacity, kUnformatted, kBlockSize);
     }
   } else {
-    add(d.capacity, kUnformatted, kBlockSize);
+    add(d.capacity, d.formatted ? kFormatted : kUnformatted, kBlockSize);
   }
   if (writable) {
     switch (d.kind) {
@@ -245,9 +310,17 @@ TSense TDriveCore::ReadFormatCapacities(const TCommand& c) {
         break;
       }
       case TMediumKind::DvdRw:
+        add(d.capacity, 0x00, kBlockSize);
         add(d.capacity, 0x10 << 2, 16);
         if (d.restrictedOverwrite) add(d.capacity, 0x13 << 2, 16);
         add(d.capacity, 0x15 << 2, 16);
+        break;
+      case TMediumKind::BdR:
+        // A blank BD-R can be formatted with spare areas for defect management.
+        if (d.DiscStatus() == 0 && !d.formatted) {
+          add(BdRCapacityWithSpares(d.capacity), 0x00, 0);
+          add(BdRCapacityWithSpares(d.capacity), 0x32 << 2, 0);
+        }
         break;
       default:
         break;

@@ -7,6 +7,7 @@
 namespace vdrive {
 namespace {
 
+constexpr uint8_t kPageErrorRecovery = 0x01;
 constexpr uint8_t kPageWriteParameters = 0x05;
 constexpr uint8_t kPageCapabilities = 0x2A;
 constexpr uint8_t kPageVendor = 0x30;
@@ -26,7 +27,8 @@ std::vector<uint8_t> TDriveCore::BuildPage5(uint8_t control) const {
   p[0] = kPageWriteParameters;
   p[1] = kPage5Size - 2;
   if (control == kChangeable) {
-    p[2] = static_cast<uint8_t>(0x2F | (model.bufferUnderrunFree ? 0x40 : 0) | (model.testWrite ? 0x10 : 0));
+    p[2] = static_cast<uint8_t>(0x2F | (model.bufferUnderrunFree ? 0x40 : 0) |
+                                (model.testWrite ? 0x10 : 0));
     p[3] = 0xFF;
     p[4] = 0x0F;
     p[5] = 0xFF;
@@ -52,12 +54,14 @@ std::vector<uint8_t> TDriveCore::BuildPage2A(uint8_t control) const {
   p[1] = static_cast<uint8_t>(p.size() - 2);
   if (control == kChangeable) return p;  // nothing on this page can be set
   using K = TMediumKind;
-  p[2] = static_cast<uint8_t>((model.Reads(K::CdR) ? 0x01 : 0) | (model.Reads(K::CdRw) ? 0x02 : 0) |
-                              (model.Reads(K::CdRom) ? 0x04 : 0) | (model.Reads(K::DvdRom) ? 0x08 : 0) |
-                              (model.Reads(K::DvdR) ? 0x10 : 0) | (model.Reads(K::DvdRam) ? 0x20 : 0));
-  p[3] = static_cast<uint8_t>((model.Writes(K::CdR) ? 0x01 : 0) | (model.Writes(K::CdRw) ? 0x02 : 0) |
-                              (model.testWrite ? 0x04 : 0) | (model.Writes(K::DvdR) ? 0x10 : 0) |
-                              (model.Writes(K::DvdRam) ? 0x20 : 0));
+  p[2] = static_cast<uint8_t>(
+      (model.Reads(K::CdR) ? 0x01 : 0) | (model.Reads(K::CdRw) ? 0x02 : 0) |
+      (model.Reads(K::CdRom) ? 0x04 : 0) | (model.Reads(K::DvdRom) ? 0x08 : 0) |
+      (model.Reads(K::DvdR) ? 0x10 : 0) | (model.Reads(K::DvdRam) ? 0x20 : 0));
+  p[3] =
+      static_cast<uint8_t>((model.Writes(K::CdR) ? 0x01 : 0) | (model.Writes(K::CdRw) ? 0x02 : 0) |
+                           (model.testWrite ? 0x04 : 0) | (model.Writes(K::DvdR) ? 0x10 : 0) |
+                           (model.Writes(K::DvdRam) ? 0x20 : 0));
   p[4] = static_cast<uint8_t>(0x70 | (model.bufferUnderrunFree ? 0x80 : 0));
   p[5] = 0x03;
   p[6] = static_cast<uint8_t>(0x29 | (prevent_ ? 0x02 : 0));
@@ -72,6 +76,20 @@ std::vector<uint8_t> TDriveCore::BuildPage2A(uint8_t control) const {
   Put16(&p[28], defaults ? maxWrite : (n ? CurrentWriteSpeed() : 0));
   Put16(&p[30], static_cast<uint32_t>(n));
   for (size_t i = 0; i < n; ++i) Put16(&p[32 + 4 * i + 2], writeSpeeds[i]);
+  return p;
+}
+
+std::vector<uint8_t> TDriveCore::BuildPage01(uint8_t control) const {
+  std::vector<uint8_t> p(page1_.begin(), page1_.end());
+  if (control == kChangeable) {
+    // The retry behaviour and counts can be set; the recovery time limit cannot.
+    std::fill(p.begin() + 2, p.end(), 0);
+    p[2] = 0xFF;
+    p[3] = 0xFF;
+    p[8] = 0xFF;
+  } else if (control == kDefault) {
+    p = {kPageErrorRecovery, 0x0A, 0x00, 0x20, 0, 0, 0, 0, 0x01, 0, 0, 0};
+  }
   return p;
 }
 
@@ -90,12 +108,16 @@ TSense TDriveCore::ModeSense(const TCommand& c) {
   if (model.blockDescriptor && !dbd) {
     Put16(&out[6], 8);
     out.resize(16, 0);
-    const uint32_t blocks = !Ready().Failed() ? std::min<uint32_t>(state.disc->capacity, 0xFFFFFF) : 0;
+    const uint32_t blocks =
+        !Ready().Failed() ? std::min<uint32_t>(state.disc->capacity, 0xFFFFFF) : 0;
     Put24(&out[9], blocks);
     Put24(&out[13], kBlockSize);
   }
   auto add = [&](const std::vector<uint8_t>& p) { out.insert(out.end(), p.begin(), p.end()); };
   switch (page) {
+    case kPageErrorRecovery:
+      add(BuildPage01(control));
+      break;
     case kPageWriteParameters:
       add(BuildPage5(control));
       break;
@@ -107,6 +129,7 @@ TSense TDriveCore::ModeSense(const TCommand& c) {
       add(BuildPage30());
       break;
     case kAllPages:
+      if (!faults.RefusesPage(kPageErrorRecovery)) add(BuildPage01(control));
       if (!faults.RefusesPage(kPageWriteParameters)) add(BuildPage5(control));
       if (!faults.RefusesPage(kPageCapabilities)) add(BuildPage2A(control));
       if (model.page30 && !faults.RefusesPage(kPageVendor)) add(BuildPage30());
@@ -132,7 +155,8 @@ TSense TDriveCore::ValidatePage5(const uint8_t* p) const {
   const uint8_t sessionFormat = p[8];
   const uint32_t packet = Be32(p + 10);
   if (writeType > 4 || multiSession == 2) return sense::kInvalidParameterValue;
-  if (sessionFormat != 0x00 && sessionFormat != 0x10 && sessionFormat != 0x20) return sense::kInvalidParameterValue;
+  if (sessionFormat != 0x00 && sessionFormat != 0x10 && sessionFormat != 0x20)
+    return sense::kInvalidParameterValue;
   if (Ready().Failed()) return sense::kGood;
   const TDisc& d = *state.disc;
   if (test && !d.SupportsTestWrite()) return sense::kInvalidParameterValue;
@@ -140,7 +164,8 @@ TSense TDriveCore::ValidatePage5(const uint8_t* p) const {
   const TMediumKind k = d.kind;
   if (d.Traits().family == TFamily::Cd) {
     if (writeType == 4 || !ValidDataBlockTypeForCd(blockType)) return sense::kInvalidParameterValue;
-    if (blockType >= 8 && (trackMode & 0x04) == 0) return sense::kInvalidParameterValue;  // data in audio mode
+    if (blockType >= 8 && (trackMode & 0x04) == 0)
+      return sense::kInvalidParameterValue;  // data in audio mode
     if (writeType == 0 && fixedPacket && packet == 0) return sense::kInvalidParameterValue;
     return sense::kGood;
   }
@@ -153,7 +178,8 @@ TSense TDriveCore::ValidatePage5(const uint8_t* p) const {
 }
 
 TSense TDriveCore::ModeSelect(const TCommand& c) {
-  if ((c.cdb[1] & 0x10) == 0 || (c.cdb[1] & 0x01) != 0) return sense::kInvalidField;  // PF needed, SP not offered
+  if ((c.cdb[1] & 0x10) == 0 || (c.cdb[1] & 0x01) != 0)
+    return sense::kInvalidField;  // PF needed, SP not offered
   const uint32_t len = Be16(c.cdb + 7);
   if (len == 0) return sense::kGood;
   const uint8_t* p = ParameterList(c, len);
@@ -163,6 +189,7 @@ TSense TDriveCore::ModeSelect(const TCommand& c) {
   uint32_t off = 8 + descriptorLength;
   if (off > len) return sense::kParameterListLength;
   std::optional<std::array<uint8_t, kPage5Size>> newPage5;
+  std::optional<std::array<uint8_t, 12>> newPage1;
   while (off < len) {
     if (off + 2 > len) return sense::kParameterListLength;
     const uint8_t code = p[off] & 0x3F;
@@ -177,6 +204,15 @@ TSense TDriveCore::ModeSelect(const TCommand& c) {
       page[0] = kPageWriteParameters;
       page[1] = kPage5Size - 2;
       newPage5 = page;
+    } else if (code == kPageErrorRecovery && !faults.RefusesPage(kPageErrorRecovery)) {
+      if (pageLength != page1_.size() - 2) return sense::kInvalidParameter;
+      const std::vector<uint8_t> mask = BuildPage01(kChangeable);
+      for (size_t i = 2; i < page1_.size(); ++i) {
+        if ((p[off + i] ^ page1_[i]) & ~mask[i]) return sense::kInvalidParameter;
+      }
+      newPage1 = std::array<uint8_t, 12>{};
+      std::copy(p + off, p + off + 12, newPage1->begin());
+      (*newPage1)[0] = kPageErrorRecovery;
     } else if (code == kPageVendor && model.page30 && !faults.RefusesPage(kPageVendor)) {
       // The vendor page only switches buffer-underrun protection, which this drive always has.
     } else {
@@ -184,6 +220,7 @@ TSense TDriveCore::ModeSelect(const TCommand& c) {
     }
     off += 2 + pageLength;
   }
+  if (newPage1) page1_ = *newPage1;
   if (newPage5) {
     page5_ = *newPage5;
     simulatedNext_.reset();

@@ -114,6 +114,8 @@ TDriveCore::THandler TDriveCore::Handler(uint8_t op) const {
       return &TDriveCore::ReadTrackInformation;
     case 0x53:
       return &TDriveCore::ReserveTrack;
+    case 0x54:
+      return &TDriveCore::SendOpcInformation;
     case 0x55:
       return &TDriveCore::ModeSelect;
     case 0x5A:
@@ -122,8 +124,14 @@ TDriveCore::THandler TDriveCore::Handler(uint8_t op) const {
       return &TDriveCore::CloseTrackSession;
     case 0x5C:
       return &TDriveCore::ReadBufferCapacity;
+    case 0x5D:
+      return &TDriveCore::SendCueSheet;
     case 0xA1:
       return &TDriveCore::Blank;
+    case 0xAC:
+      return model.getConfiguration ? &TDriveCore::GetPerformance : nullptr;
+    case 0xAD:
+      return &TDriveCore::ReadDvdStructure;
     case 0xB6:
       return model.streaming ? &TDriveCore::SetStreaming : nullptr;
     case 0xBB:
@@ -202,6 +210,7 @@ void TDriveCore::MediumChanged() {
   mediaEvent_ = state.disc && !state.trayOpen ? 2 : 3;
   bufferFill_ = 0;
   simulatedNext_.reset();
+  cue_.reset();
   busy_.active = false;
   if (state.disc && !state.trayOpen) StartNotReady(model.durations.loadMs, sense::kBecomingReady);
 }

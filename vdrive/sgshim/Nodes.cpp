@@ -6,6 +6,7 @@
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -162,7 +163,10 @@ unsigned MinorOf(const std::string& name, size_t index) {
 }
 
 bool Active() {
+  // The set-up's own file checks must not leave their errno to the program's call.
+  const int saved = errno;
   std::call_once(gOnce, Init);
+  errno = saved;
   return gState != nullptr && gState->active;
 }
 
@@ -180,7 +184,10 @@ int NodeOfPath(const char* path) {
 int NodeOfFd(int fd) {
   if (fd < 0 || !Active()) return -1;
   struct stat st;
-  if (Real().fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return -1;
+  const int saved = errno;
+  const bool regular = Real().fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+  errno = saved;
+  if (!regular) return -1;
   const auto& nodes = gState->nodes;
   for (size_t i = 0; i < nodes.size(); ++i) {
     if (nodes[i].dev == st.st_dev && nodes[i].ino == st.st_ino) return static_cast<int>(i);
