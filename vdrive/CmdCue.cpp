@@ -179,7 +179,12 @@ void TDriveCore::FinishDiscAtOnce() {
     return;
   for (size_t i = 0; i < d.tracks.size(); ++i) {
     const TTrack& t = d.tracks[i];
-    if (t.state != TTrackState::Reserved || t.nwa != t.start + t.size) continue;
+    // The host writes the blocks it reserved; the drive pads the last recording unit.
+    const uint32_t unit = d.Traits().align;
+    if (t.state != TTrackState::Reserved || !t.HasData() ||
+        (t.nwa - t.start + unit - 1) / unit * unit < t.size) {
+      continue;
+    }
     // Disc at once leaves no room for anything after it.
     d.CloseTrack(static_cast<uint32_t>(i + 1));
     d.CloseSession(false);

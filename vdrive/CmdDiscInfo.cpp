@@ -137,16 +137,24 @@ TSense TDriveCore::ReadTocPmaAtip(const TCommand& c) {
   uint16_t closedSessions = 0;
   uint16_t lastSessionFirstTrack = 1;
   if (d.Access() == TAccess::Sequential) {
+    // A BD-R formatted for pseudo-overwrite reads like an overwritable disc: what its open
+    // session holds is in the TOC too.
+    const bool pow = d.PseudoOverwrite();
+    auto shown = [&](const TTrack& t) {
+      return d.sessions[t.session - 1].closed || (pow && t.HasData());
+    };
     for (size_t i = 0; i < d.tracks.size(); ++i) {
       const TTrack& t = d.tracks[i];
-      if (!d.sessions[t.session - 1].closed) continue;
+      if (!shown(t)) continue;
       entries.push_back(TEntry{static_cast<uint16_t>(i + 1), t.start});
-      leadOut = t.start + t.size;
+      leadOut = t.FixedSize() ? t.start + t.size : t.nwa;
     }
-    for (const TSession& s : d.sessions) {
-      if (!s.closed) continue;
+    for (size_t s = 0; s < d.sessions.size(); ++s) {
+      const bool any = std::any_of(d.tracks.begin(), d.tracks.end(),
+                                   [&](const TTrack& t) { return t.session == s + 1 && shown(t); });
+      if (!d.sessions[s].closed && !any) continue;
       ++closedSessions;
-      lastSessionFirstTrack = s.firstTrack;
+      lastSessionFirstTrack = d.sessions[s].firstTrack;
     }
   } else if (d.formatted || d.pressed) {
     entries.push_back(TEntry{1, 0});

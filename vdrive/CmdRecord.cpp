@@ -92,6 +92,9 @@ TSense TDriveCore::Write(const TCommand& c) {
       if (TSense s = d.CheckSequentialWrite(lba, count); s.Failed()) return s;
     }
     simulatedNext_ = lba + count;
+  } else if (sequential && d.PseudoOverwrite() && d.Readable(lba, count)) {
+    if (!image_->Write(lba, count, c.data)) return sense::kWriteError;
+    progressUnsaved = true;
   } else if (sequential) {
     if (TSense s = d.CheckSequentialWrite(lba, count); s.Failed()) return s;
     if (!image_->Write(lba, count, c.data)) return sense::kWriteError;
