@@ -10,15 +10,12 @@
 namespace vdrive {
 namespace {
 
-uint32_t TransferLength(const TCommand& c) {
-  return c.cdb[0] < 0xA0 ? Be16(c.cdb + 7) : Be32(c.cdb + 6);
-}
+uint32_t TransferLength(const TCommand& c) { return c.cdb[0] < 0xA0 ? Be16(c.cdb + 7) : Be32(c.cdb + 6); }
 
 constexpr uint32_t kEccBlock = 16;
 
 uint32_t AlignEcc(uint64_t v, uint32_t limit) {
-  return static_cast<uint32_t>(
-      std::min<uint64_t>((v + kEccBlock - 1) / kEccBlock * kEccBlock, limit));
+  return static_cast<uint32_t>(std::min<uint64_t>((v + kEccBlock - 1) / kEccBlock * kEccBlock, limit));
 }
 
 }  // namespace
@@ -35,8 +32,7 @@ TSense TDriveCore::Read(const TCommand& c) {
     if (!last || uint64_t(lba) + count - 1 > *last) return sense::kLbaOutOfRange;
     return sense::kUnrecoveredRead;  // a gap between recorded areas
   }
-  if (c.direction != plat::kScsiDataIn || c.data == nullptr ||
-      c.dataLen < uint64_t(count) * kBlockSize) {
+  if (c.direction != plat::kScsiDataIn || c.data == nullptr || c.dataLen < uint64_t(count) * kBlockSize) {
     return sense::kInvalidField;
   }
   if (!image_->Read(lba, count, c.data)) return sense::kUnrecoveredRead;
@@ -49,8 +45,7 @@ TSense TDriveCore::CheckRandomWrite(uint32_t lba, uint32_t count) {
   if (!d.formatted) {
     // A blank DVD+RW starts formatting in the background on its first write; some drives
     // insist on an explicit FORMAT UNIT instead.
-    if (d.kind != TMediumKind::DvdPlusRw || faults.plusRwNeedsFormat)
-      return sense::kCannotWriteFormat;
+    if (d.kind != TMediumKind::DvdPlusRw || faults.plusRwNeedsFormat) return sense::kCannotWriteFormat;
     d.formatted = true;
     d.formattedBlocks = d.capacity;
     d.bgFormat = 2;
@@ -58,8 +53,7 @@ TSense TDriveCore::CheckRandomWrite(uint32_t lba, uint32_t count) {
   }
   if (uint64_t(lba) + count > d.WritableExtent()) return sense::kLbaOutOfRange;
   // Restricted overwrite rewrites whole ECC blocks only.
-  if (d.restrictedOverwrite && (lba % kEccBlock != 0 || count % kEccBlock != 0))
-    return sense::kInvalidWriteAddress;
+  if (d.restrictedOverwrite && (lba % kEccBlock != 0 || count % kEccBlock != 0)) return sense::kInvalidWriteAddress;
   return sense::kGood;
 }
 
@@ -77,8 +71,7 @@ TSense TDriveCore::Write(const TCommand& c) {
     if (!SessionAtOnce()) return sense::kSequenceError;
     return WriteSessionAtOnce(c, static_cast<int32_t>(lba), count);
   }
-  if (c.direction != plat::kScsiDataOut || c.data == nullptr ||
-      c.dataLen < uint64_t(count) * kBlockSize) {
+  if (c.direction != plat::kScsiDataOut || c.data == nullptr || c.dataLen < uint64_t(count) * kBlockSize) {
     return sense::kInvalidField;
   }
   const bool sequential = d.Access() == TAccess::Sequential;
@@ -114,8 +107,7 @@ TSense TDriveCore::SynchronizeCache(const TCommand& c) {
   const bool immediate = c.cdb[1] & 0x02;
   if (TSense s = Ready(); s.Failed()) return s;
   const double rate = double(CurrentWriteSpeed()) * 1000.0;
-  const uint32_t drainMs =
-      rate > 0 ? static_cast<uint32_t>(std::ceil(bufferFill_ / rate * 1000.0)) : 0;
+  const uint32_t drainMs = rate > 0 ? static_cast<uint32_t>(std::ceil(bufferFill_ / rate * 1000.0)) : 0;
   // Flushing takes time when the buffer held data or the drive has recorded since it last
   // updated its own bookkeeping on the disc.
   const bool pending = bufferFill_ > 0 || progressUnsaved;
@@ -124,8 +116,7 @@ TSense TDriveCore::SynchronizeCache(const TCommand& c) {
   FinishDiscAtOnce();
   bufferFill_ = 0;
   if (progressUnsaved) stateChanged = true;
-  if (immediate && pending)
-    StartNotReady(drainMs + model.durations.syncMs, sense::kLongWriteInProgress);
+  if (immediate && pending) StartNotReady(drainMs + model.durations.syncMs, sense::kLongWriteInProgress);
   return sense::kGood;
 }
 
@@ -227,8 +218,7 @@ TSense TDriveCore::Blank(const TCommand& c) {
   if (TSense s = Ready(); s.Failed()) return s;
   TDisc& d = Disc();
   if (d.pressed) return sense::kWriteProtected;
-  if (d.kind != TMediumKind::CdRw && d.kind != TMediumKind::DvdRw)
-    return sense::kIncompatibleMedium;
+  if (d.kind != TMediumKind::CdRw && d.kind != TMediumKind::DvdRw) return sense::kIncompatibleMedium;
   if (!model.Writes(d.kind)) return sense::kCannotWriteFormat;
   if (type > 1) return sense::kInvalidField;  // whole disc or minimal only
   // Either way the disc comes back blank; a DVD-RW returns to sequential recording.
@@ -242,8 +232,7 @@ TSense TDriveCore::Blank(const TCommand& c) {
 }
 
 TSense TDriveCore::FormatUnit(const TCommand& c) {
-  if ((c.cdb[1] & 0x10) == 0 || (c.cdb[1] & 0x07) != 1)
-    return sense::kInvalidField;  // format data needed
+  if ((c.cdb[1] & 0x10) == 0 || (c.cdb[1] & 0x07) != 1) return sense::kInvalidField;  // format data needed
   if (TSense s = Ready(); s.Failed()) return s;
   const uint8_t* p = ParameterList(c, 12);
   if (p == nullptr) return sense::kParameterListLength;
@@ -257,7 +246,8 @@ TSense TDriveCore::FormatUnit(const TCommand& c) {
   switch (d.kind) {
     case TMediumKind::DvdPlusRw:
       if (type != 0x26) return sense::kInvalidParameter;
-      if (blocks > d.capacity || parameter != 0) return sense::kInvalidParameterValue;
+      // All ones asks for the whole disc, as programs commonly send it.
+      if ((blocks > d.capacity && blocks != 0xFFFFFFFF) || parameter != 0) return sense::kInvalidParameterValue;
       d.formatted = true;
       d.formattedBlocks = d.capacity;
       d.bgFormat = 2;
@@ -288,8 +278,7 @@ TSense TDriveCore::FormatUnit(const TCommand& c) {
       if (type == 0x13) {
         // Quick grow of the last session: only a disc in restricted overwrite has one to grow.
         if (!d.restrictedOverwrite || d.intermediate) return sense::kInvalidParameter;
-        d.formattedBlocks =
-            std::max(d.formattedBlocks, blocks == 0 ? d.capacity : AlignEcc(blocks, d.capacity));
+        d.formattedBlocks = std::max(d.formattedBlocks, blocks == 0 ? d.capacity : AlignEcc(blocks, d.capacity));
         stateChanged = true;
         break;
       }
@@ -300,8 +289,7 @@ TSense TDriveCore::FormatUnit(const TCommand& c) {
         // A quick format leaves the disc writable everywhere until its lead-out is written and
         // reports the requested extent as it was asked for.
         d.intermediate = type == 0x15;
-        d.formattedBlocks =
-            d.intermediate ? std::min(blocks, capacity) : AlignEcc(blocks, capacity);
+        d.formattedBlocks = d.intermediate ? std::min(blocks, capacity) : AlignEcc(blocks, capacity);
       }
       MediumRewritten();
       break;
@@ -347,8 +335,8 @@ TSense TDriveCore::SendDvdStructure(const TCommand& c) {
     for (int i = 0; i < digits; ++i) v = v * 10 + (p[at + i] - '0');
     return v;
   };
-  const int month = number(12, 2), day = number(14, 2), hour = number(16, 2),
-            minute = number(18, 2), second = number(20, 2);
+  const int month = number(12, 2), day = number(14, 2), hour = number(16, 2), minute = number(18, 2),
+            second = number(20, 2);
   if (month < 1 || month > 12 || day < 1 || day > 31 || hour > 23 || minute > 59 || second > 59) {
     return sense::kInvalidParameterValue;
   }

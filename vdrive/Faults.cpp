@@ -18,8 +18,14 @@ std::string FaultsToJson(const TFaults& f) {
   json j;
   json cmds = json::array();
   for (const TOpcodeFault& c : f.commands) {
-    json e{{"opcode", c.opcode}, {"from", c.from},       {"times", c.times}, {"key", c.sense.key},
-           {"asc", c.sense.asc}, {"ascq", c.sense.ascq}, {"seen", c.seen},   {"fired", c.fired}};
+    json e{{"opcode", c.opcode},
+           {"from", c.from},
+           {"times", c.times},
+           {"key", c.sense.key},
+           {"asc", c.sense.asc},
+           {"ascq", c.sense.ascq},
+           {"seen", c.seen},
+           {"fired", c.fired}};
     if (c.lbaFirst) e["lba_first"] = *c.lbaFirst;
     if (c.lbaLast) e["lba_last"] = *c.lbaLast;
     cmds.push_back(e);
@@ -50,8 +56,7 @@ bool FaultsFromJson(std::string_view text, TFaults& out, std::string& error) {
       if (e.contains("lba_last")) c.lbaLast = e.at("lba_last").get<uint32_t>();
       c.from = std::max(1u, e.value("from", 1u));
       c.times = e.value("times", 1u);
-      c.sense = TSense{e.at("key").get<uint8_t>(), e.at("asc").get<uint8_t>(),
-                       e.at("ascq").get<uint8_t>()};
+      c.sense = TSense{e.at("key").get<uint8_t>(), e.at("asc").get<uint8_t>(), e.at("ascq").get<uint8_t>()};
       c.seen = e.value("seen", 0u);
       c.fired = e.value("fired", 0u);
       f.commands.push_back(c);

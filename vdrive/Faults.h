@@ -22,10 +22,10 @@ struct TOpcodeFault {
 
 struct TFaults {
   std::vector<TOpcodeFault> commands;
-  uint32_t busy = 0;                 // the next k commands answer BUSY
-  uint32_t notReadyMs = 0;           // a NOT READY period, started where it is first noticed
-  uint64_t notReadyArm = 0;          // changes with every arming, so each is noticed once
-  std::vector<uint8_t> refuse;       // opcodes answered with 5/20/00
+  uint32_t busy = 0;            // the next k commands answer BUSY
+  uint32_t notReadyMs = 0;      // a NOT READY period, started where it is first noticed
+  uint64_t notReadyArm = 0;     // changes with every arming, so each is noticed once
+  std::vector<uint8_t> refuse;  // opcodes answered with 5/20/00
   std::vector<uint8_t> refusePages;  // mode pages answered with 5/24/00
   bool plusRwNeedsFormat = false;    // a blank DVD+RW refuses writes with 5/30/05
 

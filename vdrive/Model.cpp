@@ -28,10 +28,9 @@ void AddCd(TDriveModel& m) {
 }
 
 void AddDvd(TDriveModel& m) {
-  m.reads.insert(m.reads.end(), {K::DvdRom, K::DvdR, K::DvdRw, K::DvdPlusR, K::DvdPlusRw,
-                                 K::DvdPlusRDl, K::DvdRam});
-  m.writes.insert(m.writes.end(),
-                  {K::DvdR, K::DvdRw, K::DvdPlusR, K::DvdPlusRw, K::DvdPlusRDl, K::DvdRam});
+  m.reads.insert(m.reads.end(),
+                 {K::DvdRom, K::DvdR, K::DvdRw, K::DvdPlusR, K::DvdPlusRw, K::DvdPlusRDl, K::DvdRam});
+  m.writes.insert(m.writes.end(), {K::DvdR, K::DvdRw, K::DvdPlusR, K::DvdPlusRw, K::DvdPlusRDl, K::DvdRam});
   SetSpeeds(m, K::DvdRom, kDvdRead, {});
   SetSpeeds(m, K::DvdR, kDvdRead, {2, 4, 8, 12, 16});
   SetSpeeds(m, K::DvdRw, {4, 8, 12}, {1, 2, 4, 6});
@@ -188,8 +187,7 @@ std::string ModelToJson(const TDriveModel& m) {
   j["speeds"] = sp;
   j["buffer_kb"] = m.bufferKB;
   if (m.address) {
-    j["address"] =
-        json{{"port", m.address->port}, {"target", m.address->target}, {"lun", m.address->lun}};
+    j["address"] = json{{"port", m.address->port}, {"target", m.address->target}, {"lun", m.address->lun}};
   } else {
     j["address"] = nullptr;
   }
@@ -224,8 +222,7 @@ bool ModelFromJson(std::string_view text, TDriveModel& out, std::string& error) 
     m.vendor = j.at("vendor").get<std::string>();
     m.product = j.at("product").get<std::string>();
     m.revision = j.at("revision").get<std::string>();
-    if (!ParseKindList(j.at("reads"), m.reads, error) ||
-        !ParseKindList(j.at("writes"), m.writes, error)) {
+    if (!ParseKindList(j.at("reads"), m.reads, error) || !ParseKindList(j.at("writes"), m.writes, error)) {
       return false;
     }
     if (j.contains("speeds")) {
@@ -242,8 +239,7 @@ bool ModelFromJson(std::string_view text, TDriveModel& out, std::string& error) 
     m.bufferKB = j.value("buffer_kb", 4096u);
     const json& a = j.contains("address") ? j.at("address") : json(nullptr);
     if (a.is_object()) {
-      m.address = TAddress{a.value<uint8_t>("port", 1), a.value<uint8_t>("target", 0),
-                           a.value<uint8_t>("lun", 0)};
+      m.address = TAddress{a.value<uint8_t>("port", 1), a.value<uint8_t>("target", 0), a.value<uint8_t>("lun", 0)};
     }
     m.bufferUnderrunFree = j.value("buffer_underrun_free", true);
     m.testWrite = j.value("test_write", true);

@@ -140,8 +140,7 @@ bool TImageFile::ExportTo(const std::string& path, uint64_t first, uint64_t end)
   if (fd_ < 0) return false;
   const int out = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   if (out < 0) return false;
-  const off_t from = static_cast<off_t>(first * kBlockSize),
-              to = static_cast<off_t>(end * kBlockSize);
+  const off_t from = static_cast<off_t>(first * kBlockSize), to = static_cast<off_t>(end * kBlockSize);
   bool ok = ftruncate(out, to - from) == 0;
   std::vector<char> buf(1 << 20);
   off_t pos = from;
@@ -152,8 +151,7 @@ bool TImageFile::ExportTo(const std::string& path, uint64_t first, uint64_t end)
     off_t hole = lseek(fd_, data, SEEK_HOLE);
     if (hole < 0 || hole > to) hole = to;
     for (off_t at = data; ok && at < hole;) {
-      const size_t want =
-          static_cast<size_t>(std::min<off_t>(hole - at, static_cast<off_t>(buf.size())));
+      const size_t want = static_cast<size_t>(std::min<off_t>(hole - at, static_cast<off_t>(buf.size())));
       const ssize_t n = pread(fd_, buf.data(), want, at);
       if (n < 0 && errno == EINTR) continue;
       if (n <= 0) break;  // past the end of the file: the rest reads as zeros

@@ -59,8 +59,7 @@ std::vector<std::shared_ptr<plat::TVirtualDrive>> CurrentVirtualDrives() {
     if (it == cache.recorders.end()) {
       std::string error;
       std::optional<TDisc> first;
-      if (!fromEnvironment)
-        first = TDisc::Blank(TMediumKind::DvdPlusR, Traits(TMediumKind::DvdPlusR).capacity, false);
+      if (!fromEnvironment) first = TDisc::Blank(TMediumKind::DvdPlusR, Traits(TMediumKind::DvdPlusR).capacity, false);
       if (!EnsureRecorder(folder, first, error)) continue;
       auto r = TVirtualRecorder::Open(folder, &error);
       if (!r) continue;
@@ -71,8 +70,6 @@ std::vector<std::shared_ptr<plat::TVirtualDrive>> CurrentVirtualDrives() {
   return out;
 }
 
-void RegisterVirtualDrives() {
-  plat::SetVirtualDriveProvider([] { return CurrentVirtualDrives(); });
-}
+void RegisterVirtualDrives() { plat::SetVirtualDriveProvider([] { return CurrentVirtualDrives(); }); }
 
 }  // namespace vdrive
