@@ -258,8 +258,9 @@ int ApplyBurnOptions(TSession& s, const TBurnOptions& o) {
 int RunBurn(TSession& s, const TBurnOptions& o, const std::vector<std::string>& paths) {
   TBurnSequence seq(s, o);
   if (const int rc = BuildCompilation(paths, seq.List, s.Console())) return rc;
-  if (const int rc = ApplyBurnOptions(s, o)) return rc;
+  // After the selection: finding the drives resets the write options on the device record.
   if (const int rc = s.SelectDrive(true)) return rc;
+  if (const int rc = ApplyBurnOptions(s, o)) return rc;
   if (o.SpeedKBps) s.Qvx().SetSpeed(0, *o.SpeedKBps);
   return seq.Run();
 }
@@ -271,8 +272,8 @@ int RunBurnImage(TSession& s, const TBurnOptions& o, const std::string& image) {
   }
   TBurnSequence seq(s, o);
   seq.Image = image;
-  if (const int rc = ApplyBurnOptions(s, o)) return rc;
   if (const int rc = s.SelectDrive(true)) return rc;
+  if (const int rc = ApplyBurnOptions(s, o)) return rc;
   if (o.SpeedKBps) s.Qvx().SetSpeed(0, *o.SpeedKBps);
   return seq.Run();
 }
