@@ -73,30 +73,26 @@ int StatNode(int dirfd, const char* path, int flags) {
   return NodeOfPath(path);
 }
 
+// The node's facts for a stat call that names one, else what the C library answers.
+template <typename F>
+int Answer(int node, struct stat* st, const F& real) {
+  if (node < 0) return real();
+  FillStat(node, *st);
+  return 0;
+}
+
 int StatPath(const char* path, struct stat* st, bool link) {
-  if (const int node = StatNode(AT_FDCWD, path, 0); node >= 0) {
-    FillStat(node, *st);
-    return 0;
-  }
-  return link ? Real().lstat(path, st) : Real().stat(path, st);
+  return Answer(StatNode(AT_FDCWD, path, 0), st,
+                [&] { return link ? Real().lstat(path, st) : Real().stat(path, st); });
 }
 
 int StatFd(int fd, struct stat* st) {
-  if (Shimmed()) {
-    if (const int node = NodeOfFd(fd); node >= 0) {
-      FillStat(node, *st);
-      return 0;
-    }
-  }
-  return Real().fstat(fd, st);
+  return Answer(Shimmed() ? NodeOfFd(fd) : -1, st, [&] { return Real().fstat(fd, st); });
 }
 
 int StatAt(int dirfd, const char* path, struct stat* st, int flags) {
-  if (const int node = StatNode(dirfd, path, flags); node >= 0) {
-    FillStat(node, *st);
-    return 0;
-  }
-  return Real().fstatat(dirfd, path, st, flags);
+  return Answer(StatNode(dirfd, path, flags), st,
+                [&] { return Real().fstatat(dirfd, path, st, flags); });
 }
 
 int NodeFd(int fd) { return Shimmed() ? NodeOfFd(fd) : -1; }
@@ -212,42 +208,27 @@ SHIM_EXPORT int statx(int dirfd, const char* __restrict path, int flags, unsigne
 }
 
 SHIM_EXPORT int __xstat(int ver, const char* path, struct stat* st) {
-  if (const int node = StatNode(AT_FDCWD, path, 0); node >= 0) {
-    FillStat(node, *st);
-    return 0;
-  }
-  return Real().xstat(ver, path, st);
+  return Answer(StatNode(AT_FDCWD, path, 0), st, [&] { return Real().xstat(ver, path, st); });
 }
 SHIM_EXPORT int __xstat64(int ver, const char* path, struct stat* st) {
   return __xstat(ver, path, st);
 }
 
 SHIM_EXPORT int __lxstat(int ver, const char* path, struct stat* st) {
-  if (const int node = StatNode(AT_FDCWD, path, 0); node >= 0) {
-    FillStat(node, *st);
-    return 0;
-  }
-  return Real().lxstat(ver, path, st);
+  return Answer(StatNode(AT_FDCWD, path, 0), st, [&] { return Real().lxstat(ver, path, st); });
 }
 SHIM_EXPORT int __lxstat64(int ver, const char* path, struct stat* st) {
   return __lxstat(ver, path, st);
 }
 
 SHIM_EXPORT int __fxstat(int ver, int fd, struct stat* st) {
-  if (const int node = NodeFd(fd); node >= 0) {
-    FillStat(node, *st);
-    return 0;
-  }
-  return Real().fxstat(ver, fd, st);
+  return Answer(NodeFd(fd), st, [&] { return Real().fxstat(ver, fd, st); });
 }
 SHIM_EXPORT int __fxstat64(int ver, int fd, struct stat* st) { return __fxstat(ver, fd, st); }
 
 SHIM_EXPORT int __fxstatat(int ver, int dirfd, const char* path, struct stat* st, int flags) {
-  if (const int node = StatNode(dirfd, path, flags); node >= 0) {
-    FillStat(node, *st);
-    return 0;
-  }
-  return Real().fxstatat(ver, dirfd, path, st, flags);
+  return Answer(StatNode(dirfd, path, flags), st,
+                [&] { return Real().fxstatat(ver, dirfd, path, st, flags); });
 }
 SHIM_EXPORT int __fxstatat64(int ver, int dirfd, const char* path, struct stat* st, int flags) {
   return __fxstatat(ver, dirfd, path, st, flags);
