@@ -59,6 +59,7 @@ INSTANTIATE_TEST_SUITE_P(Media, Growisofs,
 // growisofs formats a blank BD-R with spare areas before writing, as it does by default.
 TEST(GrowisofsBdR, FormatsWithSpareAreasAndWrites) {
   REQUIRE_CLIENT("growisofs");
+  REQUIRE_CLIENT("xorriso");
   TRecorder r;
   r.Insert("bd-r");
   const TRun run = r.Run("growisofs -Z /dev/sr7=" + Quoted(SourceImage().path));
@@ -73,6 +74,7 @@ TEST(GrowisofsBdR, FormatsWithSpareAreasAndWrites) {
 TEST(DvdRwMediainfo, ReportsBlankAppendableAndCompleteMedia) {
   REQUIRE_CLIENT("dvd+rw-mediainfo");
   REQUIRE_CLIENT("growisofs");
+  REQUIRE_CLIENT("xorriso");
   TRecorder r;
   r.Insert("dvd+r", 100000);
   auto info = [&] {

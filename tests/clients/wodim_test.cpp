@@ -40,6 +40,7 @@ TEST(Readom, ReadsAPressedDiscEqualToItsImage) {
 TEST(CdInfo, ListsTheTracksOfABurnedCdAndDvd) {
   REQUIRE_CLIENT("cd-info");
   REQUIRE_CLIENT("cdrskin");
+  REQUIRE_CLIENT("xorriso");
   const std::string blocks = std::to_string(SourceImage().bytes.size() / 2048);
   for (const char* medium : {"cd-r", "dvd+r"}) {
     SCOPED_TRACE(medium);
