@@ -14,6 +14,8 @@ struct TGrow {
   bool sequential;      // sessions follow each other (else the volume grows in place)
 };
 
+void PrintTo(const TGrow& g, std::ostream* os) { *os << g.medium << " " << g.options; }
+
 class Growisofs : public ::testing::TestWithParam<TGrow> {};
 
 // -Z writes the image as it is; -M appends a session that genisoimage builds on the previous one

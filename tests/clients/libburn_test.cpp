@@ -18,6 +18,10 @@ struct TBurn {
   uint8_t discStatus;  // 1 appendable, 2 complete
 };
 
+void PrintTo(const TBurn& b, std::ostream* os) {
+  *os << b.medium << " by " << b.program << " " << b.options;
+}
+
 class LibburnBurn : public ::testing::TestWithParam<TBurn> {};
 
 TEST_P(LibburnBurn, RecordsTheImageAndLeavesTheDiscAsTheClientAsked) {
