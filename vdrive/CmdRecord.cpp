@@ -247,7 +247,8 @@ TSense TDriveCore::FormatUnit(const TCommand& c) {
     case TMediumKind::DvdPlusRw:
       if (type != 0x26) return sense::kInvalidParameter;
       // All ones asks for the whole disc, as programs commonly send it.
-      if ((blocks > d.capacity && blocks != 0xFFFFFFFF) || parameter != 0) return sense::kInvalidParameterValue;
+      if ((blocks > d.capacity && blocks != 0xFFFFFFFF) || parameter != 0)
+        return sense::kInvalidParameterValue;
       d.formatted = true;
       d.formattedBlocks = d.capacity;
       d.bgFormat = 2;

@@ -149,8 +149,9 @@ uint8_t TVirtualRecorder::Execute(const uint8_t* cdb, uint8_t cdbLen, uint8_t di
   return Execute(cdb, cdbLen, direction, data, dataLen, sense, senseLen, dataIn);
 }
 
-uint8_t TVirtualRecorder::Execute(const uint8_t* cdb, uint8_t cdbLen, uint8_t direction, uint8_t* data,
-                                  uint32_t dataLen, uint8_t* sense, uint8_t senseLen, uint32_t& dataIn) {
+uint8_t TVirtualRecorder::Execute(const uint8_t* cdb, uint8_t cdbLen, uint8_t direction,
+                                  uint8_t* data, uint32_t dataLen, uint8_t* sense, uint8_t senseLen,
+                                  uint32_t& dataIn) {
   std::lock_guard<std::mutex> g(m_);
   TFolderLock lock(lockFd_);
   SyncFromDisk();
