@@ -227,7 +227,12 @@ void TWriteThread::Close() {
       SynchronizeCache(d_, false);
       ClearBufferFigures();
       CloseTrackSession(d_, false, 1, 0, 0, static_cast<uint8_t>(s + 1));
-      CloseTrackSession(d_, false, 2, 0, 0, 255);
+      // Closing the session leaves a DVD+R appendable whatever the write parameters say;
+      // finalizing is a close function of its own.
+      if (d_.FinalizeDisc)
+        CloseTrackSession(d_, false, 6, 0, 0, 0);
+      else
+        CloseTrackSession(d_, false, 2, 0, 0, 255);
       break;
     case mtDVDPLUSRDL:
       SynchronizeCache(d_, false);
@@ -266,7 +271,12 @@ void TWriteThread::Close() {
       ClearBufferFigures();
       if (!CloseTrackOrSession(d_, true, false, 0)) CloseTrackOrSession(d_, true, true, 0);
       SetWriteParameters(d_, d_.TestWrite != 0, d_.BurnProof != 0, type_, leaveOpen);
-      if (!CloseTrackOrSession(d_, false, true, 0)) CloseTrackOrSession(d_, false, false, 0);
+      if (type_ == mtBDR && d_.FinalizeDisc) {
+        // A BD-R, like a DVD+R, is finalized by a close function of its own.
+        CloseTrackSession(d_, true, 6, 0, 0, 0);
+      } else if (!CloseTrackOrSession(d_, false, true, 0)) {
+        CloseTrackOrSession(d_, false, false, 0);
+      }
       break;
   }
 }

@@ -35,7 +35,9 @@ TSense TDriveCore::Read(const TCommand& c) {
   if (c.direction != plat::kScsiDataIn || c.data == nullptr || c.dataLen < uint64_t(count) * kBlockSize) {
     return sense::kInvalidField;
   }
-  return image_->Read(lba, count, c.data) ? sense::kGood : sense::kUnrecoveredRead;
+  if (!image_->Read(lba, count, c.data)) return sense::kUnrecoveredRead;
+  dataIn_ = count * kBlockSize;
+  return sense::kGood;
 }
 
 TSense TDriveCore::CheckRandomWrite(uint32_t lba, uint32_t count) {
@@ -64,6 +66,11 @@ TSense TDriveCore::Write(const TCommand& c) {
   if (d.pressed) return sense::kWriteProtected;
   if (!model.Writes(d.kind)) return sense::kCannotWriteFormat;
   if (count == 0) return sense::kGood;
+  if (d.Traits().family == TFamily::Cd && WriteType() == 2) {
+    // Session at once takes the stream its cue sheet announced, from a pre-gap below LBA 0.
+    if (!SessionAtOnce()) return sense::kSequenceError;
+    return WriteSessionAtOnce(c, static_cast<int32_t>(lba), count);
+  }
   if (c.direction != plat::kScsiDataOut || c.data == nullptr || c.dataLen < uint64_t(count) * kBlockSize) {
     return sense::kInvalidField;
   }
@@ -78,6 +85,9 @@ TSense TDriveCore::Write(const TCommand& c) {
       if (TSense s = d.CheckSequentialWrite(lba, count); s.Failed()) return s;
     }
     simulatedNext_ = lba + count;
+  } else if (sequential && d.PseudoOverwrite() && d.Readable(lba, count)) {
+    if (!image_->Write(lba, count, c.data)) return sense::kWriteError;
+    progressUnsaved = true;
   } else if (sequential) {
     if (TSense s = d.CheckSequentialWrite(lba, count); s.Failed()) return s;
     if (!image_->Write(lba, count, c.data)) return sense::kWriteError;
@@ -101,6 +111,9 @@ TSense TDriveCore::SynchronizeCache(const TCommand& c) {
   // Flushing takes time when the buffer held data or the drive has recorded since it last
   // updated its own bookkeeping on the disc.
   const bool pending = bufferFill_ > 0 || progressUnsaved;
+  // Recording at once ends with the flush: the drive closes what the host announced.
+  FinishSessionAtOnce();
+  FinishDiscAtOnce();
   bufferFill_ = 0;
   if (progressUnsaved) stateChanged = true;
   if (immediate && pending) StartNotReady(drainMs + model.durations.syncMs, sense::kLongWriteInProgress);
@@ -160,7 +173,10 @@ TSense TDriveCore::CloseTrackSession(const TCommand& c) {
       duration = model.durations.closeTrackMs;
       result = d.CloseTrack(number);
     } else {
-      result = d.CloseSession(function == 2 && NextSessionAllowed());
+      // DVD+R and BD-R take no multi-session setting from the write parameters: closing the
+      // session keeps the disc appendable, and finalizing is a function of its own.
+      const bool ownFinalize = plusR || d.kind == TMediumKind::BdR;
+      result = d.CloseSession(function == 2 && (ownFinalize || NextSessionAllowed()));
     }
     if (!result.Failed()) {
       stateChanged = true;
@@ -230,7 +246,9 @@ TSense TDriveCore::FormatUnit(const TCommand& c) {
   switch (d.kind) {
     case TMediumKind::DvdPlusRw:
       if (type != 0x26) return sense::kInvalidParameter;
-      if (blocks > d.capacity || parameter != 0) return sense::kInvalidParameterValue;
+      // All ones asks for the whole disc, as programs commonly send it.
+      if ((blocks > d.capacity && blocks != 0xFFFFFFFF) || parameter != 0)
+        return sense::kInvalidParameterValue;
       d.formatted = true;
       d.formattedBlocks = d.capacity;
       d.bgFormat = 2;
@@ -254,8 +272,10 @@ TSense TDriveCore::FormatUnit(const TCommand& c) {
       break;
     }
     case TMediumKind::DvdRw:
-      if (type != 0x10 && type != 0x13 && type != 0x15) return sense::kInvalidParameter;
-      if (parameter != 16 || blocks > d.capacity) return sense::kInvalidParameterValue;
+      if (type != 0x00 && type != 0x10 && type != 0x13 && type != 0x15)
+        return sense::kInvalidParameter;
+      if (parameter != (type == 0x00 ? kBlockSize : 16) || blocks > d.capacity)
+        return sense::kInvalidParameterValue;
       if (type == 0x13) {
         // Quick grow of the last session: only a disc in restricted overwrite has one to grow.
         if (!d.restrictedOverwrite || d.intermediate) return sense::kInvalidParameter;
@@ -263,7 +283,7 @@ TSense TDriveCore::FormatUnit(const TCommand& c) {
         stateChanged = true;
         break;
       }
-      if (type == 0x10 && blocks == 0) return sense::kInvalidParameterValue;
+      if ((type == 0x10 || type == 0x00) && blocks == 0) return sense::kInvalidParameterValue;
       {
         const uint32_t capacity = d.capacity;
         d = TDisc::Blank(TMediumKind::DvdRw, capacity, true);
@@ -274,6 +294,19 @@ TSense TDriveCore::FormatUnit(const TCommand& c) {
       }
       MediumRewritten();
       break;
+    case TMediumKind::BdR: {
+      // Formatting with spare areas: only a blank disc, and it stays sequential.
+      if (type != 0x00 && type != 0x32) return sense::kInvalidParameter;
+      if (d.DiscStatus() != 0 || d.formatted) return sense::kCannotFormat;
+      const uint32_t extent = BdRCapacityWithSpares(d.capacity);
+      if (blocks > extent) return sense::kInvalidParameterValue;
+      const uint32_t capacity = extent;
+      d = TDisc::Blank(TMediumKind::BdR, capacity, false);
+      d.formatted = true;
+      d.formattedBlocks = capacity;
+      MediumRewritten();
+      break;
+    }
     default:
       return sense::kCannotFormat;
   }

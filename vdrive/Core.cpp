@@ -112,6 +112,8 @@ TDriveCore::THandler TDriveCore::Handler(uint8_t op) const {
       return &TDriveCore::ReadTrackInformation;
     case 0x53:
       return &TDriveCore::ReserveTrack;
+    case 0x54:
+      return &TDriveCore::SendOpcInformation;
     case 0x55:
       return &TDriveCore::ModeSelect;
     case 0x5A:
@@ -120,8 +122,14 @@ TDriveCore::THandler TDriveCore::Handler(uint8_t op) const {
       return &TDriveCore::CloseTrackSession;
     case 0x5C:
       return &TDriveCore::ReadBufferCapacity;
+    case 0x5D:
+      return &TDriveCore::SendCueSheet;
     case 0xA1:
       return &TDriveCore::Blank;
+    case 0xAC:
+      return model.getConfiguration ? &TDriveCore::GetPerformance : nullptr;
+    case 0xAD:
+      return &TDriveCore::ReadDvdStructure;
     case 0xB6:
       return model.streaming ? &TDriveCore::SetStreaming : nullptr;
     case 0xBB:
@@ -141,6 +149,7 @@ TOutcome TDriveCore::Execute(const TCommand& c) {
     return out;
   }
   DrainBuffer();
+  dataIn_ = 0;
   const uint8_t op = c.cdb[0];
   auto check = [&](TSense s) {
     out.status = kStatusCheckCondition;
@@ -169,6 +178,7 @@ TOutcome TDriveCore::Execute(const TCommand& c) {
   if (f.Failed()) return check(f);
   const TSense s = (this->*handler)(c);
   if (s.Failed()) return check(s);
+  out.dataIn = dataIn_;
   return out;
 }
 
@@ -198,6 +208,7 @@ void TDriveCore::MediumChanged() {
   mediaEvent_ = state.disc && !state.trayOpen ? 2 : 3;
   bufferFill_ = 0;
   simulatedNext_.reset();
+  cue_.reset();
   busy_.active = false;
   if (state.disc && !state.trayOpen) StartNotReady(model.durations.loadMs, sense::kBecomingReady);
 }
@@ -234,6 +245,7 @@ TSense TDriveCore::Reply(const TCommand& c, const uint8_t* reply, size_t n, uint
   if (c.direction != plat::kScsiDataIn || c.data == nullptr) return sense::kInvalidField;
   len = std::min<size_t>(len, c.dataLen);
   std::memcpy(c.data, reply, len);
+  dataIn_ = static_cast<uint32_t>(len);
   return sense::kGood;
 }
 

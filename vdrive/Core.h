@@ -28,6 +28,7 @@ struct TOutcome {
   TSense sense;
   uint8_t progress[2] = {0, 0};  // progress indication of a NOT READY answer, when valid
   bool progressValid = false;
+  uint32_t dataIn = 0;  // bytes the drive returned to the host
 };
 
 constexpr size_t kPage5Size = 52;  // write parameters page: code, length 32h, 50 bytes
@@ -88,6 +89,7 @@ class TDriveCore {
   bool FixedPacket() const { return (page5_[3] & 0x20) != 0; }
   uint32_t PacketSize() const;
   TSense ValidatePage5(const uint8_t* p) const;
+  std::vector<uint8_t> BuildPage01(uint8_t control) const;
   std::vector<uint8_t> BuildPage5(uint8_t control) const;
   std::vector<uint8_t> BuildPage2A(uint8_t control) const;
   std::vector<uint8_t> BuildPage30() const;
@@ -130,9 +132,31 @@ class TDriveCore {
   TSense SetStreaming(const TCommand& c);
   TSense SetCdSpeed(const TCommand& c);
   TSense SendDvdStructure(const TCommand& c);
+  TSense SendOpcInformation(const TCommand& c);
+  TSense GetPerformance(const TCommand& c);
+  TSense ReadDvdStructure(const TCommand& c);
+  TSense SendCueSheet(const TCommand& c);
+
+  // Session at once on CD: the layout a cue sheet announced, and where the host's stream stands
+  // (the first track's pre-gap starts below LBA 0).
+  struct TCue {
+    int64_t leadOut = 0, next = 0;
+    std::vector<int64_t> trackStarts;  // index 1 of each track
+    std::vector<std::pair<int64_t, bool>>
+        segments;  // pre-gaps and tracks: start, data from the host
+    // The first block from position on that the host sends (the drive makes the others).
+    int64_t HostBlockFrom(int64_t position) const;
+  };
+  bool SessionAtOnce() const;
+  TSense WriteSessionAtOnce(const TCommand& c, int64_t lba, uint32_t count);
+  void FinishSessionAtOnce();
+  // DVD-R disc at once: a fully written reserved track closes the disc at the cache flush.
+  void FinishDiscAtOnce();
 
   TImageFile* image_;
   std::array<uint8_t, kPage5Size> page5_{};
+  // Read/write error recovery (page 01h): retry behaviour and counts.
+  std::array<uint8_t, 12> page1_{0x01, 0x0A, 0x00, 0x20, 0, 0, 0, 0, 0x01, 0, 0, 0};
   uint16_t requestedRead_ = 0xFFFF, requestedWrite_ = 0xFFFF;
   bool prevent_ = false;
   bool unitAttention_ = false;
@@ -145,6 +169,8 @@ class TDriveCore {
   double bufferFill_ = 0;  // bytes
   int64_t bufferStamp_ = 0;
   std::optional<uint32_t> simulatedNext_;  // where the next test write continues
+  mutable uint32_t dataIn_ = 0;            // bytes returned by the command under way
+  std::optional<TCue> cue_;
 };
 
 }  // namespace vdrive

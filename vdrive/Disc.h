@@ -72,6 +72,8 @@ class TDisc {
   TAccess Access() const;
   bool Erasable() const { return Traits().erasable; }
   bool SupportsTestWrite() const;
+  // A BD-R formatted with spare areas: recorded blocks may be written again (the drive remaps).
+  bool PseudoOverwrite() const { return kind == TMediumKind::BdR && formatted; }
 
   // Disc information.
   uint8_t DiscStatus() const;        // 0 blank, 1 incomplete (appendable), 2 complete

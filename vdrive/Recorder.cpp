@@ -16,12 +16,17 @@ TVirtualRecorder::TVirtualRecorder(std::string folder) : folder_(std::move(folde
 TVirtualRecorder::~TVirtualRecorder() {
   // What was written but never synchronised still belongs on the medium, unless the medium was
   // replaced meanwhile by another process.
+  SaveProgress();
+  if (lockFd_ >= 0) close(lockFd_);
+}
+
+void TVirtualRecorder::SaveProgress() {
+  std::lock_guard<std::mutex> g(m_);
   if (core_ && core_->progressUnsaved && lockFd_ >= 0) {
     TFolderLock lock(lockFd_);
     SyncFromDisk();
     if (core_->progressUnsaved) SaveState();
   }
-  if (lockFd_ >= 0) close(lockFd_);
 }
 
 std::shared_ptr<TVirtualRecorder> TVirtualRecorder::Open(const std::string& folder, std::string* error) {
@@ -140,6 +145,13 @@ bool TVirtualRecorder::Address(plat::TScsiAddress& a) const {
 
 uint8_t TVirtualRecorder::Execute(const uint8_t* cdb, uint8_t cdbLen, uint8_t direction, uint8_t* data,
                                   uint32_t dataLen, uint8_t* sense, uint8_t senseLen) {
+  uint32_t dataIn = 0;
+  return Execute(cdb, cdbLen, direction, data, dataLen, sense, senseLen, dataIn);
+}
+
+uint8_t TVirtualRecorder::Execute(const uint8_t* cdb, uint8_t cdbLen, uint8_t direction,
+                                  uint8_t* data, uint32_t dataLen, uint8_t* sense, uint8_t senseLen,
+                                  uint32_t& dataIn) {
   std::lock_guard<std::mutex> g(m_);
   TFolderLock lock(lockFd_);
   SyncFromDisk();
@@ -160,6 +172,7 @@ uint8_t TVirtualRecorder::Execute(const uint8_t* cdb, uint8_t cdbLen, uint8_t di
     std::memcpy(sense, s, std::min<size_t>(senseLen, sizeof s));
   }
   if (core_->model.trace) Trace(cdb, cdbLen, direction, dataLen, o.status, o.sense.key, o.sense.asc, o.sense.ascq);
+  dataIn = o.dataIn;
   return o.status;
 }
 

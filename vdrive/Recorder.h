@@ -25,6 +25,12 @@ class TVirtualRecorder : public plat::TVirtualDrive {
   bool Address(plat::TScsiAddress& a) const override;
   uint8_t Execute(const uint8_t* cdb, uint8_t cdbLen, uint8_t direction, uint8_t* data, uint32_t dataLen,
                   uint8_t* sense, uint8_t senseLen) override;
+  // Execute that also tells how many bytes the drive returned to the host.
+  uint8_t Execute(const uint8_t* cdb, uint8_t cdbLen, uint8_t direction, uint8_t* data,
+                  uint32_t dataLen, uint8_t* sense, uint8_t senseLen, uint32_t& dataIn);
+  // Saves what writes recorded since the last save (as the destructor does), so another process
+  // that opens the recorder next sees it.
+  void SaveProgress();
 
  private:
   explicit TVirtualRecorder(std::string folder);

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "vdrive/Attach.h"
 #include "vdrive/Model.h"
 #include "vdrive/Tool.h"
 
@@ -64,6 +65,9 @@ int Usage(const std::string& message) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // attach takes a command line of its own after "--"; it never goes through the option parser.
+  if (argc > 1 && std::string(argv[1]) == "attach")
+    return vdrive::AttachMain({argv + 2, argv + argc});
   CLI::App app{"Virtual MMC recorders for Ardovan"};
   app.require_subcommand(1);
   std::string dir;
