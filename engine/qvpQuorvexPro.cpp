@@ -70,7 +70,11 @@ struct TQuorvexPro::TImpl {
       if (!t->Finished() && !IsCurrentJobThread(t.get())) return true;
     return false;
   }
-  uint8_t JobMediumType() { return qvp::GetMediumType(*Device); }
+  // The medium a job starts on: a disc that just went in is waited for first.
+  uint8_t JobMediumType() {
+    qvp::WaitUntilMediumReady(*Device, [this] { return !Job.Aborted(); });
+    return qvp::GetMediumType(*Device);
+  }
   bool StartWrite(TQuorvexPro* self, std::unique_ptr<TBlockSource> source, uint8_t mediumType);
 };
 
@@ -180,26 +184,61 @@ uint8_t TQuorvexPro::GetDeviceCapability(uint8_t Code) {
 }
 bool TQuorvexPro::IsWriter() { return qvp::IsWriter(*impl_->Device); }
 bool TQuorvexPro::TestUnitReady() { return qvp::TestUnitReadyAlwaysTrue(*impl_->Device); }
-bool TQuorvexPro::IsUnitReady() { return qvp::IsUnitReady(*impl_->Device); }
+bool TQuorvexPro::IsUnitReady() {
+  return qvp::WaitUntilMediumReady(*impl_->Device) == qvp::TMediumReadiness::Ready;
+}
 uint16_t TQuorvexPro::GetDefaultMaxReadSpeed() { return qvp::GetDefaultMaxReadSpeed(*impl_->Device); }
 uint16_t TQuorvexPro::GetDefaultMaxWriteSpeed() { return qvp::GetDefaultMaxWriteSpeed(*impl_->Device); }
-uint16_t TQuorvexPro::GetMaxWriteSpeed() { return qvp::GetMaxWriteSpeed(*impl_->Device); }
-uint16_t TQuorvexPro::GetCurrentReadSpeed() { return qvp::GetCurrentReadSpeed(*impl_->Device); }
-uint16_t TQuorvexPro::GetCurrentWriteSpeed() { return qvp::GetCurrentWriteSpeed(*impl_->Device); }
+uint16_t TQuorvexPro::GetMaxWriteSpeed() {
+  SettleMedium();
+  return qvp::GetMaxWriteSpeed(*impl_->Device);
+}
+uint16_t TQuorvexPro::GetCurrentReadSpeed() {
+  SettleMedium();
+  return qvp::GetCurrentReadSpeed(*impl_->Device);
+}
+uint16_t TQuorvexPro::GetCurrentWriteSpeed() {
+  SettleMedium();
+  return qvp::GetCurrentWriteSpeed(*impl_->Device);
+}
 bool TQuorvexPro::SetSpeed(uint16_t ReadSpeed, uint16_t WriteSpeed) {
+  SettleMedium();
   return qvp::SetSpeed(*impl_->Device, ReadSpeed, WriteSpeed);
 }
-bool TQuorvexPro::EjectDisc(bool Immediate) { return qvp::EjectMedium(*impl_->Device, Immediate); }
+bool TQuorvexPro::EjectDisc(bool Immediate) {
+  qvp::TSCSIDevice& d = *impl_->Device;
+  return qvp::RetryAfterUnitAttention(d, [&] { return qvp::EjectMedium(d, Immediate); });
+}
 bool TQuorvexPro::FlushDriveCache() { return qvp::FlushDriveCache(*impl_->Device); }
 
 // ---- Medium queries ----
 
-uint8_t TQuorvexPro::GetMediumType() { return qvp::GetMediumType(*impl_->Device); }
-uint32_t TQuorvexPro::GetFreeBlocks() { return qvp::GetFreeBlocks(*impl_->Device); }
-uint32_t TQuorvexPro::GetTotalBlocks() { return qvp::GetTotalBlocks(*impl_->Device); }
-bool TQuorvexPro::IsErasable() { return qvp::IsErasable(*impl_->Device); }
-bool TQuorvexPro::IsDiscWritable() { return qvp::IsDiscWritable(*impl_->Device); }
-int32_t TQuorvexPro::GetSessionCount() { return qvp::GetCompleteSessionCount(*impl_->Device); }
+// Each query first waits out a medium change (SettleMedium), so the first question after a disc
+// went in is answered about that disc rather than as "no medium".
+uint8_t TQuorvexPro::GetMediumType() {
+  SettleMedium();
+  return qvp::GetMediumType(*impl_->Device);
+}
+uint32_t TQuorvexPro::GetFreeBlocks() {
+  SettleMedium();
+  return qvp::GetFreeBlocks(*impl_->Device);
+}
+uint32_t TQuorvexPro::GetTotalBlocks() {
+  SettleMedium();
+  return qvp::GetTotalBlocks(*impl_->Device);
+}
+bool TQuorvexPro::IsErasable() {
+  SettleMedium();
+  return qvp::IsErasable(*impl_->Device);
+}
+bool TQuorvexPro::IsDiscWritable() {
+  SettleMedium();
+  return qvp::IsDiscWritable(*impl_->Device);
+}
+int32_t TQuorvexPro::GetSessionCount() {
+  SettleMedium();
+  return qvp::GetCompleteSessionCount(*impl_->Device);
+}
 
 // ---- Compilation ----
 
