@@ -1,5 +1,4 @@
-// The readiness wait after a medium change, and the one repeat a pending unit attention asks of
-// a command.
+// The readiness wait after a medium change.
 #include "device/qvpSCSIReady.h"
 
 #include <algorithm>
@@ -39,11 +38,9 @@ TMediumReadiness WaitUntilMediumReady(TSCSIDevice& dev, const std::function<bool
       dev.LastAscAscq = errorBefore;
       return TMediumReadiness::Ready;
     }
-    const uint8_t key = SenseKey(dev), asc = dev.LastSense[12], ascq = dev.LastSense[13];
+    const uint8_t key = SenseKey(dev), asc = dev.LastSense[12];
     if (key == kKeyUnitAttention && ++attentions <= kAttentionsInARow) continue;
-    const bool working = dev.Busy != 0 || key == kKeyUnitAttention ||
-                         (key == kKeyNotReady && asc == kAscNotReady && EndsByItself(ascq));
-    if (!working) {
+    if (dev.Busy == 0 && !FailedWhileSettling(dev)) {
       if (asc == kAscNoMedium) return TMediumReadiness::NoMedium;
       if (key == 0 && asc == 0) return TMediumReadiness::NotAnswering;
       return TMediumReadiness::Unusable;
@@ -55,9 +52,10 @@ TMediumReadiness WaitUntilMediumReady(TSCSIDevice& dev, const std::function<bool
   }
 }
 
-bool RetryAfterUnitAttention(TSCSIDevice& dev, const std::function<bool()>& command) {
-  if (command()) return true;
-  return SenseKey(dev) == kKeyUnitAttention && command();
+bool FailedWhileSettling(const TSCSIDevice& dev) {
+  const uint8_t key = SenseKey(dev);
+  return key == kKeyUnitAttention || (key == kKeyNotReady && dev.LastSense[12] == kAscNotReady &&
+                                      EndsByItself(dev.LastSense[13]));
 }
 
 }  // namespace qvp

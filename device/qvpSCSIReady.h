@@ -36,8 +36,8 @@ TMediumReadiness WaitUntilMediumReady(TSCSIDevice& dev,
                                       const std::function<bool()>& keepWaiting = nullptr,
                                       uint32_t limitMs = kMediumReadyLimitMs);
 
-// Sends a command again when it failed only because a unit attention was pending (the drive
-// reports a medium change once to the first command that is not exempt from it).
-bool RetryAfterUnitAttention(TSCSIDevice& dev, const std::function<bool()>& command);
+// True when the last command failed only because the drive reported a medium change (unit
+// attention) or is still working towards ready: after WaitUntilMediumReady it may succeed.
+bool FailedWhileSettling(const TSCSIDevice& dev);
 
 }  // namespace qvp

@@ -206,8 +206,11 @@ bool TQuorvexPro::SetSpeed(uint16_t ReadSpeed, uint16_t WriteSpeed) {
   return qvp::SetSpeed(*impl_->Device, ReadSpeed, WriteSpeed);
 }
 bool TQuorvexPro::EjectDisc(bool Immediate) {
-  qvp::TSCSIDevice& d = *impl_->Device;
-  return qvp::RetryAfterUnitAttention(d, [&] { return qvp::EjectMedium(d, Immediate); });
+  // A disc that just went in: the eject meets the unit attention or a drive still loading it.
+  if (qvp::EjectMedium(*impl_->Device, Immediate)) return true;
+  if (!qvp::FailedWhileSettling(*impl_->Device)) return false;
+  SettleMedium();
+  return qvp::EjectMedium(*impl_->Device, Immediate);
 }
 bool TQuorvexPro::FlushDriveCache() { return qvp::FlushDriveCache(*impl_->Device); }
 

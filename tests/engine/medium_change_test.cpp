@@ -1,0 +1,178 @@
+// A disc that just went into a virtual recorder: the drive answers UNIT ATTENTION and is
+// becoming ready for its load time, and the component's first question or job about it must
+// still be answered about that disc. Also the media that must be formatted before their first
+// write.
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "device/qvpConsts.h"
+#include "engine/qvpQuorvexPro.h"
+#include "platform/Clock.h"
+#include "platform/Drives.h"
+#include "tests/support/TestEnv.h"
+#include "vdrive/Model.h"
+#include "vdrive/Tool.h"
+#include "vdrive/VirtualDrives.h"
+
+namespace {
+
+using vdrive::TMediumKind;
+
+class MediumChangeTest : public ::testing::Test {
+ protected:
+  std::string rec;
+  std::unique_ptr<TQuorvexPro> q;
+  int events = 0;
+  bool failed = false;
+
+  void SetUp() override {
+    plat::SetRealDriveFolder(testenv::MakeTempDir("dev"));
+    plat::SetClockScale(1000);
+    rec = testenv::MakeTempDir("recorder");
+    std::string error;
+    ASSERT_TRUE(vdrive::CreateRecorder(rec, "bd", false, error)) << error;
+    testenv::SetEnv("ARDOVAN_VDRIVES", rec);
+    vdrive::RegisterVirtualDrives();
+    plat::RescanDrives();
+    q = std::make_unique<TQuorvexPro>(true);
+    ASSERT_TRUE(q->InitializeDevices(0, "", ""));
+    ASSERT_TRUE(q->SelectDevice(0));
+    auto done = [this](TQuorvexPro*, uint8_t, bool f) {
+      ++events;
+      failed = f;
+    };
+    q->OnWriteDone = done;
+    q->OnEraseDone = done;
+    q->SetCacheSize(2);
+  }
+  void TearDown() override {
+    q.reset();
+    testenv::SetEnv("ARDOVAN_VDRIVES", "");
+    plat::RescanDrives();
+    plat::SetClockScale(1);
+  }
+  void Insert(TMediumKind kind) {
+    std::string error;
+    ASSERT_TRUE(vdrive::InsertBlank(rec, kind, std::nullopt, false, error)) << error;
+  }
+  void WaitForEvent() {
+    for (int i = 0; i < 600000 && events == 0; ++i) q->NotifyQueue()->WaitAndDispatch(1000);
+    ASSERT_EQ(events, 1);
+    events = 0;
+  }
+  void Compile() {
+    const std::string dir = testenv::MakeTempDir("src");
+    testenv::WriteFile(dir + "/data.bin", testenv::RandomBytes(200000, 7));
+    q->ClearCompilation();
+    ASSERT_NE(q->InsertDir("\\", dir, false, true, "*.*"), nullptr);
+    ASSERT_GT(q->PrepareImage(), 0);
+  }
+  vdrive::TDisc Medium() {
+    vdrive::TLoadState s;
+    std::string error;
+    EXPECT_TRUE(vdrive::ReadLoadState(rec, s, error)) << error;
+    return s.disc.value_or(vdrive::TDisc{});
+  }
+};
+
+TEST_F(MediumChangeTest, FirstQuestionsAfterAnInsertAreAnsweredAboutTheNewDisc) {
+  const uint32_t loadMs = vdrive::TDurations{}.loadMs;
+  Insert(TMediumKind::DvdPlusR);
+  uint32_t start = plat::TickCount();
+  EXPECT_TRUE(q->IsUnitReady());
+  EXPECT_GE(plat::TickCount() - start, loadMs);  // it waited for the load instead of giving up
+
+  // Each query on its own, right after another change.
+  Insert(TMediumKind::DvdPlusR);
+  EXPECT_EQ(q->GetMediumType(), qvp::mtDVDPLUSR);
+  Insert(TMediumKind::DvdPlusR);
+  EXPECT_TRUE(q->IsDiscWritable());
+  Insert(TMediumKind::DvdPlusR);
+  EXPECT_EQ(q->GetFreeBlocks(), vdrive::Traits(TMediumKind::DvdPlusR).capacity);
+  Insert(TMediumKind::CdRw);
+  EXPECT_TRUE(q->IsErasable());
+  Insert(TMediumKind::CdRw);
+  EXPECT_EQ(q->GetSessionCount(), 0);
+  EXPECT_EQ(q->GetTotalBlocks(), vdrive::Traits(TMediumKind::CdRw).capacity);
+  // Waiting was no one's error.
+  q->GetLastErrorText();
+  Insert(TMediumKind::CdRw);
+  EXPECT_EQ(q->WaitUntilMediumReady(), qvp::TMediumReadiness::Ready);
+  EXPECT_EQ(q->GetLastErrorText(), "Unknown/No Error!");
+
+  // The settings window's speed probe right after a change lists every DVD+R speed.
+  Insert(TMediumKind::DvdPlusR);
+  std::set<uint16_t> speeds;
+  const uint16_t max = q->GetMaxWriteSpeed();
+  for (int x = 16; x >= 1; --x) {
+    q->SetSpeed(0, static_cast<uint16_t>(x * 1385));
+    speeds.insert(q->GetCurrentWriteSpeed());
+  }
+  EXPECT_EQ(*speeds.rbegin(), max);
+  EXPECT_EQ(speeds.size(), 5u);  // 2.4x, 4x, 8x, 12x, 16x
+
+  // No disc: answered at once, not after the bound.
+  ASSERT_TRUE(q->EjectDisc(false));
+  start = plat::TickCount();
+  EXPECT_FALSE(q->IsUnitReady());
+  EXPECT_EQ(q->WaitUntilMediumReady(), qvp::TMediumReadiness::NoMedium);
+  EXPECT_LT(plat::TickCount() - start, loadMs);
+}
+
+TEST_F(MediumChangeTest, JobsStartedRightAfterAnInsertWorkFirstTime) {
+  Compile();
+  Insert(TMediumKind::CdR);
+  ASSERT_TRUE(q->BurnData());
+  WaitForEvent();
+  EXPECT_FALSE(failed) << q->GetLastErrorText();
+  EXPECT_EQ(Medium().DiscStatus(), 1);
+
+  const std::string image = testenv::MakeTempDir("image") + "/a.iso";
+  testenv::WriteFile(image, testenv::RandomBytes(32 * 2048, 3));
+  Insert(TMediumKind::DvdPlusR);
+  ASSERT_TRUE(q->BurnImage(image));
+  WaitForEvent();
+  EXPECT_FALSE(failed) << q->GetLastErrorText();
+  EXPECT_NE(Medium().DiscStatus(), 0);
+
+  Insert(TMediumKind::CdRw);
+  ASSERT_TRUE(q->EraseDisc(true));
+  WaitForEvent();
+  EXPECT_FALSE(failed) << q->GetLastErrorText();
+
+  // An eject right after an insert is not lost to the unit attention.
+  Insert(TMediumKind::CdR);
+  ASSERT_TRUE(q->EjectDisc(false));
+  vdrive::TLoadState s;
+  std::string error;
+  ASSERT_TRUE(vdrive::ReadLoadState(rec, s, error));
+  EXPECT_TRUE(s.trayOpen);
+}
+
+TEST_F(MediumChangeTest, FreshMediaAreFormattedBeforeTheirFirstWrite) {
+  Compile();
+  // A new BD-RE, and a new DVD+RW in a drive that will not start its background format by itself.
+  std::string error;
+  ASSERT_TRUE(vdrive::UpdateFaults(
+      rec, [](vdrive::TFaults& f) { f.plusRwNeedsFormat = true; }, error));
+  for (const TMediumKind kind : {TMediumKind::BdRe, TMediumKind::DvdPlusRw}) {
+    SCOPED_TRACE(vdrive::MediumName(kind));
+    Insert(kind);
+    EXPECT_TRUE(q->MediumNeedsFormat());
+    ASSERT_TRUE(q->BurnData());
+    WaitForEvent();
+    EXPECT_FALSE(failed) << q->GetLastErrorText();
+    const vdrive::TDisc d = Medium();
+    EXPECT_TRUE(d.formatted);
+    EXPECT_GE(d.highWater, uint32_t(q->GetTotalSectors()));
+    EXPECT_FALSE(q->MediumNeedsFormat());
+  }
+  // Media that come formatted, or are written sequentially, are not formatted by the write.
+  for (const TMediumKind kind : {TMediumKind::DvdRam, TMediumKind::BdR, TMediumKind::CdRw}) {
+    Insert(kind);
+    EXPECT_FALSE(q->MediumNeedsFormat()) << vdrive::MediumName(kind);
+  }
+}
+
+}  // namespace
