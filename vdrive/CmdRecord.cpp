@@ -35,7 +35,10 @@ TSense TDriveCore::Read(const TCommand& c) {
   if (c.direction != plat::kScsiDataIn || c.data == nullptr || c.dataLen < uint64_t(count) * kBlockSize) {
     return sense::kInvalidField;
   }
-  return image_->Read(lba, count, c.data) ? sense::kGood : sense::kUnrecoveredRead;
+  if (!image_->Read(lba, count, c.data)) return sense::kUnrecoveredRead;
+  if (const uint32_t speed = CurrentReadSpeed())
+    Takes(double(count) * kBlockSize / speed);  // kB/s = bytes/ms
+  return sense::kGood;
 }
 
 TSense TDriveCore::CheckRandomWrite(uint32_t lba, uint32_t count) {
@@ -89,7 +92,14 @@ TSense TDriveCore::Write(const TCommand& c) {
     d.highWater = std::max(d.highWater, lba + count);
     progressUnsaved = true;
   }
-  bufferFill_ = std::min<double>(BufferBytes(), bufferFill_ + double(count) * kBlockSize);
+  if (!state.pace) {
+    bufferFill_ = std::min<double>(BufferBytes(), bufferFill_ + double(count) * kBlockSize);
+    return sense::kGood;
+  }
+  // The data goes into the buffer; while that would overfill it, the WRITE waits for the drain.
+  bufferFill_ += double(count) * kBlockSize;
+  const double over = bufferFill_ - BufferBytes();
+  if (const uint32_t speed = CurrentWriteSpeed(); over > 0 && speed > 0) Takes(over / speed);
   return sense::kGood;
 }
 
@@ -103,7 +113,12 @@ TSense TDriveCore::SynchronizeCache(const TCommand& c) {
   const bool pending = bufferFill_ > 0 || progressUnsaved;
   bufferFill_ = 0;
   if (progressUnsaved) stateChanged = true;
-  if (immediate && pending) StartNotReady(drainMs + model.durations.syncMs, sense::kLongWriteInProgress);
+  if (pending) {
+    if (immediate)
+      StartNotReady(drainMs + model.durations.syncMs, sense::kLongWriteInProgress);
+    else
+      Takes(drainMs + model.durations.syncMs);
+  }
   return sense::kGood;
 }
 
@@ -169,7 +184,10 @@ TSense TDriveCore::CloseTrackSession(const TCommand& c) {
   }
   if (result.Failed()) return result;
   bufferFill_ = 0;
-  if (immediate) StartNotReady(duration, sense::kLongWriteInProgress);
+  if (immediate)
+    StartNotReady(duration, sense::kLongWriteInProgress);
+  else
+    Takes(duration);
   return sense::kGood;
 }
 
@@ -208,10 +226,12 @@ TSense TDriveCore::Blank(const TCommand& c) {
   // Either way the disc comes back blank; a DVD-RW returns to sequential recording.
   d = TDisc::Blank(d.kind, d.capacity, false);
   MediumRewritten();
-  if (immediate) {
-    StartNotReady(type == 0 ? model.durations.blankFullMs : model.durations.blankMinimalMs,
-                  sense::kOperationInProgress);
-  }
+  const uint32_t duration =
+      type == 0 ? model.durations.blankFullMs : model.durations.blankMinimalMs;
+  if (immediate)
+    StartNotReady(duration, sense::kOperationInProgress);
+  else
+    Takes(duration);
   return sense::kGood;
 }
 
@@ -279,7 +299,10 @@ TSense TDriveCore::FormatUnit(const TCommand& c) {
   }
   bufferFill_ = 0;
   simulatedNext_.reset();
-  if (immediate) StartNotReady(model.durations.formatMs, sense::kFormatInProgress);
+  if (immediate)
+    StartNotReady(model.durations.formatMs, sense::kFormatInProgress);
+  else
+    Takes(model.durations.formatMs);
   return sense::kGood;
 }
 

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/Clock.h"
 #include "vdrive/Core.h"
 
 namespace vdrive {
@@ -140,6 +141,18 @@ bool TVirtualRecorder::Address(plat::TScsiAddress& a) const {
 
 uint8_t TVirtualRecorder::Execute(const uint8_t* cdb, uint8_t cdbLen, uint8_t direction, uint8_t* data,
                                   uint32_t dataLen, uint8_t* sense, uint8_t senseLen) {
+  uint32_t takesMs = 0;
+  const uint8_t status =
+      ExecuteLocked(cdb, cdbLen, direction, data, dataLen, sense, senseLen, takesMs);
+  // A paced command takes its time after the locks are released: the tool and other callers
+  // are not held up meanwhile, as they would not be by a drive busy writing.
+  if (takesMs > 0) plat::Sleep(takesMs);
+  return status;
+}
+
+uint8_t TVirtualRecorder::ExecuteLocked(const uint8_t* cdb, uint8_t cdbLen, uint8_t direction,
+                                        uint8_t* data, uint32_t dataLen, uint8_t* sense,
+                                        uint8_t senseLen, uint32_t& takesMs) {
   std::lock_guard<std::mutex> g(m_);
   TFolderLock lock(lockFd_);
   SyncFromDisk();
@@ -160,6 +173,10 @@ uint8_t TVirtualRecorder::Execute(const uint8_t* cdb, uint8_t cdbLen, uint8_t di
     std::memcpy(sense, s, std::min<size_t>(senseLen, sizeof s));
   }
   if (core_->model.trace) Trace(cdb, cdbLen, direction, dataLen, o.status, o.sense.key, o.sense.asc, o.sense.ascq);
+  // Whole milliseconds are slept; the rest is carried to the next command.
+  delayCarriedMs_ += o.delayMs;
+  takesMs = static_cast<uint32_t>(delayCarriedMs_);
+  delayCarriedMs_ -= takesMs;
   return o.status;
 }
 

@@ -32,6 +32,9 @@ class TVirtualRecorder : public plat::TVirtualDrive {
   void SyncFromDisk();
   void SaveState();
   void SaveFaults();
+  // Execute under the locks; takesMs is how long a paced command still takes.
+  uint8_t ExecuteLocked(const uint8_t* cdb, uint8_t cdbLen, uint8_t direction, uint8_t* data,
+                        uint32_t dataLen, uint8_t* sense, uint8_t senseLen, uint32_t& takesMs);
   void Trace(const uint8_t* cdb, uint8_t cdbLen, uint8_t direction, uint32_t dataLen, uint8_t status,
              uint8_t key, uint8_t asc, uint8_t ascq);
 
@@ -42,6 +45,7 @@ class TVirtualRecorder : public plat::TVirtualDrive {
   std::unique_ptr<TDriveCore> core_;
   TFileStamp driveStamp_, mediumStamp_, faultsStamp_;
   uint64_t notReadyArmSeen_ = 0;
+  double delayCarriedMs_ = 0;
 };
 
 }  // namespace vdrive
