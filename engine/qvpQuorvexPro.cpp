@@ -184,64 +184,33 @@ uint8_t TQuorvexPro::GetDeviceCapability(uint8_t Code) {
 }
 bool TQuorvexPro::IsWriter() { return qvp::IsWriter(*impl_->Device); }
 bool TQuorvexPro::TestUnitReady() { return qvp::TestUnitReadyAlwaysTrue(*impl_->Device); }
-bool TQuorvexPro::IsUnitReady() {
-  return qvp::WaitUntilMediumReady(*impl_->Device) == qvp::TMediumReadiness::Ready;
-}
+bool TQuorvexPro::IsUnitReady() { return Settle() == qvp::TMediumReadiness::Ready; }
 uint16_t TQuorvexPro::GetDefaultMaxReadSpeed() { return qvp::GetDefaultMaxReadSpeed(*impl_->Device); }
 uint16_t TQuorvexPro::GetDefaultMaxWriteSpeed() { return qvp::GetDefaultMaxWriteSpeed(*impl_->Device); }
-uint16_t TQuorvexPro::GetMaxWriteSpeed() {
-  SettleMedium();
-  return qvp::GetMaxWriteSpeed(*impl_->Device);
-}
-uint16_t TQuorvexPro::GetCurrentReadSpeed() {
-  SettleMedium();
-  return qvp::GetCurrentReadSpeed(*impl_->Device);
-}
-uint16_t TQuorvexPro::GetCurrentWriteSpeed() {
-  SettleMedium();
-  return qvp::GetCurrentWriteSpeed(*impl_->Device);
-}
+uint16_t TQuorvexPro::GetMaxWriteSpeed() { return qvp::GetMaxWriteSpeed(SettledDevice()); }
+uint16_t TQuorvexPro::GetCurrentReadSpeed() { return qvp::GetCurrentReadSpeed(SettledDevice()); }
+uint16_t TQuorvexPro::GetCurrentWriteSpeed() { return qvp::GetCurrentWriteSpeed(SettledDevice()); }
 bool TQuorvexPro::SetSpeed(uint16_t ReadSpeed, uint16_t WriteSpeed) {
-  SettleMedium();
-  return qvp::SetSpeed(*impl_->Device, ReadSpeed, WriteSpeed);
+  return qvp::SetSpeed(SettledDevice(), ReadSpeed, WriteSpeed);
 }
 bool TQuorvexPro::EjectDisc(bool Immediate) {
   // A disc that just went in: the eject meets the unit attention or a drive still loading it.
   if (qvp::EjectMedium(*impl_->Device, Immediate)) return true;
   if (!qvp::FailedWhileSettling(*impl_->Device)) return false;
-  SettleMedium();
-  return qvp::EjectMedium(*impl_->Device, Immediate);
+  return qvp::EjectMedium(SettledDevice(), Immediate);
 }
 bool TQuorvexPro::FlushDriveCache() { return qvp::FlushDriveCache(*impl_->Device); }
 
 // ---- Medium queries ----
 
-// Each query first waits out a medium change (SettleMedium), so the first question after a disc
+// Each query first waits out a medium change (SettledDevice), so the first question after a disc
 // went in is answered about that disc rather than as "no medium".
-uint8_t TQuorvexPro::GetMediumType() {
-  SettleMedium();
-  return qvp::GetMediumType(*impl_->Device);
-}
-uint32_t TQuorvexPro::GetFreeBlocks() {
-  SettleMedium();
-  return qvp::GetFreeBlocks(*impl_->Device);
-}
-uint32_t TQuorvexPro::GetTotalBlocks() {
-  SettleMedium();
-  return qvp::GetTotalBlocks(*impl_->Device);
-}
-bool TQuorvexPro::IsErasable() {
-  SettleMedium();
-  return qvp::IsErasable(*impl_->Device);
-}
-bool TQuorvexPro::IsDiscWritable() {
-  SettleMedium();
-  return qvp::IsDiscWritable(*impl_->Device);
-}
-int32_t TQuorvexPro::GetSessionCount() {
-  SettleMedium();
-  return qvp::GetCompleteSessionCount(*impl_->Device);
-}
+uint8_t TQuorvexPro::GetMediumType() { return qvp::GetMediumType(SettledDevice()); }
+uint32_t TQuorvexPro::GetFreeBlocks() { return qvp::GetFreeBlocks(SettledDevice()); }
+uint32_t TQuorvexPro::GetTotalBlocks() { return qvp::GetTotalBlocks(SettledDevice()); }
+bool TQuorvexPro::IsErasable() { return qvp::IsErasable(SettledDevice()); }
+bool TQuorvexPro::IsDiscWritable() { return qvp::IsDiscWritable(SettledDevice()); }
+int32_t TQuorvexPro::GetSessionCount() { return qvp::GetCompleteSessionCount(SettledDevice()); }
 
 // ---- Compilation ----
 

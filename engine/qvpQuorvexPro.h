@@ -187,8 +187,14 @@ class TQuorvexPro {
   struct TImpl;
 
  private:
-  // The wait of WaitUntilMediumReady without a way out but its bound, before a medium query.
-  void SettleMedium();
+  // The wait of WaitUntilMediumReady before a medium query, without a way out but its bound.
+  // After a wait that ran out of time the next ones only ask once, until the drive answers
+  // otherwise: a flow of several queries on a drive that never gets ready waits once, not once
+  // per query.
+  qvp::TMediumReadiness Settle();
+  // The device record after Settle.
+  qvp::TSCSIDevice& SettledDevice();
 
   std::unique_ptr<TImpl> impl_;
+  bool mediumWaitTimedOut_ = false;
 };

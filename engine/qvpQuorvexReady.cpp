@@ -5,12 +5,22 @@
 
 qvp::TMediumReadiness TQuorvexPro::WaitUntilMediumReady(const std::function<bool()>& KeepWaiting,
                                                         uint32_t LimitMs) {
-  return qvp::WaitUntilMediumReady(Device(), KeepWaiting, LimitMs);
+  const qvp::TMediumReadiness r = qvp::WaitUntilMediumReady(Device(), KeepWaiting, LimitMs);
+  if (r != qvp::TMediumReadiness::Aborted)
+    mediumWaitTimedOut_ = r == qvp::TMediumReadiness::TimedOut;
+  return r;
 }
 
-void TQuorvexPro::SettleMedium() { qvp::WaitUntilMediumReady(Device()); }
+qvp::TMediumReadiness TQuorvexPro::Settle() {
+  return WaitUntilMediumReady(nullptr, mediumWaitTimedOut_ ? 0 : qvp::kMediumReadyLimitMs);
+}
+
+qvp::TSCSIDevice& TQuorvexPro::SettledDevice() {
+  Settle();
+  return Device();
+}
 
 bool TQuorvexPro::MediumNeedsFormat() {
-  SettleMedium();
-  return NeedsFormatBeforeWrite(Device(), qvp::GetMediumType(Device()));
+  qvp::TSCSIDevice& d = SettledDevice();
+  return NeedsFormatBeforeWrite(d, qvp::GetMediumType(d));
 }

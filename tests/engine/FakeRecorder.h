@@ -140,7 +140,8 @@ class TRecorder : public plat::TVirtualDrive {
     auto fill = [&](const std::vector<uint8_t>& reply) {
       if (data) {
         std::memset(data, 0, dataLen);
-        std::memcpy(data, reply.data(), std::min<size_t>(reply.size(), dataLen));
+        if (!reply.empty())
+          std::memcpy(data, reply.data(), std::min<size_t>(reply.size(), dataLen));
       }
       return uint8_t{0};
     };

@@ -120,6 +120,35 @@ TEST_F(MediumChangeTest, FirstQuestionsAfterAnInsertAreAnsweredAboutTheNewDisc) 
   EXPECT_LT(plat::TickCount() - start, loadMs);
 }
 
+TEST_F(MediumChangeTest, DriveThatNeverGetsReadyIsWaitedForOnce) {
+  Insert(TMediumKind::DvdPlusR);
+  ASSERT_TRUE(q->IsUnitReady());
+  std::string error;
+  ASSERT_TRUE(vdrive::UpdateFaults(
+      rec, [](vdrive::TFaults& f) { f.notReadyMs = 200000, ++f.notReadyArm; }, error));
+  ASSERT_TRUE(vdrive::SetTrace(rec, true, error));
+  auto polls = [&] {
+    const std::string t = testenv::ReadText(rec + "/trace.log");
+    size_t n = 0;
+    for (size_t at = 0; (at = t.find("00 00 00 00 00 00 |", at)) != std::string::npos; ++at) ++n;
+    return n;
+  };
+  const uint32_t start = plat::TickCount();
+  EXPECT_FALSE(q->IsUnitReady());
+  EXPECT_GE(plat::TickCount() - start, qvp::kMediumReadyLimitMs);
+  // The queries of a flow that follows ask once each instead of waiting again.
+  const size_t before = polls();
+  q->GetMediumType();
+  q->IsDiscWritable();
+  EXPECT_FALSE(q->IsUnitReady());
+  EXPECT_EQ(polls() - before, 3u);
+  // Once the drive is ready, the next change is waited for in full again.
+  plat::Sleep(200000);
+  EXPECT_TRUE(q->IsUnitReady());
+  Insert(TMediumKind::DvdPlusR);
+  EXPECT_TRUE(q->IsUnitReady());
+}
+
 TEST_F(MediumChangeTest, JobsStartedRightAfterAnInsertWorkFirstTime) {
   Compile();
   Insert(TMediumKind::CdR);
