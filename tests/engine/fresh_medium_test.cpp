@@ -51,18 +51,6 @@ TEST_F(FreshMediumTest, FormattedAsTheDriveProposesBeforeTheFirstWrite) {
   ASSERT_TRUE(q->BurnData());
   WaitForEvent();
   EXPECT_EQ(FormatList(), std::vector<uint8_t>(kFormatBdReQuick, kFormatBdReQuick + 12));
-
-  // Formatted media are written at once; so are media that never need it.
-  for (const uint16_t profile : {0x0043, 0x0041}) {
-    drive->ClearTrace();
-    writeEvents = 0;
-    drive->Medium.Profile = profile;
-    drive->Medium.FormatCapacities[8] = profile == 0x0043 ? 0x02 : 0x01;
-    EXPECT_FALSE(q->MediumNeedsFormat());
-    ASSERT_TRUE(q->BurnData());
-    WaitForEvent();
-    EXPECT_EQ(IndexOf(0x04), -1) << profile;
-  }
 }
 
 TEST_F(FreshMediumTest, RefusedFormatEndsTheJobBeforeAnyWrite) {

