@@ -178,7 +178,10 @@ bool TQuorvexPro::InitializeDevices(uint8_t AspiOnly, const std::string& AspiLib
 }
 uint16_t TQuorvexPro::GetDeviceCount() { return qvp::GetDeviceCount(*impl_->Device); }
 std::string TQuorvexPro::GetDeviceName(uint8_t Index) { return qvp::GetDeviceName(*impl_->Device, Index); }
-bool TQuorvexPro::SelectDevice(uint8_t Index) { return qvp::SelectDevice(*impl_->Device, Index); }
+bool TQuorvexPro::SelectDevice(uint8_t Index) {
+  mediumWaitTimedOut_ = false;  // another drive is waited for afresh
+  return qvp::SelectDevice(*impl_->Device, Index);
+}
 uint8_t TQuorvexPro::GetDeviceCapability(uint8_t Code) {
   return qvp::GetDeviceCapability(*impl_->Device, Code);
 }
