@@ -39,7 +39,7 @@ std::optional<TMediumKind> ChooseBlank(const TDriveModel& model, const TBlankNee
   return std::nullopt;
 }
 
-std::optional<TMediumKind> InsertBlankFor(const std::string& dir, const TBlankNeed& need,
+std::optional<TMediumKind> ChooseBlankFor(const std::string& dir, const TBlankNeed& need,
                                           std::optional<TMediumKind> preferred,
                                           std::string& error) {
   std::string text, why;
@@ -52,9 +52,15 @@ std::optional<TMediumKind> InsertBlankFor(const std::string& dir, const TBlankNe
   if (!kind) {
     error = "the recorder (model " + model.model + ") writes no blank that holds " +
             std::to_string(need.blocks) + " blocks" + (need.family ? " of the source's kind" : "");
-    return std::nullopt;
   }
-  if (!InsertBlank(dir, *kind, std::nullopt, false, error)) return std::nullopt;
+  return kind;
+}
+
+std::optional<TMediumKind> InsertBlankFor(const std::string& dir, const TBlankNeed& need,
+                                          std::optional<TMediumKind> preferred,
+                                          std::string& error) {
+  const auto kind = ChooseBlankFor(dir, need, preferred, error);
+  if (!kind || !InsertBlank(dir, *kind, std::nullopt, false, error)) return std::nullopt;
   return kind;
 }
 

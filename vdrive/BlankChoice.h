@@ -28,6 +28,11 @@ TBlankNeed NeedOf(const TDisc& source);
 std::optional<TMediumKind> ChooseBlank(const TDriveModel& model, const TBlankNeed& need,
                                        std::optional<TMediumKind> preferred = std::nullopt);
 
+// ChooseBlank for the recorder in dir (to name the offer before it is taken); none with a
+// reason in error.
+std::optional<TMediumKind> ChooseBlankFor(const std::string& dir, const TBlankNeed& need,
+                                          std::optional<TMediumKind> preferred, std::string& error);
+
 // Chooses for the recorder in dir and inserts that blank (unformatted, as from the shop); the
 // kind inserted, or none with a reason in error.
 std::optional<TMediumKind> InsertBlankFor(const std::string& dir, const TBlankNeed& need,
