@@ -5,6 +5,7 @@
 #include "device/qvpConsts.h"
 #include "device/qvpDeviceTypes.h"
 #include "device/qvpSCSILib.h"
+#include "device/qvpSCSIReady.h"
 #include "engine/qvpWrite.h"
 #include "platform/Clock.h"
 
@@ -47,6 +48,8 @@ bool TEraseThread::FormatThenWait(const uint8_t (&list)[12]) {
 void TEraseThread::Execute() {
   MarkJobThread(this);
   bool failed = false;
+  // A disc that just went in answers with a unit attention and is becoming ready for seconds.
+  WaitUntilMediumReady(d_);
   const uint8_t type = GetMediumType(d_);
   SetCdSpeed(d_, d_.RequestedReadSpeed, d_.RequestedWriteSpeed);
   SetWriteParameters(d_, false, false, type, false);

@@ -15,6 +15,7 @@
 #include <memory>
 #include <string>
 
+#include "device/qvpSCSIReady.h"
 #include "engine/qvpEvents.h"
 #include "engine/qvpImageFile.h"
 #include "image/qvpTreeEvents.h"
@@ -161,6 +162,24 @@ class TQuorvexPro {
   // ("-": standard output) through the software buffer; no drive is used.
   TImageFileResult MakeImageFile(const std::string& Output, TImageFileJob& Job);
 
+  // ---- Readiness of the medium, and media that need formatting ----
+  // A drive answers the first command after a disc went in with UNIT ATTENTION and then reports
+  // itself becoming ready for seconds. This waits that out: it takes a unit attention as read,
+  // waits while the drive becomes ready or finishes a long operation (at most LimitMs of drive
+  // time; 0 asks once) and only then answers. KeepWaiting, when given, runs on the caller's
+  // thread before every poll (at least every 200 ms of drive time) and ends the wait with
+  // Aborted when it returns false: a window keeps its events flowing there, the command line
+  // checks for Ctrl+C. The medium queries, SetSpeed and the starts of BurnData, BurnImage and
+  // EraseDisc run this wait themselves (without KeepWaiting); a front end that calls it first
+  // keeps responding meanwhile and finds the drive ready.
+  qvp::TMediumReadiness WaitUntilMediumReady(const std::function<bool()>& KeepWaiting = nullptr,
+                                             uint32_t LimitMs = qvp::kMediumReadyLimitMs);
+  // True when the loaded medium is unformatted and takes no WRITE before it is formatted (a new
+  // BD-RE; a DVD+RW, DVD-RAM or HD DVD-RAM that reports itself unformatted). BurnData and
+  // BurnImage format it before the first write, with status 3 while the format runs; a front
+  // end asks this before the burn to say so in its log.
+  bool MediumNeedsFormat();
+
   // ---- The records, for tests ----
   TImageBuilder& Builder();
   qvp::TSCSIDevice& Device();
@@ -168,5 +187,14 @@ class TQuorvexPro {
   struct TImpl;
 
  private:
+  // The wait of WaitUntilMediumReady before a medium query, without a way out but its bound.
+  // After a wait that ran out of time the next ones only ask once, until the drive answers
+  // otherwise: a flow of several queries on a drive that never gets ready waits once, not once
+  // per query.
+  qvp::TMediumReadiness Settle();
+  // The device record after Settle.
+  qvp::TSCSIDevice& SettledDevice();
+
   std::unique_ptr<TImpl> impl_;
+  bool mediumWaitTimedOut_ = false;
 };

@@ -6,6 +6,7 @@
 #include "device/qvpConsts.h"
 #include "device/qvpDeviceTypes.h"
 #include "device/qvpSCSILib.h"
+#include "engine/qvpMediumFormat.h"
 #include "platform/Clock.h"
 
 using namespace qvp;
@@ -145,6 +146,7 @@ bool TWriteThread::PrepareDrive(uint32_t startLba) {
   ReadDiscInformation(d_, d_.DiscInfo, 64);
   // A drive that refuses READ BUFFER CAPACITY is not asked again during the write.
   pollBuffer_ = ReadBufferCapacity(d_);
+  if (!FormatFreshMedium()) return false;
   if (!SetWriteParameters(d_, test, d_.BurnProof != 0, type_, type_ == mtDVDPLUSR && d_.FinalizeDisc == 0) &&
       test)
     return false;
@@ -162,6 +164,16 @@ bool TWriteThread::PrepareDrive(uint32_t startLba) {
   }
   d_.CloseAfterCommand = 0;
   return true;
+}
+
+bool TWriteThread::FormatFreshMedium() {
+  if (!NeedsFormatBeforeWrite(d_, type_)) return true;
+  // Shown as the background format it mostly is; an Abort meanwhile keeps its own status.
+  job_.SetStatus(kStatusBackgroundFormat);
+  const bool formatted = FormatBeforeFirstWrite(d_, type_, [this] { return !job_.Aborted(); });
+  uint16_t formatting = kStatusBackgroundFormat;
+  job_.Status->compare_exchange_strong(formatting, kStatusWriting);
+  return formatted;
 }
 
 bool TWriteThread::WriteAtStartOfMedium(uint32_t lba, uint8_t* data, int32_t length) {

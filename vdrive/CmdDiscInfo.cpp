@@ -355,7 +355,7 @@ TSense TDriveCore::ReadCapacity(const TCommand& c) {
 TSense TDriveCore::ReadBufferCapacity(const TCommand& c) {
   uint8_t r[12] = {};
   Put16(r, 10);
-  const uint32_t blank = BufferBytes() - static_cast<uint32_t>(std::ceil(bufferFill_));
+  const uint32_t blank = BufferBytes() - BufferUsed();
   if (c.cdb[1] & 0x01) {
     Put32(r + 8, blank / kBlockSize);
   } else {

@@ -1,6 +1,7 @@
 #include "vdrive/Core.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 #include "platform/Clock.h"
@@ -176,7 +177,9 @@ TOutcome TDriveCore::Execute(const TCommand& c) {
   }
   const TSense f = FireFault(c);
   if (f.Failed()) return check(f);
+  delayMs_ = 0;
   const TSense s = (this->*handler)(c);
+  out.delayMs = delayMs_;
   if (s.Failed()) return check(s);
   out.dataIn = dataIn_;
   return out;
@@ -293,6 +296,10 @@ uint32_t TDriveCore::CurrentWriteSpeed() const {
   return Snap(requestedWrite_, model.WriteSpeeds(SpeedKind()));
 }
 
+uint32_t TDriveCore::BufferUsed() const {
+  return static_cast<uint32_t>(std::ceil(std::clamp(bufferFill_, 0.0, double(BufferBytes()))));
+}
+
 void TDriveCore::DrainBuffer() {
   const int64_t now = plat::PerformanceCounter();
   const double seconds = double(now - bufferStamp_) / double(plat::PerformanceFrequency());
@@ -357,7 +364,10 @@ TSense TDriveCore::StartStopUnit(const TCommand& c) {
       ++state.generation;
       unitAttention_ = true;
       mediaEvent_ = 2;
-      if (immediate) StartNotReady(model.durations.loadMs, sense::kBecomingReady);
+      if (immediate)
+        StartNotReady(model.durations.loadMs, sense::kBecomingReady);
+      else
+        Takes(model.durations.loadMs);
     }
   }
   return sense::kGood;

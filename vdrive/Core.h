@@ -29,6 +29,9 @@ struct TOutcome {
   uint8_t progress[2] = {0, 0};  // progress indication of a NOT READY answer, when valid
   bool progressValid = false;
   uint32_t dataIn = 0;  // bytes the drive returned to the host
+  // A paced recorder: how long the command still takes after its answer is known (platform
+  // clock); the recorder sleeps it without holding up other callers.
+  double delayMs = 0;
 };
 
 constexpr size_t kPage5Size = 52;  // write parameters page: code, length 32h, 50 bytes
@@ -80,6 +83,13 @@ class TDriveCore {
 
   // The drive buffer: fills with writes, drains at the current write speed.
   void DrainBuffer();
+  // The bytes the buffer holds as READ BUFFER CAPACITY reports them (a paced WRITE waits while
+  // it would overfill the buffer).
+  uint32_t BufferUsed() const;
+  // With the pace on, the command takes ms more of drive time.
+  void Takes(double ms) {
+    if (state.pace) delayMs_ += ms;
+  }
   uint32_t BufferBytes() const { return model.bufferKB * 1024; }
 
   // Write parameters (mode page 5) as last selected.
@@ -167,6 +177,7 @@ class TDriveCore {
     TSense sense;
   } busy_;
   double bufferFill_ = 0;  // bytes
+  double delayMs_ = 0;     // of the command in hand, see Takes
   int64_t bufferStamp_ = 0;
   std::optional<uint32_t> simulatedNext_;  // where the next test write continues
   mutable uint32_t dataIn_ = 0;            // bytes returned by the command under way

@@ -117,6 +117,9 @@ struct TLoadState {
   uint64_t generation = 0;
   bool trayOpen = false;
   std::optional<TDisc> disc;
+  // Commands take the time a real drive would (WRITE and READ at the speed in force, closing,
+  // formatting and loading for their durations); off, they answer at once.
+  bool pace = false;
 };
 
 std::string StateToJson(const TLoadState& s);
