@@ -172,7 +172,10 @@ uint32_t GetFreeBlocks(TSCSIDevice& dev) {
     const uint32_t size = TrackField(dev, trackinfo::TrackSize);
     const uint32_t free = TrackField(dev, trackinfo::FreeBlocks);
     if (size == 0xFFFFFFFF) return 0;
-    if (mt == mtDVDRWRO) return Remaining(ReadFormatCapacities(dev), size);
+    // Restricted overwrite is written in place like the random-access media: its track spans
+    // the whole formatted extent whether or not anything is recorded, so what is taken is the
+    // volume on it (a blank one has its whole capacity free).
+    if (mt == mtDVDRWRO) return Remaining(ReadFormatCapacities(dev), FindIsoVolumeSize(dev));
     if (mt == mtDVDRAM || mt == mtDVDPLUSRW || mt == mtBDRE) return Remaining(size, FindIsoVolumeSize(dev));
     return std::max(free, size);
   }

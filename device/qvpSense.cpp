@@ -4,8 +4,6 @@
 
 #include <cstdio>
 
-#include "device/qvpSCSILib.h"
-
 namespace qvp {
 
 namespace {
@@ -121,57 +119,6 @@ std::string FormatSense(const TSense& s) {
   const std::string name = SenseKeyName(s.Key);
   const std::string what = DescribeSense(s);
   return head + (what == name ? name : name + ": " + what);
-}
-
-TUnitState ClassifyUnitState(bool ready, bool busy, const TSense& s) {
-  if (ready) return TUnitState::Ready;
-  // A drive that keeps answering BUSY, or that no command reached, says nothing of its medium.
-  if (busy || s.Empty()) return TUnitState::NoAnswer;
-  switch (s.Asc) {
-    case asc::MediumNotPresent:
-      return s.Ascq == ascq::TrayOpen ? TUnitState::TrayOpen : TUnitState::NoMedium;
-    case asc::NotReady:
-      // Becoming ready, formatting, another long operation: it ends by itself.
-      return s.Ascq == 0x01 || s.Ascq == 0x04 || s.Ascq == 0x07 || s.Ascq == 0x08
-                 ? TUnitState::BecomingReady
-                 : TUnitState::NotReady;
-    case asc::IncompatibleMedium:
-      return TUnitState::IncompatibleMedium;
-    case asc::MediumChanged:
-    case asc::ResetOccurred:
-      return TUnitState::BecomingReady;
-    default:
-      return TUnitState::NotReady;
-  }
-}
-
-TUnitState QueryUnitState(TSCSIDevice& d) {
-  bool ready = false;
-  for (int attempt = 0; attempt < 3; ++attempt) {
-    ready = TestUnitReady(d);
-    if (ready || LastSenseKey(d) != key::UnitAttention) break;
-  }
-  return ClassifyUnitState(ready, d.Busy != 0, LastSenseOf(d));
-}
-
-const char* UnitStateName(TUnitState s) {
-  switch (s) {
-    case TUnitState::Ready:
-      return "ready";
-    case TUnitState::NoMedium:
-      return "no medium";
-    case TUnitState::TrayOpen:
-      return "tray open";
-    case TUnitState::BecomingReady:
-      return "becoming ready";
-    case TUnitState::NotReady:
-      return "not ready";
-    case TUnitState::IncompatibleMedium:
-      return "incompatible medium";
-    case TUnitState::NoAnswer:
-      return "no answer";
-  }
-  return "not ready";
 }
 
 }  // namespace qvp

@@ -71,23 +71,4 @@ std::string DescribeSense(const TSense& s);
 // "3/0C/00 medium error: write error" (hex digits, as drives' manuals print them).
 std::string FormatSense(const TSense& s);
 
-// What TEST UNIT READY says about the medium, told apart the way a user acts on it: nothing to
-// do but wait (becoming ready), insert a disc (no medium, tray open), use another disc
-// (incompatible), or look at the drive itself (no answer: busy or not reached at all).
-enum class TUnitState : uint8_t {
-  Ready,
-  NoMedium,
-  TrayOpen,
-  BecomingReady,
-  NotReady,
-  IncompatibleMedium,
-  NoAnswer
-};
-TUnitState ClassifyUnitState(bool ready, bool busy, const TSense& s);
-// Sends TEST UNIT READY, once more after a unit attention (which a drive reports only once).
-TUnitState QueryUnitState(TSCSIDevice& d);
-// "ready", "no medium", "tray open", "becoming ready", "not ready", "incompatible medium",
-// "no answer".
-const char* UnitStateName(TUnitState s);
-
 }  // namespace qvp

@@ -6,6 +6,7 @@
 #include "device/qvpDeviceTypes.h"
 #include "device/qvpFormat.h"
 #include "device/qvpSCSILib.h"
+#include "device/qvpSCSIReady.h"
 #include "device/qvpSense.h"
 #include "engine/qvpWrite.h"
 #include "platform/Clock.h"
@@ -57,6 +58,8 @@ bool TEraseThread::Refused() {
 void TEraseThread::Execute() {
   MarkJobThread(this);
   bool failed = false;
+  // A disc that just went in answers with a unit attention and is becoming ready for seconds.
+  WaitUntilMediumReady(d_);
   const uint8_t type = GetMediumType(d_);
   SetCdSpeed(d_, d_.RequestedReadSpeed, d_.RequestedWriteSpeed);
   SetWriteParameters(d_, false, false, type, false);

@@ -71,7 +71,11 @@ struct TQuorvexPro::TImpl {
       if (!t->Finished() && !IsCurrentJobThread(t.get())) return true;
     return false;
   }
-  uint8_t JobMediumType() { return qvp::GetMediumType(*Device); }
+  // The medium a job starts on: a disc that just went in is waited for first.
+  uint8_t JobMediumType() {
+    qvp::WaitUntilMediumReady(*Device, [this] { return !Job.Aborted(); });
+    return qvp::GetMediumType(*Device);
+  }
   bool StartWrite(TQuorvexPro* self, std::unique_ptr<TBlockSource> source, uint8_t mediumType);
 
   int32_t HolderPid = 0;
@@ -254,6 +258,7 @@ bool TQuorvexPro::SelectDevice(uint8_t Index) {
   if (Index >= impl_->Device->DriveCount ||
       impl_->Device->Drives[Index].Letter != impl_->Device->CurrentLetter)
     ReleaseRecorder();
+  mediumWaitTimedOut_ = false;  // another drive is waited for afresh
   qvp::TSCSIDevice& d = *impl_->Device;
   const bool ok = qvp::SelectDevice(d, Index);
   // The identification asked once more tells how the recorder failed to answer (the commands
@@ -278,26 +283,33 @@ uint8_t TQuorvexPro::GetDeviceCapability(uint8_t Code) {
 }
 bool TQuorvexPro::IsWriter() { return qvp::IsWriter(*impl_->Device); }
 bool TQuorvexPro::TestUnitReady() { return qvp::TestUnitReadyAlwaysTrue(*impl_->Device); }
-bool TQuorvexPro::IsUnitReady() { return qvp::IsUnitReady(*impl_->Device); }
+bool TQuorvexPro::IsUnitReady() { return Settle() == qvp::TMediumReadiness::Ready; }
 uint16_t TQuorvexPro::GetDefaultMaxReadSpeed() { return qvp::GetDefaultMaxReadSpeed(*impl_->Device); }
 uint16_t TQuorvexPro::GetDefaultMaxWriteSpeed() { return qvp::GetDefaultMaxWriteSpeed(*impl_->Device); }
-uint16_t TQuorvexPro::GetMaxWriteSpeed() { return qvp::GetMaxWriteSpeed(*impl_->Device); }
-uint16_t TQuorvexPro::GetCurrentReadSpeed() { return qvp::GetCurrentReadSpeed(*impl_->Device); }
-uint16_t TQuorvexPro::GetCurrentWriteSpeed() { return qvp::GetCurrentWriteSpeed(*impl_->Device); }
+uint16_t TQuorvexPro::GetMaxWriteSpeed() { return qvp::GetMaxWriteSpeed(SettledDevice()); }
+uint16_t TQuorvexPro::GetCurrentReadSpeed() { return qvp::GetCurrentReadSpeed(SettledDevice()); }
+uint16_t TQuorvexPro::GetCurrentWriteSpeed() { return qvp::GetCurrentWriteSpeed(SettledDevice()); }
 bool TQuorvexPro::SetSpeed(uint16_t ReadSpeed, uint16_t WriteSpeed) {
-  return qvp::SetSpeed(*impl_->Device, ReadSpeed, WriteSpeed);
+  return qvp::SetSpeed(SettledDevice(), ReadSpeed, WriteSpeed);
 }
-bool TQuorvexPro::EjectDisc(bool Immediate) { return qvp::EjectMedium(*impl_->Device, Immediate); }
+bool TQuorvexPro::EjectDisc(bool Immediate) {
+  // A disc that just went in: the eject meets the unit attention or a drive still loading it.
+  if (qvp::EjectMedium(*impl_->Device, Immediate)) return true;
+  if (!qvp::FailedWhileSettling(*impl_->Device)) return false;
+  return qvp::EjectMedium(SettledDevice(), Immediate);
+}
 bool TQuorvexPro::FlushDriveCache() { return qvp::FlushDriveCache(*impl_->Device); }
 
 // ---- Medium queries ----
 
-uint8_t TQuorvexPro::GetMediumType() { return qvp::GetMediumType(*impl_->Device); }
-uint32_t TQuorvexPro::GetFreeBlocks() { return qvp::GetFreeBlocks(*impl_->Device); }
-uint32_t TQuorvexPro::GetTotalBlocks() { return qvp::GetTotalBlocks(*impl_->Device); }
-bool TQuorvexPro::IsErasable() { return qvp::IsErasable(*impl_->Device); }
-bool TQuorvexPro::IsDiscWritable() { return qvp::IsDiscWritable(*impl_->Device); }
-int32_t TQuorvexPro::GetSessionCount() { return qvp::GetCompleteSessionCount(*impl_->Device); }
+// Each query first waits out a medium change (SettledDevice), so the first question after a disc
+// went in is answered about that disc rather than as "no medium".
+uint8_t TQuorvexPro::GetMediumType() { return qvp::GetMediumType(SettledDevice()); }
+uint32_t TQuorvexPro::GetFreeBlocks() { return qvp::GetFreeBlocks(SettledDevice()); }
+uint32_t TQuorvexPro::GetTotalBlocks() { return qvp::GetTotalBlocks(SettledDevice()); }
+bool TQuorvexPro::IsErasable() { return qvp::IsErasable(SettledDevice()); }
+bool TQuorvexPro::IsDiscWritable() { return qvp::IsDiscWritable(SettledDevice()); }
+int32_t TQuorvexPro::GetSessionCount() { return qvp::GetCompleteSessionCount(SettledDevice()); }
 
 // ---- Compilation ----
 
@@ -587,5 +599,3 @@ std::vector<plat::TUnusableDrive> TQuorvexPro::GetUnusableRecorders() const {
 }
 
 uint8_t TQuorvexPro::GetSelectAnswer() const { return impl_->SelectAnswer; }
-
-qvp::TUnitState TQuorvexPro::GetMediumState() { return qvp::QueryUnitState(*impl_->Device); }

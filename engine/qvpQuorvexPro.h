@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "device/qvpSCSIReady.h"
 #include "device/qvpSense.h"
 #include "engine/qvpEvents.h"
 #include "engine/qvpImageFile.h"
@@ -160,6 +161,24 @@ class TQuorvexPro {
   // ("-": standard output) through the software buffer; no drive is used.
   TImageFileResult MakeImageFile(const std::string& Output, TImageFileJob& Job);
 
+  // ---- Readiness of the medium, and media that need formatting ----
+  // A drive answers the first command after a disc went in with UNIT ATTENTION and then reports
+  // itself becoming ready for seconds. This waits that out: it takes a unit attention as read,
+  // waits while the drive becomes ready or finishes a long operation (at most LimitMs of drive
+  // time; 0 asks once) and only then answers. KeepWaiting, when given, runs on the caller's
+  // thread before every poll (at least every 200 ms of drive time) and ends the wait with
+  // Aborted when it returns false: a window keeps its events flowing there, the command line
+  // checks for Ctrl+C. The medium queries, SetSpeed and the starts of BurnData, BurnImage and
+  // EraseDisc run this wait themselves (without KeepWaiting); a front end that calls it first
+  // keeps responding meanwhile and finds the drive ready.
+  qvp::TMediumReadiness WaitUntilMediumReady(const std::function<bool()>& KeepWaiting = nullptr,
+                                             uint32_t LimitMs = qvp::kMediumReadyLimitMs);
+  // True when the loaded medium is unformatted and takes no WRITE before it is formatted (a new
+  // BD-RE; a DVD+RW, DVD-RAM or HD DVD-RAM that reports itself unformatted). BurnData and
+  // BurnImage format it before the first write, with status 3 while the format runs; a front
+  // end asks this before the burn to say so in its log.
+  bool MediumNeedsFormat();
+
   // ---- Outcomes the front ends can act on ----
   // Holds the selected recorder for this component until ReleaseRecorder, SelectDevice of
   // another drive or the destructor, so the checks a front end makes before a job and the job
@@ -196,9 +215,6 @@ class TQuorvexPro {
   std::vector<plat::TUnusableDrive> GetUnusableRecorders() const;
   // Why the last SelectDevice failed (kSelect...; kSelectAnswered after a success).
   uint8_t GetSelectAnswer() const;
-  // The medium in the selected recorder, from TEST UNIT READY: ready, no medium or tray open,
-  // becoming ready (wait), not ready, incompatible, or a recorder that does not answer.
-  qvp::TUnitState GetMediumState();
 
   // ---- The records, for tests ----
   TImageBuilder& Builder();
@@ -207,5 +223,14 @@ class TQuorvexPro {
   struct TImpl;
 
  private:
+  // The wait of WaitUntilMediumReady before a medium query, without a way out but its bound.
+  // After a wait that ran out of time the next ones only ask once, until the drive answers
+  // otherwise: a flow of several queries on a drive that never gets ready waits once, not once
+  // per query.
+  qvp::TMediumReadiness Settle();
+  // The device record after Settle.
+  qvp::TSCSIDevice& SettledDevice();
+
   std::unique_ptr<TImpl> impl_;
+  bool mediumWaitTimedOut_ = false;
 };

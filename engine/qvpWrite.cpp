@@ -8,6 +8,7 @@
 #include "device/qvpFormat.h"
 #include "device/qvpSCSILib.h"
 #include "device/qvpSense.h"
+#include "engine/qvpMediumFormat.h"
 #include "platform/Clock.h"
 #include "platform/FileCheck.h"
 
@@ -131,6 +132,7 @@ bool TWriteThread::PrepareDrive(uint32_t startLba) {
   ReadDiscInformation(d_, d_.DiscInfo, 64);
   // A drive that refuses READ BUFFER CAPACITY is not asked again during the write.
   pollBuffer_ = ReadBufferCapacity(d_);
+  if (!FormatFreshMedium()) return false;
   if (!SetWriteParameters(d_, test, d_.BurnProof != 0, type_, type_ == mtDVDPLUSR && d_.FinalizeDisc == 0) &&
       test)
     return false;
@@ -148,6 +150,16 @@ bool TWriteThread::PrepareDrive(uint32_t startLba) {
   }
   d_.CloseAfterCommand = 0;
   return true;
+}
+
+bool TWriteThread::FormatFreshMedium() {
+  if (!NeedsFormatBeforeWrite(d_, type_)) return true;
+  // Shown as the background format it mostly is; an Abort meanwhile keeps its own status.
+  job_.SetStatus(kStatusBackgroundFormat);
+  const bool formatted = FormatBeforeFirstWrite(d_, type_, [this] { return !job_.Aborted(); });
+  uint16_t formatting = kStatusBackgroundFormat;
+  job_.Status->compare_exchange_strong(formatting, kStatusWriting);
+  return formatted;
 }
 
 TWriteThread::TWritten TWriteThread::WriteAtStartOfMedium(uint32_t lba, uint8_t* data,
@@ -240,7 +252,12 @@ void TWriteThread::Close() {
       Closed(SynchronizeCache(d_, false), kFlush);
       ClearBufferFigures();
       CloseTrackSession(d_, false, closefn::Track, 0, 0, static_cast<uint8_t>(s + 1));
-      Closed(CloseTrackSession(d_, false, closefn::Session, 0, 0, kCloseAnyTrack), kCloseSession);
+      // Closing the session leaves a DVD+R appendable whatever the write parameters say;
+      // finalizing is a close function of its own.
+      if (d_.FinalizeDisc)
+        Closed(CloseTrackSession(d_, false, closefn::FinalizeDisc, 0, 0, 0), "finalize the disc");
+      else
+        Closed(CloseTrackSession(d_, false, closefn::Session, 0, 0, kCloseAnyTrack), kCloseSession);
       break;
     case mtDVDPLUSRDL:
       Closed(SynchronizeCache(d_, false), kFlush);
@@ -288,8 +305,14 @@ void TWriteThread::Close() {
       ClearBufferFigures();
       if (!CloseTrackOrSession(d_, true, false, 0)) CloseTrackOrSession(d_, true, true, 0);
       SetWriteParameters(d_, d_.TestWrite != 0, d_.BurnProof != 0, type_, leaveOpen);
-      bool closed = CloseTrackOrSession(d_, false, true, 0);
-      if (!closed) closed = CloseTrackOrSession(d_, false, false, 0);
+      bool closed;
+      if (type_ == mtBDR && d_.FinalizeDisc) {
+        // A BD-R, like a DVD+R, is finalized by a close function of its own.
+        closed = CloseTrackSession(d_, true, closefn::FinalizeDisc, 0, 0, 0);
+      } else {
+        closed = CloseTrackOrSession(d_, false, true, 0);
+        if (!closed) closed = CloseTrackOrSession(d_, false, false, 0);
+      }
       // Random-access media have no session to close: the drive refuses, and the data is in
       // place once the cache is written.
       const bool randomAccess = type_ == mtDVDRAM || type_ == mtBDRE || type_ == mtHDDVDRAM;

@@ -61,6 +61,9 @@ class TWriteThread : public plat::TThread {
   // Step by step preparation of the drive up to the first WRITE; false when a simulation was
   // asked for and the drive refused it.
   bool PrepareDrive(uint32_t startLba);
+  // Formats a medium that takes no WRITE unformatted (a new BD-RE, ...), with status 3 while it
+  // runs; false when the drive refused the format.
+  bool FormatFreshMedium();
   void Close();
   // Judges a closing command: a refusal fails the job (unless it failed before) and says the
   // disc may be left open.

@@ -135,16 +135,24 @@ TSense TDriveCore::ReadTocPmaAtip(const TCommand& c) {
   uint16_t closedSessions = 0;
   uint16_t lastSessionFirstTrack = 1;
   if (d.Access() == TAccess::Sequential) {
+    // A BD-R formatted for pseudo-overwrite reads like an overwritable disc: what its open
+    // session holds is in the TOC too.
+    const bool pow = d.PseudoOverwrite();
+    auto shown = [&](const TTrack& t) {
+      return d.sessions[t.session - 1].closed || (pow && t.HasData());
+    };
     for (size_t i = 0; i < d.tracks.size(); ++i) {
       const TTrack& t = d.tracks[i];
-      if (!d.sessions[t.session - 1].closed) continue;
+      if (!shown(t)) continue;
       entries.push_back(TEntry{static_cast<uint16_t>(i + 1), t.start});
-      leadOut = t.start + t.size;
+      leadOut = t.FixedSize() ? t.start + t.size : t.nwa;
     }
-    for (const TSession& s : d.sessions) {
-      if (!s.closed) continue;
+    for (size_t s = 0; s < d.sessions.size(); ++s) {
+      const bool any = std::any_of(d.tracks.begin(), d.tracks.end(),
+                                   [&](const TTrack& t) { return t.session == s + 1 && shown(t); });
+      if (!d.sessions[s].closed && !any) continue;
       ++closedSessions;
-      lastSessionFirstTrack = s.firstTrack;
+      lastSessionFirstTrack = d.sessions[s].firstTrack;
     }
   } else if (d.formatted || d.pressed) {
     entries.push_back(TEntry{1, 0});
@@ -182,6 +190,68 @@ TSense TDriveCore::ReadTocPmaAtip(const TCommand& c) {
       uint8_t e[8] = {0, 0x14, static_cast<uint8_t>(lastSessionFirstTrack), 0};
       PutAddress(e + 4, it != entries.end() ? it->start : 0, msf);
       r.insert(r.end(), e, e + 8);
+      break;
+    }
+    case 2: {
+      // The full TOC of a CD: per closed session its first and last track, its lead-out and
+      // its tracks; an appendable disc also tells where the next session may start.
+      if (d.Traits().family != TFamily::Cd || entries.empty()) return sense::kInvalidField;
+      r[2] = 1;
+      r[3] = static_cast<uint8_t>(closedSessions);
+      // Descriptor: session, ADR/CONTROL, TNO, POINT, MIN/SEC/FRAME, zero, PMIN/PSEC/PFRAME.
+      auto add = [&](uint8_t session, uint8_t adrControl, uint8_t point, int64_t p) {
+        uint8_t e[11] = {session, adrControl, 0, point};
+        uint8_t msf[4];
+        PutMsf(msf, p);
+        std::copy(msf + 1, msf + 4, e + 8);
+        r.insert(r.end(), e, e + 11);
+      };
+      for (size_t s = 0; s < d.sessions.size(); ++s) {
+        if (!d.sessions[s].closed) continue;
+        const uint8_t number = static_cast<uint8_t>(s + 1);
+        const uint16_t first = d.sessions[s].firstTrack;
+        uint16_t last = first;
+        uint32_t end = 0;
+        for (const TEntry& e : entries) {
+          if (d.tracks[e.number - 1].session != number) continue;
+          last = e.number;
+          end = d.tracks[e.number - 1].start + d.tracks[e.number - 1].size;
+        }
+        const size_t at = r.size();
+        add(number, 0x14, 0xA0, 0);
+        r[at + 8] = static_cast<uint8_t>(first);  // PMIN: first track, PSEC: disc type, PFRAME 0
+        r[at + 9] = 0x00;
+        r[at + 10] = 0;
+        add(number, 0x14, 0xA1, 0);
+        r[at + 11 + 8] = static_cast<uint8_t>(last);
+        r[at + 11 + 9] = 0;
+        r[at + 11 + 10] = 0;
+        add(number, 0x14, 0xA2, end);
+        for (const TEntry& e : entries) {
+          if (d.tracks[e.number - 1].session == number)
+            add(number, 0x14, static_cast<uint8_t>(e.number), e.start);
+        }
+        const bool lastClosed = s + 1 == d.sessions.size() || !d.sessions[s + 1].closed;
+        if (lastClosed && !d.finalized) {
+          const auto open = d.TrackByNumber(0xFF);
+          const size_t b0 = r.size();
+          add(number, 0x54, 0xB0, d.capacity);  // maximum start of the last lead-out
+          if (open) {
+            uint8_t msf[4];
+            PutMsf(msf, open->start >= 150 ? open->start - 150 : 0);  // next program area
+            std::copy(msf + 1, msf + 4, r.begin() + static_cast<long>(b0) + 4);
+          }
+          r[b0 + 7] = s == 0 ? 2 : 1;  // pointers in mode 5
+          if (s == 0) {
+            const size_t c0 = r.size();
+            add(number, 0x54, 0xC0, 0);
+            r[c0 + 4] = 0x50;  // optimum recording power
+            r[c0 + 8] = kAtipLeadInMsf[0];
+            r[c0 + 9] = kAtipLeadInMsf[1];
+            r[c0 + 10] = kAtipLeadInMsf[2];
+          }
+        }
+      }
       break;
     }
     case 4: {
@@ -227,7 +297,7 @@ TSense TDriveCore::ReadFormatCapacities(const TCommand& c) {
       add(d.capacity, kUnformatted, kBlockSize);
     }
   } else {
-    add(d.capacity, kUnformatted, kBlockSize);
+    add(d.capacity, d.formatted ? kFormatted : kUnformatted, kBlockSize);
   }
   if (writable) {
     switch (d.kind) {
@@ -245,9 +315,17 @@ TSense TDriveCore::ReadFormatCapacities(const TCommand& c) {
         break;
       }
       case TMediumKind::DvdRw:
+        add(d.capacity, 0x00, kBlockSize);
         add(d.capacity, 0x10 << 2, 16);
         if (d.restrictedOverwrite) add(d.capacity, 0x13 << 2, 16);
         add(d.capacity, 0x15 << 2, 16);
+        break;
+      case TMediumKind::BdR:
+        // A blank BD-R can be formatted with spare areas for defect management.
+        if (d.DiscStatus() == 0 && !d.formatted) {
+          add(BdRCapacityWithSpares(d.capacity), 0x00, 0);
+          add(BdRCapacityWithSpares(d.capacity), 0x32 << 2, 0);
+        }
         break;
       default:
         break;
@@ -277,7 +355,7 @@ TSense TDriveCore::ReadCapacity(const TCommand& c) {
 TSense TDriveCore::ReadBufferCapacity(const TCommand& c) {
   uint8_t r[12] = {};
   Put16(r, 10);
-  const uint32_t blank = BufferBytes() - static_cast<uint32_t>(std::ceil(bufferFill_));
+  const uint32_t blank = BufferBytes() - BufferUsed();
   if (c.cdb[1] & 0x01) {
     Put32(r + 8, blank / kBlockSize);
   } else {

@@ -7,6 +7,7 @@
 namespace vdrive {
 namespace {
 
+constexpr uint8_t kPageErrorRecovery = 0x01;
 constexpr uint8_t kPageWriteParameters = 0x05;
 constexpr uint8_t kPageCapabilities = 0x2A;
 constexpr uint8_t kPageVendor = 0x30;
@@ -75,6 +76,20 @@ std::vector<uint8_t> TDriveCore::BuildPage2A(uint8_t control) const {
   return p;
 }
 
+std::vector<uint8_t> TDriveCore::BuildPage01(uint8_t control) const {
+  std::vector<uint8_t> p(page1_.begin(), page1_.end());
+  if (control == kChangeable) {
+    // The retry behaviour and counts can be set; the recovery time limit cannot.
+    std::fill(p.begin() + 2, p.end(), 0);
+    p[2] = 0xFF;
+    p[3] = 0xFF;
+    p[8] = 0xFF;
+  } else if (control == kDefault) {
+    p = {kPageErrorRecovery, 0x0A, 0x00, 0x20, 0, 0, 0, 0, 0x01, 0, 0, 0};
+  }
+  return p;
+}
+
 std::vector<uint8_t> TDriveCore::BuildPage30() const {
   return {kPageVendor, 0x06, uint8_t(model.bufferUnderrunFree ? 1 : 0), 0, 0, 0, 0, 0};
 }
@@ -96,6 +111,9 @@ TSense TDriveCore::ModeSense(const TCommand& c) {
   }
   auto add = [&](const std::vector<uint8_t>& p) { out.insert(out.end(), p.begin(), p.end()); };
   switch (page) {
+    case kPageErrorRecovery:
+      add(BuildPage01(control));
+      break;
     case kPageWriteParameters:
       add(BuildPage5(control));
       break;
@@ -107,6 +125,7 @@ TSense TDriveCore::ModeSense(const TCommand& c) {
       add(BuildPage30());
       break;
     case kAllPages:
+      if (!faults.RefusesPage(kPageErrorRecovery)) add(BuildPage01(control));
       if (!faults.RefusesPage(kPageWriteParameters)) add(BuildPage5(control));
       if (!faults.RefusesPage(kPageCapabilities)) add(BuildPage2A(control));
       if (model.page30 && !faults.RefusesPage(kPageVendor)) add(BuildPage30());
@@ -163,6 +182,7 @@ TSense TDriveCore::ModeSelect(const TCommand& c) {
   uint32_t off = 8 + descriptorLength;
   if (off > len) return sense::kParameterListLength;
   std::optional<std::array<uint8_t, kPage5Size>> newPage5;
+  std::optional<std::array<uint8_t, 12>> newPage1;
   while (off < len) {
     if (off + 2 > len) return sense::kParameterListLength;
     const uint8_t code = p[off] & 0x3F;
@@ -177,6 +197,15 @@ TSense TDriveCore::ModeSelect(const TCommand& c) {
       page[0] = kPageWriteParameters;
       page[1] = kPage5Size - 2;
       newPage5 = page;
+    } else if (code == kPageErrorRecovery && !faults.RefusesPage(kPageErrorRecovery)) {
+      if (pageLength != page1_.size() - 2) return sense::kInvalidParameter;
+      const std::vector<uint8_t> mask = BuildPage01(kChangeable);
+      for (size_t i = 2; i < page1_.size(); ++i) {
+        if ((p[off + i] ^ page1_[i]) & ~mask[i]) return sense::kInvalidParameter;
+      }
+      newPage1 = std::array<uint8_t, 12>{};
+      std::copy(p + off, p + off + 12, newPage1->begin());
+      (*newPage1)[0] = kPageErrorRecovery;
     } else if (code == kPageVendor && model.page30 && !faults.RefusesPage(kPageVendor)) {
       // The vendor page only switches buffer-underrun protection, which this drive always has.
     } else {
@@ -184,6 +213,7 @@ TSense TDriveCore::ModeSelect(const TCommand& c) {
     }
     off += 2 + pageLength;
   }
+  if (newPage1) page1_ = *newPage1;
   if (newPage5) {
     page5_ = *newPage5;
     simulatedNext_.reset();

@@ -10,12 +10,15 @@
 namespace vdrive {
 namespace {
 
-uint32_t TransferLength(const TCommand& c) { return c.cdb[0] < 0xA0 ? Be16(c.cdb + 7) : Be32(c.cdb + 6); }
+uint32_t TransferLength(const TCommand& c) {
+  return c.cdb[0] < 0xA0 ? Be16(c.cdb + 7) : Be32(c.cdb + 6);
+}
 
 constexpr uint32_t kEccBlock = 16;
 
 uint32_t AlignEcc(uint64_t v, uint32_t limit) {
-  return static_cast<uint32_t>(std::min<uint64_t>((v + kEccBlock - 1) / kEccBlock * kEccBlock, limit));
+  return static_cast<uint32_t>(
+      std::min<uint64_t>((v + kEccBlock - 1) / kEccBlock * kEccBlock, limit));
 }
 
 }  // namespace
@@ -32,10 +35,15 @@ TSense TDriveCore::Read(const TCommand& c) {
     if (!last || uint64_t(lba) + count - 1 > *last) return sense::kLbaOutOfRange;
     return sense::kUnrecoveredRead;  // a gap between recorded areas
   }
-  if (c.direction != plat::kScsiDataIn || c.data == nullptr || c.dataLen < uint64_t(count) * kBlockSize) {
+  if (c.direction != plat::kScsiDataIn || c.data == nullptr ||
+      c.dataLen < uint64_t(count) * kBlockSize) {
     return sense::kInvalidField;
   }
-  return image_->Read(lba, count, c.data) ? sense::kGood : sense::kUnrecoveredRead;
+  if (!image_->Read(lba, count, c.data)) return sense::kUnrecoveredRead;
+  dataIn_ = count * kBlockSize;
+  if (const uint32_t speed = CurrentReadSpeed())
+    Takes(double(count) * kBlockSize / speed);  // kB/s = bytes/ms
+  return sense::kGood;
 }
 
 TSense TDriveCore::CheckRandomWrite(uint32_t lba, uint32_t count) {
@@ -43,7 +51,8 @@ TSense TDriveCore::CheckRandomWrite(uint32_t lba, uint32_t count) {
   if (!d.formatted) {
     // A blank DVD+RW starts formatting in the background on its first write; some drives
     // insist on an explicit FORMAT UNIT instead.
-    if (d.kind != TMediumKind::DvdPlusRw || faults.plusRwNeedsFormat) return sense::kCannotWriteFormat;
+    if (d.kind != TMediumKind::DvdPlusRw || faults.plusRwNeedsFormat)
+      return sense::kCannotWriteFormat;
     d.formatted = true;
     d.formattedBlocks = d.capacity;
     d.bgFormat = 2;
@@ -51,7 +60,8 @@ TSense TDriveCore::CheckRandomWrite(uint32_t lba, uint32_t count) {
   }
   if (uint64_t(lba) + count > d.WritableExtent()) return sense::kLbaOutOfRange;
   // Restricted overwrite rewrites whole ECC blocks only.
-  if (d.restrictedOverwrite && (lba % kEccBlock != 0 || count % kEccBlock != 0)) return sense::kInvalidWriteAddress;
+  if (d.restrictedOverwrite && (lba % kEccBlock != 0 || count % kEccBlock != 0))
+    return sense::kInvalidWriteAddress;
   return sense::kGood;
 }
 
@@ -64,7 +74,13 @@ TSense TDriveCore::Write(const TCommand& c) {
   if (d.pressed) return sense::kWriteProtected;
   if (!model.Writes(d.kind)) return sense::kCannotWriteFormat;
   if (count == 0) return sense::kGood;
-  if (c.direction != plat::kScsiDataOut || c.data == nullptr || c.dataLen < uint64_t(count) * kBlockSize) {
+  if (d.Traits().family == TFamily::Cd && WriteType() == 2) {
+    // Session at once takes the stream its cue sheet announced, from a pre-gap below LBA 0.
+    if (!SessionAtOnce()) return sense::kSequenceError;
+    return WriteSessionAtOnce(c, static_cast<int32_t>(lba), count);
+  }
+  if (c.direction != plat::kScsiDataOut || c.data == nullptr ||
+      c.dataLen < uint64_t(count) * kBlockSize) {
     return sense::kInvalidField;
   }
   const bool sequential = d.Access() == TAccess::Sequential;
@@ -78,6 +94,9 @@ TSense TDriveCore::Write(const TCommand& c) {
       if (TSense s = d.CheckSequentialWrite(lba, count); s.Failed()) return s;
     }
     simulatedNext_ = lba + count;
+  } else if (sequential && d.PseudoOverwrite() && d.Readable(lba, count)) {
+    if (!image_->Write(lba, count, c.data)) return sense::kWriteError;
+    progressUnsaved = true;
   } else if (sequential) {
     if (TSense s = d.CheckSequentialWrite(lba, count); s.Failed()) return s;
     if (!image_->Write(lba, count, c.data)) return sense::kWriteError;
@@ -89,7 +108,14 @@ TSense TDriveCore::Write(const TCommand& c) {
     d.highWater = std::max(d.highWater, lba + count);
     progressUnsaved = true;
   }
-  bufferFill_ = std::min<double>(BufferBytes(), bufferFill_ + double(count) * kBlockSize);
+  if (!state.pace) {
+    bufferFill_ = std::min<double>(BufferBytes(), bufferFill_ + double(count) * kBlockSize);
+    return sense::kGood;
+  }
+  // The data goes into the buffer; while that would overfill it, the WRITE waits for the drain.
+  bufferFill_ += double(count) * kBlockSize;
+  const double over = bufferFill_ - BufferBytes();
+  if (const uint32_t speed = CurrentWriteSpeed(); over > 0 && speed > 0) Takes(over / speed);
   return sense::kGood;
 }
 
@@ -97,13 +123,22 @@ TSense TDriveCore::SynchronizeCache(const TCommand& c) {
   const bool immediate = c.cdb[1] & 0x02;
   if (TSense s = Ready(); s.Failed()) return s;
   const double rate = double(CurrentWriteSpeed()) * 1000.0;
-  const uint32_t drainMs = rate > 0 ? static_cast<uint32_t>(std::ceil(bufferFill_ / rate * 1000.0)) : 0;
+  const uint32_t drainMs =
+      rate > 0 ? static_cast<uint32_t>(std::ceil(bufferFill_ / rate * 1000.0)) : 0;
   // Flushing takes time when the buffer held data or the drive has recorded since it last
   // updated its own bookkeeping on the disc.
   const bool pending = bufferFill_ > 0 || progressUnsaved;
+  // Recording at once ends with the flush: the drive closes what the host announced.
+  FinishSessionAtOnce();
+  FinishDiscAtOnce();
   bufferFill_ = 0;
   if (progressUnsaved) stateChanged = true;
-  if (immediate && pending) StartNotReady(drainMs + model.durations.syncMs, sense::kLongWriteInProgress);
+  if (pending) {
+    if (immediate)
+      StartNotReady(drainMs + model.durations.syncMs, sense::kLongWriteInProgress);
+    else
+      Takes(drainMs + model.durations.syncMs);
+  }
   return sense::kGood;
 }
 
@@ -160,7 +195,10 @@ TSense TDriveCore::CloseTrackSession(const TCommand& c) {
       duration = model.durations.closeTrackMs;
       result = d.CloseTrack(number);
     } else {
-      result = d.CloseSession(function == 2 && NextSessionAllowed());
+      // DVD+R and BD-R take no multi-session setting from the write parameters: closing the
+      // session keeps the disc appendable, and finalizing is a function of its own.
+      const bool ownFinalize = plusR || d.kind == TMediumKind::BdR;
+      result = d.CloseSession(function == 2 && (ownFinalize || NextSessionAllowed()));
     }
     if (!result.Failed()) {
       stateChanged = true;
@@ -169,7 +207,10 @@ TSense TDriveCore::CloseTrackSession(const TCommand& c) {
   }
   if (result.Failed()) return result;
   bufferFill_ = 0;
-  if (immediate) StartNotReady(duration, sense::kLongWriteInProgress);
+  if (immediate)
+    StartNotReady(duration, sense::kLongWriteInProgress);
+  else
+    Takes(duration);
   return sense::kGood;
 }
 
@@ -202,21 +243,25 @@ TSense TDriveCore::Blank(const TCommand& c) {
   if (TSense s = Ready(); s.Failed()) return s;
   TDisc& d = Disc();
   if (d.pressed) return sense::kWriteProtected;
-  if (d.kind != TMediumKind::CdRw && d.kind != TMediumKind::DvdRw) return sense::kIncompatibleMedium;
+  if (d.kind != TMediumKind::CdRw && d.kind != TMediumKind::DvdRw)
+    return sense::kIncompatibleMedium;
   if (!model.Writes(d.kind)) return sense::kCannotWriteFormat;
   if (type > 1) return sense::kInvalidField;  // whole disc or minimal only
   // Either way the disc comes back blank; a DVD-RW returns to sequential recording.
   d = TDisc::Blank(d.kind, d.capacity, false);
   MediumRewritten();
-  if (immediate) {
-    StartNotReady(type == 0 ? model.durations.blankFullMs : model.durations.blankMinimalMs,
-                  sense::kOperationInProgress);
-  }
+  const uint32_t duration =
+      type == 0 ? model.durations.blankFullMs : model.durations.blankMinimalMs;
+  if (immediate)
+    StartNotReady(duration, sense::kOperationInProgress);
+  else
+    Takes(duration);
   return sense::kGood;
 }
 
 TSense TDriveCore::FormatUnit(const TCommand& c) {
-  if ((c.cdb[1] & 0x10) == 0 || (c.cdb[1] & 0x07) != 1) return sense::kInvalidField;  // format data needed
+  if ((c.cdb[1] & 0x10) == 0 || (c.cdb[1] & 0x07) != 1)
+    return sense::kInvalidField;  // format data needed
   if (TSense s = Ready(); s.Failed()) return s;
   const uint8_t* p = ParameterList(c, 12);
   if (p == nullptr) return sense::kParameterListLength;
@@ -230,7 +275,9 @@ TSense TDriveCore::FormatUnit(const TCommand& c) {
   switch (d.kind) {
     case TMediumKind::DvdPlusRw:
       if (type != 0x26) return sense::kInvalidParameter;
-      if (blocks > d.capacity || parameter != 0) return sense::kInvalidParameterValue;
+      // All ones asks for the whole disc, as programs commonly send it.
+      if ((blocks > d.capacity && blocks != 0xFFFFFFFF) || parameter != 0)
+        return sense::kInvalidParameterValue;
       d.formatted = true;
       d.formattedBlocks = d.capacity;
       d.bgFormat = 2;
@@ -254,32 +301,52 @@ TSense TDriveCore::FormatUnit(const TCommand& c) {
       break;
     }
     case TMediumKind::DvdRw:
-      if (type != 0x10 && type != 0x13 && type != 0x15) return sense::kInvalidParameter;
-      if (parameter != 16 || blocks > d.capacity) return sense::kInvalidParameterValue;
+      if (type != 0x00 && type != 0x10 && type != 0x13 && type != 0x15)
+        return sense::kInvalidParameter;
+      if (parameter != (type == 0x00 ? kBlockSize : 16) || blocks > d.capacity)
+        return sense::kInvalidParameterValue;
       if (type == 0x13) {
         // Quick grow of the last session: only a disc in restricted overwrite has one to grow.
         if (!d.restrictedOverwrite || d.intermediate) return sense::kInvalidParameter;
-        d.formattedBlocks = std::max(d.formattedBlocks, blocks == 0 ? d.capacity : AlignEcc(blocks, d.capacity));
+        d.formattedBlocks =
+            std::max(d.formattedBlocks, blocks == 0 ? d.capacity : AlignEcc(blocks, d.capacity));
         stateChanged = true;
         break;
       }
-      if (type == 0x10 && blocks == 0) return sense::kInvalidParameterValue;
+      if ((type == 0x10 || type == 0x00) && blocks == 0) return sense::kInvalidParameterValue;
       {
         const uint32_t capacity = d.capacity;
         d = TDisc::Blank(TMediumKind::DvdRw, capacity, true);
         // A quick format leaves the disc writable everywhere until its lead-out is written and
         // reports the requested extent as it was asked for.
         d.intermediate = type == 0x15;
-        d.formattedBlocks = d.intermediate ? std::min(blocks, capacity) : AlignEcc(blocks, capacity);
+        d.formattedBlocks =
+            d.intermediate ? std::min(blocks, capacity) : AlignEcc(blocks, capacity);
       }
       MediumRewritten();
       break;
+    case TMediumKind::BdR: {
+      // Formatting with spare areas: only a blank disc, and it stays sequential.
+      if (type != 0x00 && type != 0x32) return sense::kInvalidParameter;
+      if (d.DiscStatus() != 0 || d.formatted) return sense::kCannotFormat;
+      const uint32_t extent = BdRCapacityWithSpares(d.capacity);
+      if (blocks > extent) return sense::kInvalidParameterValue;
+      const uint32_t capacity = extent;
+      d = TDisc::Blank(TMediumKind::BdR, capacity, false);
+      d.formatted = true;
+      d.formattedBlocks = capacity;
+      MediumRewritten();
+      break;
+    }
     default:
       return sense::kCannotFormat;
   }
   bufferFill_ = 0;
   simulatedNext_.reset();
-  if (immediate) StartNotReady(model.durations.formatMs, sense::kFormatInProgress);
+  if (immediate)
+    StartNotReady(model.durations.formatMs, sense::kFormatInProgress);
+  else
+    Takes(model.durations.formatMs);
   return sense::kGood;
 }
 
@@ -303,8 +370,8 @@ TSense TDriveCore::SendDvdStructure(const TCommand& c) {
     for (int i = 0; i < digits; ++i) v = v * 10 + (p[at + i] - '0');
     return v;
   };
-  const int month = number(12, 2), day = number(14, 2), hour = number(16, 2), minute = number(18, 2),
-            second = number(20, 2);
+  const int month = number(12, 2), day = number(14, 2), hour = number(16, 2),
+            minute = number(18, 2), second = number(20, 2);
   if (month < 1 || month > 12 || day < 1 || day > 31 || hour > 23 || minute > 59 || second > 59) {
     return sense::kInvalidParameterValue;
   }

@@ -1,6 +1,7 @@
 #include "vdrive/Core.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 #include "platform/Clock.h"
@@ -112,6 +113,8 @@ TDriveCore::THandler TDriveCore::Handler(uint8_t op) const {
       return &TDriveCore::ReadTrackInformation;
     case 0x53:
       return &TDriveCore::ReserveTrack;
+    case 0x54:
+      return &TDriveCore::SendOpcInformation;
     case 0x55:
       return &TDriveCore::ModeSelect;
     case 0x5A:
@@ -120,8 +123,14 @@ TDriveCore::THandler TDriveCore::Handler(uint8_t op) const {
       return &TDriveCore::CloseTrackSession;
     case 0x5C:
       return &TDriveCore::ReadBufferCapacity;
+    case 0x5D:
+      return &TDriveCore::SendCueSheet;
     case 0xA1:
       return &TDriveCore::Blank;
+    case 0xAC:
+      return model.getConfiguration ? &TDriveCore::GetPerformance : nullptr;
+    case 0xAD:
+      return &TDriveCore::ReadDvdStructure;
     case 0xB6:
       return model.streaming ? &TDriveCore::SetStreaming : nullptr;
     case 0xBB:
@@ -141,6 +150,7 @@ TOutcome TDriveCore::Execute(const TCommand& c) {
     return out;
   }
   DrainBuffer();
+  dataIn_ = 0;
   const uint8_t op = c.cdb[0];
   auto check = [&](TSense s) {
     out.status = kStatusCheckCondition;
@@ -167,8 +177,11 @@ TOutcome TDriveCore::Execute(const TCommand& c) {
   }
   const TSense f = FireFault(c);
   if (f.Failed()) return check(f);
+  delayMs_ = 0;
   const TSense s = (this->*handler)(c);
+  out.delayMs = delayMs_;
   if (s.Failed()) return check(s);
+  out.dataIn = dataIn_;
   return out;
 }
 
@@ -198,6 +211,7 @@ void TDriveCore::MediumChanged() {
   mediaEvent_ = state.disc && !state.trayOpen ? 2 : 3;
   bufferFill_ = 0;
   simulatedNext_.reset();
+  cue_.reset();
   busy_.active = false;
   if (state.disc && !state.trayOpen) StartNotReady(model.durations.loadMs, sense::kBecomingReady);
 }
@@ -234,6 +248,7 @@ TSense TDriveCore::Reply(const TCommand& c, const uint8_t* reply, size_t n, uint
   if (c.direction != plat::kScsiDataIn || c.data == nullptr) return sense::kInvalidField;
   len = std::min<size_t>(len, c.dataLen);
   std::memcpy(c.data, reply, len);
+  dataIn_ = static_cast<uint32_t>(len);
   return sense::kGood;
 }
 
@@ -279,6 +294,10 @@ uint32_t TDriveCore::CurrentReadSpeed() const { return Snap(requestedRead_, mode
 uint32_t TDriveCore::CurrentWriteSpeed() const {
   if (state.disc && state.disc->pressed) return 0;
   return Snap(requestedWrite_, model.WriteSpeeds(SpeedKind()));
+}
+
+uint32_t TDriveCore::BufferUsed() const {
+  return static_cast<uint32_t>(std::ceil(std::clamp(bufferFill_, 0.0, double(BufferBytes()))));
 }
 
 void TDriveCore::DrainBuffer() {
@@ -345,7 +364,10 @@ TSense TDriveCore::StartStopUnit(const TCommand& c) {
       ++state.generation;
       unitAttention_ = true;
       mediaEvent_ = 2;
-      if (immediate) StartNotReady(model.durations.loadMs, sense::kBecomingReady);
+      if (immediate)
+        StartNotReady(model.durations.loadMs, sense::kBecomingReady);
+      else
+        Takes(model.durations.loadMs);
     }
   }
   return sense::kGood;

@@ -28,6 +28,10 @@ struct TOutcome {
   TSense sense;
   uint8_t progress[2] = {0, 0};  // progress indication of a NOT READY answer, when valid
   bool progressValid = false;
+  uint32_t dataIn = 0;  // bytes the drive returned to the host
+  // A paced recorder: how long the command still takes after its answer is known (platform
+  // clock); the recorder sleeps it without holding up other callers.
+  double delayMs = 0;
 };
 
 constexpr size_t kPage5Size = 52;  // write parameters page: code, length 32h, 50 bytes
@@ -79,6 +83,13 @@ class TDriveCore {
 
   // The drive buffer: fills with writes, drains at the current write speed.
   void DrainBuffer();
+  // The bytes the buffer holds as READ BUFFER CAPACITY reports them (a paced WRITE waits while
+  // it would overfill the buffer).
+  uint32_t BufferUsed() const;
+  // With the pace on, the command takes ms more of drive time.
+  void Takes(double ms) {
+    if (state.pace) delayMs_ += ms;
+  }
   uint32_t BufferBytes() const { return model.bufferKB * 1024; }
 
   // Write parameters (mode page 5) as last selected.
@@ -88,6 +99,7 @@ class TDriveCore {
   bool FixedPacket() const { return (page5_[3] & 0x20) != 0; }
   uint32_t PacketSize() const;
   TSense ValidatePage5(const uint8_t* p) const;
+  std::vector<uint8_t> BuildPage01(uint8_t control) const;
   std::vector<uint8_t> BuildPage5(uint8_t control) const;
   std::vector<uint8_t> BuildPage2A(uint8_t control) const;
   std::vector<uint8_t> BuildPage30() const;
@@ -130,9 +142,31 @@ class TDriveCore {
   TSense SetStreaming(const TCommand& c);
   TSense SetCdSpeed(const TCommand& c);
   TSense SendDvdStructure(const TCommand& c);
+  TSense SendOpcInformation(const TCommand& c);
+  TSense GetPerformance(const TCommand& c);
+  TSense ReadDvdStructure(const TCommand& c);
+  TSense SendCueSheet(const TCommand& c);
+
+  // Session at once on CD: the layout a cue sheet announced, and where the host's stream stands
+  // (the first track's pre-gap starts below LBA 0).
+  struct TCue {
+    int64_t leadOut = 0, next = 0;
+    std::vector<int64_t> trackStarts;  // index 1 of each track
+    std::vector<std::pair<int64_t, bool>>
+        segments;  // pre-gaps and tracks: start, data from the host
+    // The first block from position on that the host sends (the drive makes the others).
+    int64_t HostBlockFrom(int64_t position) const;
+  };
+  bool SessionAtOnce() const;
+  TSense WriteSessionAtOnce(const TCommand& c, int64_t lba, uint32_t count);
+  void FinishSessionAtOnce();
+  // DVD-R disc at once: a fully written reserved track closes the disc at the cache flush.
+  void FinishDiscAtOnce();
 
   TImageFile* image_;
   std::array<uint8_t, kPage5Size> page5_{};
+  // Read/write error recovery (page 01h): retry behaviour and counts.
+  std::array<uint8_t, 12> page1_{0x01, 0x0A, 0x00, 0x20, 0, 0, 0, 0, 0x01, 0, 0, 0};
   uint16_t requestedRead_ = 0xFFFF, requestedWrite_ = 0xFFFF;
   bool prevent_ = false;
   bool unitAttention_ = false;
@@ -143,8 +177,11 @@ class TDriveCore {
     TSense sense;
   } busy_;
   double bufferFill_ = 0;  // bytes
+  double delayMs_ = 0;     // of the command in hand, see Takes
   int64_t bufferStamp_ = 0;
   std::optional<uint32_t> simulatedNext_;  // where the next test write continues
+  mutable uint32_t dataIn_ = 0;            // bytes returned by the command under way
+  std::optional<TCue> cue_;
 };
 
 }  // namespace vdrive

@@ -375,6 +375,7 @@ std::string StateToJson(const TLoadState& s) {
   json j;
   j["generation"] = s.generation;
   j["tray"] = s.trayOpen ? "open" : "closed";
+  j["pace"] = s.pace;
   if (!s.disc) {
     j["medium"] = nullptr;
   } else {
@@ -419,6 +420,13 @@ bool StateFromJson(std::string_view text, TLoadState& out, std::string& error) {
     TLoadState s;
     s.generation = j.value("generation", uint64_t{0});
     s.trayOpen = j.value("tray", std::string("closed")) == "open";
+    if (j.contains("pace")) {
+      if (!j.at("pace").is_boolean()) {
+        error = "pace is not true or false";
+        return false;
+      }
+      s.pace = j.at("pace").get<bool>();
+    }
     const json& m = j.contains("medium") ? j.at("medium") : json(nullptr);
     if (m.is_object()) {
       TDisc d;

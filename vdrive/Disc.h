@@ -72,6 +72,8 @@ class TDisc {
   TAccess Access() const;
   bool Erasable() const { return Traits().erasable; }
   bool SupportsTestWrite() const;
+  // A BD-R formatted with spare areas: recorded blocks may be written again (the drive remaps).
+  bool PseudoOverwrite() const { return kind == TMediumKind::BdR && formatted; }
 
   // Disc information.
   uint8_t DiscStatus() const;        // 0 blank, 1 incomplete (appendable), 2 complete
@@ -115,6 +117,9 @@ struct TLoadState {
   uint64_t generation = 0;
   bool trayOpen = false;
   std::optional<TDisc> disc;
+  // Commands take the time a real drive would (WRITE and READ at the speed in force, closing,
+  // formatting and loading for their durations); off, they answer at once.
+  bool pace = false;
 };
 
 std::string StateToJson(const TLoadState& s);

@@ -45,6 +45,11 @@ uint32_t BdReCapacityWithoutSpares(uint32_t capacity) {
   return capacity + capacity / 30;
 }
 
+uint32_t BdRCapacityWithSpares(uint32_t capacity) {
+  if (capacity == Traits(TMediumKind::BdR).capacity) return Traits(TMediumKind::BdRe).capacity;
+  return capacity - capacity / 31;
+}
+
 double SpeedUnit(TFamily family) {
   switch (family) {
     case TFamily::Cd:

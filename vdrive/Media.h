@@ -57,6 +57,9 @@ constexpr uint16_t kProfileDvdRwSequential = 0x0014;
 // User blocks of a BD-RE of the given capacity (with the default spare areas) when it is
 // formatted without spare areas.
 uint32_t BdReCapacityWithoutSpares(uint32_t capacity);
+// User blocks of a BD-R of the given (unformatted) capacity once formatted with the default
+// spare areas.
+uint32_t BdRCapacityWithSpares(uint32_t capacity);
 
 // Speed of "1x" in kB/s (1000 bytes) for a family.
 double SpeedUnit(TFamily family);

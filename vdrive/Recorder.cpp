@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/Clock.h"
 #include "vdrive/Core.h"
 
 namespace vdrive {
@@ -16,15 +17,21 @@ TVirtualRecorder::TVirtualRecorder(std::string folder) : folder_(std::move(folde
 TVirtualRecorder::~TVirtualRecorder() {
   // What was written but never synchronised still belongs on the medium, unless the medium was
   // replaced meanwhile by another process.
+  SaveProgress();
+  if (lockFd_ >= 0) close(lockFd_);
+}
+
+void TVirtualRecorder::SaveProgress() {
+  std::lock_guard<std::mutex> g(m_);
   if (core_ && core_->progressUnsaved && lockFd_ >= 0) {
     TFolderLock lock(lockFd_);
     SyncFromDisk();
     if (core_->progressUnsaved) SaveState();
   }
-  if (lockFd_ >= 0) close(lockFd_);
 }
 
-std::shared_ptr<TVirtualRecorder> TVirtualRecorder::Open(const std::string& folder, std::string* error) {
+std::shared_ptr<TVirtualRecorder> TVirtualRecorder::Open(const std::string& folder,
+                                                         std::string* error) {
   std::shared_ptr<TVirtualRecorder> r(new TVirtualRecorder(folder));
   std::string why;
   if (!r->Load(&why)) {
@@ -107,7 +114,8 @@ void TVirtualRecorder::SyncFromDisk() {
     faultsStamp_ = s;
     TFaults f;
     if (!s.exists || (ReadTextFile(faultsPath, text) && FaultsFromJson(text, f, why))) {
-      if (f.notReadyMs > 0 && f.notReadyArm != notReadyArmSeen_) core_->StartNotReady(f.notReadyMs, sense::kNotReady);
+      if (f.notReadyMs > 0 && f.notReadyArm != notReadyArmSeen_)
+        core_->StartNotReady(f.notReadyMs, sense::kNotReady);
       notReadyArmSeen_ = f.notReadyArm;
       core_->faults = std::move(f);
     }
@@ -138,8 +146,28 @@ bool TVirtualRecorder::Address(plat::TScsiAddress& a) const {
   return true;
 }
 
-uint8_t TVirtualRecorder::Execute(const uint8_t* cdb, uint8_t cdbLen, uint8_t direction, uint8_t* data,
-                                  uint32_t dataLen, uint8_t* sense, uint8_t senseLen) {
+uint8_t TVirtualRecorder::Execute(const uint8_t* cdb, uint8_t cdbLen, uint8_t direction,
+                                  uint8_t* data, uint32_t dataLen, uint8_t* sense,
+                                  uint8_t senseLen) {
+  uint32_t dataIn = 0;
+  return Execute(cdb, cdbLen, direction, data, dataLen, sense, senseLen, dataIn);
+}
+
+uint8_t TVirtualRecorder::Execute(const uint8_t* cdb, uint8_t cdbLen, uint8_t direction,
+                                  uint8_t* data, uint32_t dataLen, uint8_t* sense, uint8_t senseLen,
+                                  uint32_t& dataIn) {
+  uint32_t takesMs = 0;
+  const uint8_t status =
+      ExecuteLocked(cdb, cdbLen, direction, data, dataLen, sense, senseLen, dataIn, takesMs);
+  // A paced command takes its time after the locks are released: the tool and other callers
+  // are not held up meanwhile, as they would not be by a drive busy writing.
+  if (takesMs > 0) plat::Sleep(takesMs);
+  return status;
+}
+
+uint8_t TVirtualRecorder::ExecuteLocked(const uint8_t* cdb, uint8_t cdbLen, uint8_t direction,
+                                        uint8_t* data, uint32_t dataLen, uint8_t* sense,
+                                        uint8_t senseLen, uint32_t& dataIn, uint32_t& takesMs) {
   std::lock_guard<std::mutex> g(m_);
   TFolderLock lock(lockFd_);
   SyncFromDisk();
@@ -159,12 +187,19 @@ uint8_t TVirtualRecorder::Execute(const uint8_t* cdb, uint8_t cdbLen, uint8_t di
     std::memset(sense, 0, senseLen);
     std::memcpy(sense, s, std::min<size_t>(senseLen, sizeof s));
   }
-  if (core_->model.trace) Trace(cdb, cdbLen, direction, dataLen, o.status, o.sense.key, o.sense.asc, o.sense.ascq);
+  if (core_->model.trace)
+    Trace(cdb, cdbLen, direction, dataLen, o.status, o.sense.key, o.sense.asc, o.sense.ascq);
+  dataIn = o.dataIn;
+  // Whole milliseconds are slept; the rest is carried to the next command.
+  delayCarriedMs_ += o.delayMs;
+  takesMs = static_cast<uint32_t>(delayCarriedMs_);
+  delayCarriedMs_ -= takesMs;
   return o.status;
 }
 
-void TVirtualRecorder::Trace(const uint8_t* cdb, uint8_t cdbLen, uint8_t direction, uint32_t dataLen,
-                             uint8_t status, uint8_t key, uint8_t asc, uint8_t ascq) {
+void TVirtualRecorder::Trace(const uint8_t* cdb, uint8_t cdbLen, uint8_t direction,
+                             uint32_t dataLen, uint8_t status, uint8_t key, uint8_t asc,
+                             uint8_t ascq) {
   std::string line;
   char buf[64];
   for (uint8_t i = 0; i < cdbLen && cdb != nullptr; ++i) {
@@ -174,7 +209,8 @@ void TVirtualRecorder::Trace(const uint8_t* cdb, uint8_t cdbLen, uint8_t directi
   std::snprintf(buf, sizeof buf, " | out %u | status %02X | %X/%02X/%02X\n",
                 direction == plat::kScsiDataOut ? dataLen : 0u, status, key, asc, ascq);
   line += buf;
-  const int fd = open(JoinPath(folder_, kTraceFile).c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+  const int fd =
+      open(JoinPath(folder_, kTraceFile).c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
   if (fd < 0) return;
   [[maybe_unused]] const ssize_t n = write(fd, line.data(), line.size());
   close(fd);

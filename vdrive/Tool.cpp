@@ -231,6 +231,7 @@ bool RecorderStatus(const std::string& dir, std::string& out, std::string& error
   using json = nlohmann::json;
   json j;
   j["tray"] = state.trayOpen ? "open" : "closed";
+  j["pace"] = state.pace;
   if (!state.disc) {
     j["medium"] = nullptr;
   } else {
@@ -331,6 +332,15 @@ bool SetTrace(const std::string& dir, bool on, std::string& error) {
     return false;
   }
   return true;
+}
+
+bool SetPace(const std::string& dir, bool on, std::string& error) {
+  TLocked lock(dir);
+  TDriveModel model;
+  TLoadState state;
+  if (!LoadModel(dir, model, error) || !LoadState(dir, state, error)) return false;
+  state.pace = on;
+  return SaveState(dir, state, error);
 }
 
 }  // namespace vdrive

@@ -37,6 +37,8 @@ bool ExportMedium(const std::string& dir, const std::string& output, std::option
 bool UpdateFaults(const std::string& dir, const std::function<void(TFaults&)>& change, std::string& error);
 bool ClearFaults(const std::string& dir, std::string& error);
 bool SetTrace(const std::string& dir, bool on, std::string& error);
+// Switches the pace: commands take the time a real drive would (kept across inserts and ejects).
+bool SetPace(const std::string& dir, bool on, std::string& error);
 
 // The medium.json text of a recorder (for status displays and tests).
 bool ReadLoadState(const std::string& dir, TLoadState& state, std::string& error);

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "vdrive/Attach.h"
 #include "vdrive/Model.h"
 #include "vdrive/Tool.h"
 
@@ -64,6 +65,9 @@ int Usage(const std::string& message) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // attach takes a command line of its own after "--"; it never goes through the option parser.
+  if (argc > 1 && std::string(argv[1]) == "attach")
+    return vdrive::AttachMain({argv + 2, argv + argc});
   CLI::App app{"Virtual MMC recorders for Ardovan"};
   app.require_subcommand(1);
   std::string dir;
@@ -76,6 +80,16 @@ int main(int argc, char** argv) {
   create->add_option("--model", model, "bd, dvd, cd, hddvd or legacy")
       ->check(CLI::IsMember(vdrive::PresetModelNames()));
   create->add_flag("--no-address", noAddress, "The recorder has no SCSI address");
+  // The pace is kept with the recorder: given at create or insert, it holds until changed.
+  std::optional<bool> pace;
+  auto pacing = [&pace](CLI::App* cmd) {
+    cmd->add_flag_callback(
+        "--pace", [&pace] { pace = true; },
+        "Commands take the time a real drive would (kept until --no-pace)");
+    cmd->add_flag_callback(
+        "--no-pace", [&pace] { pace = false; }, "Commands answer at once (the default)");
+  };
+  pacing(create);
 
   std::string medium, rom;
   std::optional<uint32_t> blocks;
@@ -87,6 +101,7 @@ int main(int argc, char** argv) {
   insert->add_option("--rom", rom, "Image file of a pressed disc");
   insert->add_option("--blocks", blocks, "Capacity in 2048-byte blocks")->check(CLI::Range(1u, 0x7FFFFFFFu));
   insert->add_flag("--formatted", formatted, "A rewritable medium that is already formatted");
+  pacing(insert);
 
   auto* eject = app.add_subcommand("eject", "Take the medium out");
   eject->add_option("DIR", dir)->required();
@@ -134,9 +149,11 @@ int main(int argc, char** argv) {
   }
 
   if (create->parsed()) {
-    return vdrive::CreateRecorder(dir, model, noAddress, error) ? 0 : Fail(error);
+    if (!vdrive::CreateRecorder(dir, model, noAddress, error)) return Fail(error);
+    return !pace || vdrive::SetPace(dir, *pace, error) ? 0 : Fail(error);
   }
   if (insert->parsed()) {
+    if (pace && !vdrive::SetPace(dir, *pace, error)) return Fail(error);
     if (!rom.empty()) {
       std::optional<vdrive::TMediumKind> kind;
       if (!medium.empty()) {

@@ -221,14 +221,20 @@ TEST_F(MediumTest, VolumeLargerThanTheTrackLeavesNothingFree) {
   auto d = Load(disc);
   EXPECT_EQ(GetFreeBlocks(*dev), 0u);
 
-  // Restricted overwrite: formatted capacity minus the track size, also bounded below.
+  // Restricted overwrite: formatted capacity minus the volume on it, also bounded below; the
+  // track, which spans the whole formatted extent, says nothing about what is recorded.
   disc.Profile = 0x13;
   disc.Capacities = {{800, 0x00000800}};
   Script(*d, disc);
   EXPECT_EQ(GetFreeBlocks(*dev), 0u);
-  disc.Capacities = {{3000, 0x00000800}};
+  disc.Capacities = {{6000, 0x00000800}};
+  disc.Tracks[1] = {0, 0, 6000, true};
   Script(*d, disc);
-  EXPECT_EQ(GetFreeBlocks(*dev), 2000u);
+  EXPECT_EQ(GetFreeBlocks(*dev), 1000u);
+  disc.VolumeBlocks = 0;  // quick-formatted and blank: all of it is free
+  Script(*d, disc);
+  EXPECT_EQ(GetFreeBlocks(*dev), 6000u);
+  EXPECT_EQ(GetTotalBlocks(*dev), 6000u);
 }
 
 TEST_F(MediumTest, FormatCapacitiesPreferTwoKilobyteDescriptors) {

@@ -298,7 +298,8 @@ TEST_F(RecorderTest, CommandLogOfAWholeBurn) {
   EXPECT_LE(GetDriveBufferUsed(*dev), GetDriveBufferSize(*dev));
   ASSERT_TRUE(SynchronizeCache(*dev, false));
   ASSERT_TRUE(CloseTrackOrSession(*dev, true, false, 1));
-  ASSERT_TRUE(CloseTrackOrSession(*dev, false, false, 0));
+  // A DVD+R is finalized by its own close function; closing the session keeps it appendable.
+  ASSERT_TRUE(CloseTrackSession(*dev, false, 6, 0, 0, 0));
   WaitReady();
   EXPECT_EQ(GetCompleteSessionCount(*dev), 1);
   EXPECT_FALSE(IsDiscWritable(*dev));

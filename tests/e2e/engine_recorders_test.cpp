@@ -97,22 +97,24 @@ TEST_F(EngineBurn, RecordersThatDoNotWorkAreNotTakenForNone) {
 }
 
 TEST_F(EngineBurn, NoMediumIsToldFromAMediumNotReadyYet) {
+  using qvp::TMediumReadiness;
   Use("dvd");
-  EXPECT_EQ(q->GetMediumState(), qvp::TUnitState::NoMedium);
+  // Asked once each time: the answer as the drive gives it now.
+  EXPECT_EQ(q->WaitUntilMediumReady(nullptr, 0), TMediumReadiness::NoMedium);
   std::string error;
   ASSERT_TRUE(vdrive::EjectMedium(rec, error)) << error;
-  EXPECT_EQ(q->GetMediumState(), qvp::TUnitState::TrayOpen);
+  EXPECT_EQ(q->WaitUntilMediumReady(nullptr, 0), TMediumReadiness::NoMedium);
   Insert(TMediumKind::DvdPlusR);
-  EXPECT_EQ(q->GetMediumState(), qvp::TUnitState::Ready);
-  // The drive still spinning the disc up.
+  EXPECT_EQ(q->WaitUntilMediumReady(nullptr, 0), TMediumReadiness::Ready);
+  // The drive still spinning the disc up: not ready yet, which is no missing disc.
   Arm(rec, [](vdrive::TFaults& f) {
     vdrive::TOpcodeFault spinning;
     spinning.opcode = 0x00;
     spinning.sense = vdrive::TSense{0x02, 0x04, 0x01};
     f.commands.push_back(spinning);
   });
-  EXPECT_EQ(q->GetMediumState(), qvp::TUnitState::BecomingReady);
-  EXPECT_EQ(q->GetMediumState(), qvp::TUnitState::Ready);
+  EXPECT_EQ(q->WaitUntilMediumReady(nullptr, 0), TMediumReadiness::TimedOut);
+  EXPECT_EQ(q->WaitUntilMediumReady(nullptr, 0), TMediumReadiness::Ready);
 }
 
 }  // namespace

@@ -36,6 +36,7 @@ struct TMedium {
   uint32_t TrackSize = 359847;
   bool TrackInfoFails = false;
   bool BufferCapacityFails = false;
+  std::vector<uint8_t> FormatCapacities;  // READ FORMAT CAPACITIES answer; empty: all zeros
 };
 
 class TRecorder : public plat::TVirtualDrive {
@@ -139,7 +140,8 @@ class TRecorder : public plat::TVirtualDrive {
     auto fill = [&](const std::vector<uint8_t>& reply) {
       if (data) {
         std::memset(data, 0, dataLen);
-        std::memcpy(data, reply.data(), std::min<size_t>(reply.size(), dataLen));
+        if (!reply.empty())
+          std::memcpy(data, reply.data(), std::min<size_t>(reply.size(), dataLen));
       }
       return uint8_t{0};
     };
@@ -202,6 +204,8 @@ class TRecorder : public plat::TVirtualDrive {
         PutBe32(&r[8], 3u << 20);
         return fill(r);
       }
+      case 0x23:  // READ FORMAT CAPACITIES
+        return fill(Medium.FormatCapacities);
       case 0x28: {  // READ(10)
         const uint32_t lba = Be32(&c[2]);
         const uint32_t count = uint32_t(c[7]) << 8 | c[8];

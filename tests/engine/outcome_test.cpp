@@ -143,8 +143,9 @@ TEST_F(OutcomeTest, ImagesThatCannotBeBurnedAreRefusedBeforeAnyCommand) {
     EXPECT_FALSE(q->BurnImage(c.file));
     EXPECT_EQ(q->GetLastErrorCode(), c.code);
     EXPECT_TRUE(Commands(0x2A).empty());
-    // Only the medium queries of the disc check reach the recorder.
-    for (uint8_t op : drive->Opcodes()) EXPECT_TRUE(op == 0x46 || op == 0x51) << int(op);
+    // Only the readiness and medium queries of the disc check reach the recorder.
+    for (uint8_t op : drive->Opcodes())
+      EXPECT_TRUE(op == 0x00 || op == 0x46 || op == 0x51) << int(op);
   }
   EXPECT_EQ(q->GetLastErrorText(),
             "The disc is not blank: an image is written only onto a blank or a rewritable disc");
