@@ -16,7 +16,7 @@ enum : uint16_t {
   kStatusClosingDisc = 5,       // not entered by this engine
   kStatusLayingOut = 6,
   kStatusAborting = 7,
-  kStatusImportingSession = 8,  // not entered by this engine
+  kStatusImportingSession = 8,  // while ImportSession reads the medium
   kStatusWriteError = 9,
   kStatusVerifying = 10,        // not entered by this engine
   kStatusSmartRefs = 11,        // not entered by this engine

@@ -18,6 +18,7 @@
 #include "device/qvpSCSIReady.h"
 #include "engine/qvpEvents.h"
 #include "engine/qvpImageFile.h"
+#include "image/qvpImportResult.h"
 #include "image/qvpTreeEvents.h"
 #include "platform/Files.h"
 #include "platform/NotifyQueue.h"
@@ -179,6 +180,25 @@ class TQuorvexPro {
   // BurnImage format it before the first write, with status 3 while the format runs; a front
   // end asks this before the burn to say so in its log.
   bool MediumNeedsFormat();
+
+  // ---- Session import ----
+  // Reads the last session of the medium in the recorder and merges its files and folders into
+  // the compilation: the new session's trees then list them beside the new files, pointing at
+  // their data where it already lies, and PrepareImage counts only the new data. A folder of the
+  // compilation with the name of an imported one takes in its entries; a file or folder of the
+  // compilation stands where an imported entry has its name.
+  // Call it after the insertions and before PrepareImage, with JolietFileSystem, ISO9660v1999FS
+  // and UDFBridge set: the session must have every tree they write. Runs on the calling thread
+  // (status 8 meanwhile); Abort from another thread ends the reading with Aborted. A refusal
+  // leaves the compilation unchanged; NothingToImport (a blank medium) too.
+  TImportResult ImportSession();
+  // The same from a medium image file, for a new session that is to start at SessionStart: the
+  // last session of the image that begins before that LBA (0: the image's last session). The
+  // image is then rendered for that start with BuilderRender(Builder(), SessionStart,
+  // SessionStart, SessionStart).
+  TImportResult ImportSessionFromImage(const std::string& ImageFile, uint32_t SessionStart);
+  // English text of an import outcome.
+  static std::string ImportResultText(TImportResult r);
 
   // ---- The records, for tests ----
   TImageBuilder& Builder();

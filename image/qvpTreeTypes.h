@@ -24,6 +24,7 @@ constexpr uint32_t kSectorSize = 2048;
 constexpr uint32_t kMetadataMinSectors = 150;
 
 struct TDirNode;
+struct TImportedData;
 class TTreeStore;
 
 // One entry of a directory: a file, or the record that names a subdirectory. The fields are
@@ -53,6 +54,8 @@ struct TFileNode {
   // UTC offset in effect at ModTime, in 15-minute units (recorded with the date).
   int8_t GmtOffset;
   uint8_t JolietNameLen;
+  // Entry taken over from a session already on the medium (see qvpImportTypes.h); null otherwise.
+  const TImportedData* Imported;
 };
 
 struct TDirNode {

@@ -1,0 +1,146 @@
+// Sessions appended with session import: after every burn the last session lists the files of
+// every session (a replaced file with its new content), as xorriso, isoinfo, 7-Zip and pycdlib
+// read it, and the earlier sessions are still on the medium as they were.
+#include <regex>
+#include <set>
+#include <sstream>
+
+#include "tests/e2e/EngineBurn.h"
+#include "vdrive/Disc.h"
+
+namespace engine_e2e {
+namespace {
+
+// What the disc should show: relative path -> source file, later sessions over earlier ones.
+using TView = std::map<std::string, std::string>;
+
+void Overlay(TView& view, const std::string& src) {
+  for (const auto& e : fs::recursive_directory_iterator(src))
+    if (e.is_regular_file()) view[fs::relative(e.path(), src).string()] = e.path().string();
+}
+
+void ExpectView(const TView& view, const std::string& out, const std::string& what) {
+  SCOPED_TRACE(what);
+  size_t found = 0;
+  for (const auto& e : fs::recursive_directory_iterator(out))
+    if (e.is_regular_file()) ++found;
+  EXPECT_EQ(found, view.size());
+  for (const auto& [path, source] : view) EXPECT_EQ(Compare(source, out + "/" + path), "") << path;
+}
+
+// The three compilations: the second adds a folder, adds a file to a folder of the first and
+// replaces a file of the first; the third replaces one of the first's deeper files.
+std::string Session(int k) {
+  if (k == 1) return MakeSourceFolder(11);
+  const std::string dir = testenv::MakeTempDir("session");
+  if (k == 2) {
+    fs::create_directories(dir + "/druhá relace");
+    fs::create_directories(dir + "/Dokumenty");
+    testenv::WriteFile(dir + "/druhá relace/nový soubor.txt", testenv::RandomBytes(5000, 21));
+    testenv::WriteFile(dir + "/Dokumenty/přidaný.bin", testenv::RandomBytes(70000, 22));
+    testenv::WriteFile(dir + "/jeden bajt.bin", testenv::RandomBytes(3, 23));
+  } else {
+    fs::create_directories(dir + "/Dokumenty/Fotky z léta");
+    testenv::WriteFile(dir + "/třetí.dat", testenv::RandomBytes(100000, 31));
+    testenv::WriteFile(dir + "/Dokumenty/Fotky z léta/blok.bin", testenv::RandomBytes(4096, 32));
+  }
+  return dir;
+}
+
+class EngineImportTest : public EngineBurn, public ::testing::WithParamInterface<TMediumKind> {
+ protected:
+  // Where each session of the medium starts, as the recorder keeps it.
+  std::vector<uint32_t> SessionStarts() {
+    vdrive::TLoadState state;
+    std::string error;
+    EXPECT_TRUE(vdrive::ReadLoadState(rec, state, error)) << error;
+    std::vector<uint32_t> starts;
+    if (!state.disc || state.disc->Access() != vdrive::TAccess::Sequential) return {0};
+    for (const auto& span : state.disc->SessionSpans())
+      if (span.end > span.start) starts.push_back(span.start);
+    return starts;
+  }
+};
+
+TEST_P(EngineImportTest, EverySessionsFilesStayInView) {
+  const bool grown = GetParam() == TMediumKind::DvdPlusRw;
+  if (grown && !testenv::HaveProgram("pycdlib-extract-files"))
+    GTEST_SKIP() << "pycdlib is not installed";
+  Use("bd");
+  Insert(GetParam());
+  q->SetFinalizeDisc(false);
+  TView view;
+  std::vector<uint8_t> before;
+  for (int k = 1; k <= 3; ++k) {
+    const std::string src = Session(k);
+    Overlay(view, src);
+    q->ClearCompilation();
+    q->SetVolumeID("Relace " + std::to_string(k));
+    ASSERT_NE(q->InsertDir("\\", src, false, true, "*.*"), nullptr);
+    const int32_t newOnly = q->PrepareImage();
+    ASSERT_EQ(q->ImportSession(),
+              k == 1 ? TImportResult::NothingToImport : TImportResult::Imported);
+    // The imported files add records and UDF file entries, never their data.
+    EXPECT_LT(q->PrepareImage(), newOnly + 32);
+    BurnData();
+
+    const std::string medium = Export();
+    const auto bytes = testenv::ReadFile(medium);
+    const std::vector<uint32_t> starts = SessionStarts();
+    ASSERT_EQ(starts.size(), grown ? 1u : size_t(k));
+    const uint32_t last = starts.back();
+    const std::string what = "after session " + std::to_string(k) + " at " + std::to_string(last);
+    ExpectView(view, ExtractJoliet(medium, last), "xorriso, " + what);
+    // isoinfo lists as many files of the same sizes in the Joliet tree of the last session.
+    std::multiset<uint64_t> listed, expected;
+    std::istringstream lines(
+        Sh("isoinfo -J -l -T " + std::to_string(last) + " -i " + testenv::Quote(medium)));
+    const std::regex file(R"(^-{10}\s+\d+\s+\d+\s+\d+\s+(\d+)\s)");
+    std::smatch m;
+    for (std::string line; std::getline(lines, line);)
+      if (std::regex_search(line, m, file)) listed.insert(std::stoull(m[1]));
+    for (const auto& [path, source] : view) expected.insert(fs::file_size(source));
+    EXPECT_EQ(listed, expected) << "isoinfo, " << what;
+
+    // What was on the medium before this burn is still there; a growing volume rewrites only its
+    // first block, the UDF anchor and the file set at the partition's start.
+    ASSERT_GE(bytes.size(), before.size());
+    for (size_t at = 0; at < before.size(); at += 2048) {
+      if (grown && (at < 65536 || at == 256 * 2048 || at == 257 * 2048)) continue;
+      ASSERT_TRUE(std::equal(before.begin() + at, before.begin() + at + 2048, bytes.begin() + at))
+          << "sector " << at / 2048 << ", " << what;
+    }
+    before = bytes;
+    if (grown && k > 1) {
+      ExpectView(view, ExtractUdf(medium), "7-Zip, UDF, " + what);
+      const std::string iso = testenv::MakeTempDir("7z-iso");
+      Sh("7z x -y -tiso -o" + testenv::Quote(iso) + " " + testenv::Quote(medium));
+      ExpectView(view, iso, "7-Zip, Joliet, " + what);
+      for (const char* type : {"udf", "joliet"}) {
+        const std::string out = testenv::MakeTempDir("pycdlib");
+        Sh("pycdlib-extract-files -path-type " + std::string(type) + " -extract-to " +
+           testenv::Quote(out) + " " + testenv::Quote(medium) + " 2>&1");
+        ExpectView(view, out, std::string("pycdlib, ") + type + ", " + what);
+      }
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Media, EngineImportTest,
+                         ::testing::Values(TMediumKind::CdR, TMediumKind::DvdPlusR,
+                                           TMediumKind::BdR, TMediumKind::DvdPlusRw),
+                         [](const auto& info) {
+                           switch (info.param) {
+                             case TMediumKind::CdR:
+                               return "cd_r";
+                             case TMediumKind::DvdPlusR:
+                               return "dvdplusr";
+                             case TMediumKind::BdR:
+                               return "bd_r";
+                             default:
+                               return "dvdplusrw";
+                           }
+                         });
+
+}  // namespace
+}  // namespace engine_e2e
