@@ -228,11 +228,9 @@ TEntry RootOf(const TIsoTree& t) {
   return e;
 }
 
-uint32_t VolumeEnd(uint32_t start, uint32_t volumeSpace) {
-  // A volume that records only its own size counts from its start.
-  const uint64_t end = volumeSpace > start ? volumeSpace : uint64_t{start} + volumeSpace;
-  return static_cast<uint32_t>(std::min<uint64_t>(end, UINT32_MAX));
-}
+// Where to look for the next session: a volume records its size counted from LBA 0 when its
+// folders reach into earlier sessions, else from its own start; the smaller reading is taken.
+uint32_t VolumeEnd(uint32_t start, uint32_t volumeSpace) { return std::max(volumeSpace, start + 1); }
 
 }  // namespace
 }  // namespace sessionread
@@ -247,7 +245,6 @@ TImportResult ReadSession(const TBlockReader& read, uint32_t start, uint32_t med
   TMedium m(read, mediumBlocks);
   TDescriptors d;
   if (const TImportResult r = ReadDescriptors(m, start, d); r != TImportResult::Imported) return r;
-  out.VolumeEnd = VolumeEnd(start, d.VolumeSpace);
   out.HasJoliet = d.Joliet.Found;
   out.HasIso1999 = d.Iso1999.Found;
   if (want.Joliet && !out.HasJoliet) return TImportResult::NoJoliet;

@@ -40,8 +40,7 @@ struct TImportedNode {
 };
 
 struct TImportedSession {
-  uint32_t Start = 0;      // medium LBA of the session's first sector
-  uint32_t VolumeEnd = 0;  // first medium LBA after the session's volume
+  uint32_t Start = 0;  // medium LBA of the session's first sector
   bool HasJoliet = false;
   bool HasIso1999 = false;
   bool HasUdf = false;
