@@ -1,11 +1,15 @@
 // Sessions appended with session import: after every burn the last session lists the files of
 // every session (a replaced file with its new content), as xorriso, isoinfo, 7-Zip and pycdlib
 // read it, and the earlier sessions are still on the medium as they were.
+#include <fstream>
 #include <regex>
 #include <set>
 #include <sstream>
 
+#include "engine/qvpImageLink.h"
+#include "image/qvpImageStream.h"
 #include "tests/e2e/EngineBurn.h"
+#include "tests/e2e/image_support.h"
 #include "vdrive/Disc.h"
 
 namespace engine_e2e {
@@ -25,7 +29,9 @@ void ExpectView(const TView& view, const std::string& out, const std::string& wh
   for (const auto& e : fs::recursive_directory_iterator(out))
     if (e.is_regular_file()) ++found;
   EXPECT_EQ(found, view.size());
-  for (const auto& [path, source] : view) EXPECT_EQ(Compare(source, out + "/" + path), "") << path;
+  // Streamed comparison: one of the files is 4.5 GiB.
+  for (const auto& [path, source] : view)
+    EXPECT_EQ(e2e::CompareFiles(source, out + "/" + path), "") << path;
 }
 
 // The three compilations: the second adds a folder, adds a file to a folder of the first and
@@ -126,6 +132,26 @@ TEST_P(EngineImportTest, EverySessionsFilesStayInView) {
   }
 }
 
+// A closed disc takes no further session, and a session without the trees the options write
+// cannot be continued: both are refused and the compilation stays as it was.
+TEST_F(EngineBurn, ImportRefusesClosedDiscsAndMissingTrees) {
+  Use("bd");
+  const std::string src = MakeSourceFolder(51);
+  for (const bool finalize : {true, false}) {
+    Insert(TMediumKind::CdR);
+    q->SetFinalizeDisc(finalize);
+    q->SetUDFBridge(false);
+    Compile(src, "Bez UDF");
+    BurnData();
+    q->SetUDFBridge(true);
+    Compile(src, "Dalsi");
+    const uint32_t entries = q->Builder().EntryCount;
+    EXPECT_EQ(q->ImportSession(), finalize ? TImportResult::DiscClosed : TImportResult::NoUdf);
+    EXPECT_EQ(q->Builder().EntryCount, entries);
+    EXPECT_EQ(q->GetStatus(), 0);
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(Media, EngineImportTest,
                          ::testing::Values(TMediumKind::CdR, TMediumKind::DvdPlusR,
                                            TMediumKind::BdR, TMediumKind::DvdPlusRw),
@@ -141,6 +167,93 @@ INSTANTIATE_TEST_SUITE_P(Media, EngineImportTest,
                                return "dvdplusrw";
                            }
                          });
+
+}  // namespace
+}  // namespace engine_e2e
+
+namespace engine_e2e {
+namespace {
+
+// The image of a compilation for a session at `start`, streamed into a file. A volume that
+// counts only its own size is what sessions written without import (by older programs too) have.
+void WriteSession(TQuorvexPro& q, uint32_t start, const std::string& path,
+                  bool ownSizeOnly = false) {
+  ASSERT_GT(q.PrepareImage(), 0);
+  ASSERT_TRUE(BuilderRender(q.Builder(), start, start, start));
+  if (ownSizeOnly) q.Builder().VolumeSizeBase = 0;
+  std::string error;
+  ASSERT_TRUE(WriteImageFile(q.Builder(), path, &error)) << error;
+}
+
+// Session images made for later starts, as mkimage makes them from an image of the disc: placed
+// at their starts they give a medium whose last session holds every file, the one of 4.5 GiB
+// among them. The second session counts only its own size and holds an image file with a volume
+// of its own, which is not taken for a session.
+TEST(ImageImport, SessionImagesForLaterStartsKeepEveryFile) {
+  if (!testenv::HaveProgram("xorriso")) GTEST_SKIP() << "xorriso is not installed";
+  const std::string dir = testenv::MakeTempDir("image-import");
+  TQuorvexPro q(false);
+  const std::string src1 = testenv::MakeTempDir("s1");
+  // Marked at its start, its end and where its second extent begins.
+  const std::string big = src1 + "/velký.bin";
+  e2e::MakeSparse(big, 9ull << 29);
+  {
+    std::fstream f(big, std::ios::in | std::ios::out | std::ios::binary);
+    f.seekp(static_cast<std::streamoff>(kMaxExtentBytes));
+    ASSERT_TRUE(f.write("boundary", 8));
+  }
+  testenv::WriteFile(src1 + "/malý.txt", testenv::RandomBytes(100, 42));
+  const std::string src2 = Session(2);
+  q.ClearCompilation();
+  ASSERT_NE(q.InsertDir("\\", MakeSourceFolder(41), false, true, "*.*"), nullptr);
+  WriteSession(q, 0, src2 + "/obraz.iso");
+  TView view;
+
+  const std::string medium = dir + "/medium.iso";
+  uint32_t start = 0;
+  for (int k = 1; k <= 3; ++k) {
+    const std::string src = k == 1 ? src1 : k == 2 ? src2 : Session(k);
+    Overlay(view, src);
+    q.ClearCompilation();
+    q.SetUDFBridge(true);
+    ASSERT_NE(q.InsertDir("\\", src, false, true, "*.*"), nullptr);
+    if (k > 1) {
+      ASSERT_EQ(q.ImportSessionFromImage(medium, start), TImportResult::Imported) << k;
+    }
+    const std::string part = dir + "/session" + std::to_string(k) + ".iso";
+    WriteSession(q, start, part, k == 2);
+    if (k == 1) {
+      fs::rename(part, medium);
+    } else {
+      Sh("dd status=none conv=notrunc,sparse bs=1M oflag=seek_bytes seek=" +
+         std::to_string(uint64_t{start} * 2048) + " if=" + testenv::Quote(part) +
+         " of=" + testenv::Quote(medium));
+    }
+    if (k < 3) start = static_cast<uint32_t>(fs::file_size(medium) / 2048) + 11400;
+  }
+  // The big file is read where its marks are; everything else is extracted whole.
+  const std::string out = testenv::MakeTempDir("xorriso");
+  fs::remove(out);
+  std::string cuts;
+  const uint64_t at[] = {0, kMaxExtentBytes - 2048, (9ull << 29) - 4096};
+  for (int i = 0; i < 3; ++i)
+    cuts += " -extract_cut /velký.bin " + std::to_string(at[i]) + " 4096 " +
+            testenv::Quote(dir + "/cut" + std::to_string(i));
+  Sh("xorriso -abort_on FAILURE -indev " + testenv::Quote(medium) + " -load sbsector " +
+     std::to_string(start) + " -osirrox on" + cuts + " -rm /velký.bin -- -extract / " +
+     testenv::Quote(out) + " -rollback_end 2>&1");
+  view.erase("velký.bin");
+  ExpectView(view, out, "xorriso, third session");
+  plat::TFile source;
+  ASSERT_TRUE(source.OpenRead(std::string_view(big)));
+  for (int i = 0; i < 3; ++i) {
+    std::vector<uint8_t> want(4096);
+    ASSERT_TRUE(source.Seek(static_cast<int64_t>(at[i])));
+    ASSERT_EQ(source.Read(want.data(), want.size()), 4096);
+    EXPECT_EQ(testenv::ReadFile(dir + "/cut" + std::to_string(i)), want)
+        << "velký.bin at " << at[i];
+  }
+}
 
 }  // namespace
 }  // namespace engine_e2e

@@ -30,7 +30,8 @@ class TMemoryDisc {
     TImageStream stream(b);
     std::vector<uint8_t> buf(size_t{b.DataStart} * 2048);
     ASSERT_EQ(stream.Read(buf.data(), b.DataStart), b.DataStart);
-    for (uint32_t i = 0; i < b.DataStart; ++i) sectors_[start + i].assign(&buf[size_t{i} * 2048], &buf[size_t{i + 1} * 2048]);
+    for (uint32_t i = 0; i < b.DataStart; ++i)
+      sectors_[start + i].assign(&buf[size_t{i} * 2048], &buf[size_t{i + 1} * 2048]);
     Blocks = std::max(Blocks, start + b.TotalSectors);
   }
   uint8_t* At(uint32_t lba) {
@@ -43,8 +44,10 @@ class TMemoryDisc {
       EXPECT_LE(uint64_t{lba} + count, Blocks) << "read outside the medium";
       for (uint32_t i = 0; i < count; ++i, dest += 2048) {
         const auto it = sectors_.find(lba + i);
-        if (it == sectors_.end()) std::fill(dest, dest + 2048, 0);
-        else std::copy(it->second.begin(), it->second.end(), dest);
+        if (it == sectors_.end())
+          std::fill(dest, dest + 2048, 0);
+        else
+          std::copy(it->second.begin(), it->second.end(), dest);
       }
       return true;
     };
@@ -84,7 +87,8 @@ const TImportedNode* Child(const TImportedNode& n, std::u16string_view name) {
 }
 
 // Every entry of the compilation came back with its recorded names, size, date and extents.
-void ExpectSameTree(const TImageBuilder& b, const TDirNode* d, const TImportedNode& n, uint32_t start) {
+void ExpectSameTree(const TImageBuilder& b, const TDirNode* d, const TImportedNode& n,
+                    uint32_t start) {
   size_t count = 0;
   for (const TFileNode* e = d->FirstEntry; e != nullptr; e = e->Next, ++count) {
     const std::u16string_view name(e->LongName, e->LongNameLen);
@@ -254,7 +258,10 @@ TEST_F(SessionImport, DamagedTreesAreRefused) {
     std::vector<uint8_t> bytes;
   } cases[] = {
       {"root beyond the medium", kFirst + 16, 158, {0xFF, 0xFF, 0xFF, 0x7F}},
-      {"folder that holds its parent", root, photosAt + 2, {uint8_t(root), uint8_t(root >> 8), 0, 0}},
+      {"folder that holds its parent",
+       root,
+       photosAt + 2,
+       {uint8_t(root), uint8_t(root >> 8), 0, 0}},
       {"record shorter than its head", root, 68, {20}},
       {"identifier longer than its record", root, 68 + 32, {255}},
       {"file beyond the medium", root, records.back().Offset + 2, {0xF0, 0xFF, 0xFF, 0x0F}},
@@ -277,14 +284,16 @@ TEST_F(SessionImport, RandomDamageNeverLeadsOutsideTheMedium) {
   for (int round = 0; round < 400; ++round) {
     TMemoryDisc damaged = disc;
     for (int k = 0; k < 1 + round % 4; ++k)
-      damaged.At(kFirst + 16 + random() % (metadata - 16))[random() % 2048] = static_cast<uint8_t>(random());
+      damaged.At(kFirst + 16 + random() % (metadata - 16))[random() % 2048] =
+          static_cast<uint8_t>(random());
     TImportedSession s;
     if (damaged.Read(kFirst, all, s) != TImportResult::Imported) continue;
     std::vector<const TImportedNode*> todo{&s.Root};
     while (!todo.empty()) {
       const TImportedNode* n = todo.back();
       todo.pop_back();
-      for (const TImportedExtent& x : n->Extents) ASSERT_LE(x.Lba + (uint64_t{x.Length} + 2047) / 2048, disc.Blocks);
+      for (const TImportedExtent& x : n->Extents)
+        ASSERT_LE(x.Lba + (uint64_t{x.Length} + 2047) / 2048, disc.Blocks);
       for (const TImportedNode& c : n->Children) todo.push_back(&c);
     }
   }
