@@ -230,7 +230,9 @@ TEntry RootOf(const TIsoTree& t) {
 
 // Where to look for the next session: a volume records its size counted from LBA 0 when its
 // folders reach into earlier sessions, else from its own start; the smaller reading is taken.
-uint32_t VolumeEnd(uint32_t start, uint32_t volumeSpace) { return std::max(volumeSpace, start + 1); }
+uint32_t VolumeEnd(uint32_t start, uint32_t volumeSpace) {
+  return std::max(volumeSpace, start + 1);
+}
 
 }  // namespace
 }  // namespace sessionread
