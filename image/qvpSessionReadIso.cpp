@@ -14,6 +14,9 @@ bool TMedium::Contains(uint32_t lba, uint64_t bytes) const {
 
 TImportResult TMedium::Read(uint32_t lba, uint32_t sectors, std::vector<uint8_t>& out) {
   if (sectors == 0 || !Contains(lba, uint64_t{sectors} * 2048)) return TImportResult::Damaged;
+  // Folders that overlap one another could make a small medium read without end.
+  if (sectors > budget_ - sectorsRead_) return TImportResult::Damaged;
+  sectorsRead_ += sectors;
   out.resize(size_t{sectors} * 2048);
   // Requests stay small: a drive reads them in one command each.
   constexpr uint32_t kChunk = 32;

@@ -14,17 +14,21 @@ namespace sessionread {
 // The medium, read only inside its size.
 class TMedium {
  public:
-  TMedium(const TBlockReader& read, uint32_t blocks) : read_(read), blocks_(blocks) {}
+  // budget: the most sectors it reads in all.
+  TMedium(const TBlockReader& read, uint32_t blocks, uint32_t budget = kImportMaxSectorsRead)
+      : read_(read), blocks_(blocks), budget_(budget) {}
   uint32_t Blocks() const { return blocks_; }
   // lba and the sectors that `bytes` bytes from it occupy lie inside the medium.
   bool Contains(uint32_t lba, uint64_t bytes) const;
-  // Reads `sectors` sectors from lba into out (resized); Damaged when they leave the medium,
-  // ReadError when the callback fails.
+  // Reads `sectors` sectors from lba into out (resized); Damaged when they leave the medium or
+  // the session has had all it may read, ReadError when the callback fails.
   TImportResult Read(uint32_t lba, uint32_t sectors, std::vector<uint8_t>& out);
 
  private:
   const TBlockReader& read_;
   uint32_t blocks_;
+  uint32_t budget_;
+  uint32_t sectorsRead_ = 0;
 };
 
 // One entry of one folder as one tree records it.

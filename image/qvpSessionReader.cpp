@@ -276,13 +276,15 @@ TImportResult ReadSession(const TBlockReader& read, uint32_t start, uint32_t med
 
 bool FindLastSession(const TBlockReader& read, uint32_t mediumBlocks, uint32_t before,
                      uint32_t& start) {
-  TMedium m(read, mediumBlocks);
+  // The search may pass over whole sessions; each volume it meets is read within its budget.
+  TMedium m(read, mediumBlocks, UINT32_MAX);
   const uint32_t limit = std::min(before, mediumBlocks);
   // A volume laid out for LBA s: its root lies behind s and before the limit. A file that holds
   // an image of its own has its root near that image's start, so it is never taken for one.
   auto volumeAt = [&](uint32_t s, uint32_t& end) {
+    TMedium volume(read, mediumBlocks);
     TDescriptors d;
-    if (ReadDescriptors(m, s, d) != TImportResult::Imported) return false;
+    if (ReadDescriptors(volume, s, d) != TImportResult::Imported) return false;
     if (d.Primary.RootLba < s || d.Primary.RootLba >= limit) return false;
     end = VolumeEnd(s, d.VolumeSpace);
     return true;

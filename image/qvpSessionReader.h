@@ -49,9 +49,11 @@ struct TImportedSession {
   TImportedNode Root;
 };
 
-// Largest folder stream and deepest folder nesting the reader follows.
+// Largest folder stream and deepest folder nesting the reader follows, and the most it reads of
+// one session (2 GiB: ten times what the largest compilation's trees take).
 constexpr uint32_t kImportMaxDirectoryBytes = 64u << 20;
 constexpr uint32_t kImportMaxDepth = 1024;
+constexpr uint32_t kImportMaxSectorsRead = 1u << 20;
 
 // Reads the session whose system area begins at medium LBA `start` of a medium of mediumBlocks
 // blocks. Imported on success (out filled), otherwise the refusal.
