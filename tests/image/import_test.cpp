@@ -4,6 +4,7 @@
 // medium.
 #include <map>
 #include <random>
+#include <set>
 
 #include "image/qvpImageStream.h"
 #include "image/qvpImport.h"
@@ -225,6 +226,42 @@ TEST_F(SessionImport, NewSessionPointsAtTheOldExtentsAndMergesByName) {
     EXPECT_EQ(e.Size, 5ull << 30);
     ASSERT_GE(e.Extents.size(), 5u);  // extents of at most 1 GiB
     EXPECT_EQ(e.Extents[0].Lba, big[0].Extent);
+  }
+}
+
+// A session written with ISO 9660:1999 records long names in its primary tree: they come back as
+// long names (Joliet's where the recording had to replace letters), and a new session without
+// ISO 9660:1999 gives them 8.3 names of its own.
+TEST_F(SessionImport, LongNamePrimaryTreeGetsGeneratedShortNames) {
+  TImageBuilder b;
+  ClearCompilation(b);
+  b.JolietFileSystem = 1;
+  b.ISO9660v1999FS = 1;
+  AddFile(b, b.Root, u"Dlouhé jméno souboru.txt", 3000, u"DLOUHE~1.TXT");
+  AddFile(b, b.Root, u"README", 20);
+  AddFile(b, AddDir(b, b.Root, u"Fotky z léta"), u"obr.jpg", 70000);
+  PrepareImage(b);
+  disc.Write(b, kSecond);
+  TImportedSession s;
+  ASSERT_EQ(disc.Read(kSecond, {true, true, false}, s), TImportResult::Imported);
+  const TImportedNode* name = Child(s.Root, u"Dlouhé jméno souboru.txt");
+  ASSERT_NE(name, nullptr);
+  EXPECT_EQ(name->IsoName, "");
+  ASSERT_NE(Child(s.Root, u"Fotky z léta"), nullptr);
+  for (const bool iso1999 : {false, true}) {
+    TImageBuilder next;
+    ClearCompilation(next);
+    next.JolietFileSystem = 1;
+    next.ISO9660v1999FS = iso1999;
+    ASSERT_EQ(MergeImportedSession(next, s), TImportResult::Imported);
+    Render(next);
+    std::set<std::string> ids;
+    for (const TRecord& r : ReadRecords(Sector(next, next.DirArea), next.Root->IsoSize))
+      if (r.Id.size() > 1) ids.insert(r.Id);
+    const std::set<std::string> want =
+        iso1999 ? std::set<std::string>{"Dlouh_ jm_no souboru.txt", "Fotky z l_ta", "README"}
+                : std::set<std::string>{"DLOUH_~1.TXT", "FOTKYZ~1", "README."};
+    EXPECT_EQ(ids, want);
   }
 }
 
