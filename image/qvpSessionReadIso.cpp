@@ -2,6 +2,7 @@
 // the primary, Joliet and ISO 9660:1999 trees.
 #include <algorithm>
 #include <cstring>
+#include <string_view>
 
 #include "image/qvpCommonLib.h"
 #include "image/qvpSessionReadParts.h"
@@ -45,6 +46,19 @@ TImportResult TakeRoot(const TMedium& m, const uint8_t* rec, TIsoTree& t) {
   return TImportResult::Imported;
 }
 
+// The extended area that follows the terminator names the UDF volume of this session: without
+// it an anchor found at 256 belongs to some earlier volume (a growing medium keeps it).
+bool FollowingRecognition(TMedium& m, uint32_t lba) {
+  std::vector<uint8_t> s;
+  for (uint32_t i = 0; i < 8 && m.Contains(lba + i, 2048); ++i) {
+    if (m.Read(lba + i, 1, s) != TImportResult::Imported || s[0] != 0) return false;
+    const std::string_view id(reinterpret_cast<const char*>(s.data() + 1), 5);
+    if (id == "NSR02" || id == "NSR03") return true;
+    if (id != "BEA01" && id != "BOOT2") return false;
+  }
+  return false;
+}
+
 bool IsJolietEscape(const uint8_t* s) {
   return s[88] == 0x25 && s[89] == 0x2F && (s[90] == 0x40 || s[90] == 0x43 || s[90] == 0x45);
 }
@@ -63,7 +77,10 @@ TImportResult ReadDescriptors(TMedium& m, uint32_t start, TDescriptors& d) {
       return i == 0 ? TImportResult::NoVolume : TImportResult::Damaged;
     }
     const uint8_t type = s[0], version = s[6];
-    if (type == 255) break;
+    if (type == 255) {
+      d.UdfRecognized = FollowingRecognition(m, lba + 1);
+      break;
+    }
     TIsoTree* tree = nullptr;
     if (type == 1 && !d.Primary.Found) {
       tree = &d.Primary;

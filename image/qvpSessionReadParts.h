@@ -55,7 +55,8 @@ struct TIsoTree {
 
 struct TDescriptors {
   TIsoTree Primary, Joliet, Iso1999;
-  uint32_t VolumeSpace = 0;  // primary volume space size
+  uint32_t VolumeSpace = 0;    // primary volume space size
+  bool UdfRecognized = false;  // an NSR descriptor follows the terminator
 };
 
 // The volume descriptor set from start + 16 up to its terminator.

@@ -253,6 +253,7 @@ TImportResult ReadSession(const TBlockReader& read, uint32_t start, uint32_t med
   if (want.Iso1999 && !out.HasIso1999) return TImportResult::NoIso1999;
   TWalker w(m, out);
   if (want.Udf) {
+    if (!d.UdfRecognized) return TImportResult::NoUdf;
     if (const TImportResult r = OpenUdfVolume(m, start, w.Udf); r != TImportResult::Imported)
       return r;
     out.HasUdf = true;
