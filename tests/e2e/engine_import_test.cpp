@@ -255,5 +255,36 @@ TEST(ImageImport, SessionImagesForLaterStartsKeepEveryFile) {
   }
 }
 
+// A session another program wrote is continued: its version suffixes, Rock Ridge, long Joliet
+// names and UDF 1.02 tree are read, and the new session lists its files beside the new one.
+TEST(ImageImport, GenisoimageSessionIsContinued) {
+  for (const char* p : {"xorriso", "genisoimage"})
+    if (!testenv::HaveProgram(p)) GTEST_SKIP() << p << " is not installed";
+  const std::string dir = testenv::MakeTempDir("foreign");
+  const std::string first = MakeSourceFolder(61);
+  const std::string second = testenv::MakeTempDir("second");
+  testenv::WriteFile(second + "/nový.txt", testenv::RandomBytes(777, 62));
+  TView view;
+  Overlay(view, first);
+  Overlay(view, second);
+  const std::string medium = dir + "/medium.iso";
+  for (const bool udf : {false, true}) {
+    SCOPED_TRACE(udf);
+    Sh(std::string("genisoimage -quiet -J -joliet-long -R ") + (udf ? "-udf " : "") + "-o " +
+       testenv::Quote(medium) + " " + testenv::Quote(first));
+    const uint32_t start = static_cast<uint32_t>(fs::file_size(medium) / 2048) + 150;
+    TQuorvexPro q(false);
+    q.ClearCompilation();
+    q.SetUDFBridge(udf);
+    ASSERT_NE(q.InsertDir("\\", second, false, true, "*.*"), nullptr);
+    ASSERT_EQ(q.ImportSessionFromImage(medium, start), TImportResult::Imported);
+    WriteSession(q, start, dir + "/s2.iso");
+    Sh("dd status=none conv=notrunc bs=1M oflag=seek_bytes seek=" +
+       std::to_string(uint64_t{start} * 2048) + " if=" + testenv::Quote(dir + "/s2.iso") +
+       " of=" + testenv::Quote(medium));
+    ExpectView(view, ExtractJoliet(medium, start), "xorriso, second session");
+  }
+}
+
 }  // namespace
 }  // namespace engine_e2e
