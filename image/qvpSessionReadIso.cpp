@@ -29,6 +29,11 @@ TImportResult TMedium::Read(uint32_t lba, uint32_t sectors, std::vector<uint8_t>
   return TImportResult::Imported;
 }
 
+bool SoundName(std::u16string_view name) {
+  return !name.empty() && name != u"." && name != u".." &&
+         name.find(u'\0') == std::u16string_view::npos;
+}
+
 namespace {
 
 constexpr uint32_t kMaxDescriptors = 64;
@@ -162,7 +167,7 @@ TImportResult ListIsoDirectory(TMedium& m, uint32_t lba, uint32_t length, bool j
       TEntry e;
       e.Raw = raw;
       e.Name = DecodeName(id, idLen, joliet);
-      if (e.Name.empty()) return TImportResult::Damaged;
+      if (!SoundName(e.Name)) return TImportResult::Damaged;
       e.Directory = directory;
       e.Hidden = (flags & kFlagHidden) != 0;
       std::memcpy(e.Date, rec + 18, 7);

@@ -45,6 +45,10 @@ struct TEntry {
   bool Resolved = true;    // UDF files: false until the file entry has been read
 };
 
+// A name an entry can have: not empty, no NUL (names are terminated texts in the tree), not "."
+// or "..".
+bool SoundName(std::u16string_view name);
+
 // ---- ISO 9660, Joliet, ISO 9660:1999 ----
 
 struct TIsoTree {

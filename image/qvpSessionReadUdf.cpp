@@ -212,7 +212,7 @@ TImportResult ListUdfDirectory(TMedium& m, const TUdfVolume& v, uint32_t icb,
     if (UdfGet16(d + 28) != 0) return TImportResult::Unsupported;
     TEntry e;
     e.Name = DecodeCs0(d + body - nameLength, nameLength);
-    if (e.Name.empty()) return TImportResult::Damaged;
+    if (!SoundName(e.Name)) return TImportResult::Damaged;
     e.Directory = (characteristics & kFidDirectory) != 0;
     e.Hidden = (characteristics & 1) != 0;
     e.Ref = UdfGet32(d + 24);

@@ -305,6 +305,7 @@ TEST_F(SessionImport, DamagedTreesAreRefused) {
       {"record shorter than its head", root, 68, {20}},
       {"identifier longer than its record", root, 68 + 32, {255}},
       {"file beyond the medium", root, records.back().Offset + 2, {0xF0, 0xFF, 0xFF, 0x0F}},
+      {"name holding a NUL", root, records.back().Offset + 34, {0}},
       {"no terminator", kFirst + 18, 1, {'X'}},
       {"UDF anchor", kFirst + 256, 40, {0x55}},
       {"UDF root file entry", rootFileEntry, 60, {0x55}},
