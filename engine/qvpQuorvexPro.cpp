@@ -428,6 +428,11 @@ TImportResult TQuorvexPro::ImportSessionFromImage(const std::string& ImageFile,
   });
 }
 
+TImageFileResult TQuorvexPro::MakeSessionImageFile(const std::string& Output, uint32_t SessionStart,
+                                                   TImageFileJob& Job) {
+  return WriteImageFile(*impl_->Builder, impl_->Job.CacheBytes, Output, Job, SessionStart);
+}
+
 std::string TQuorvexPro::ImportResultText(TImportResult r) { return ::ImportResultText(r); }
 
 TImageBuilder& TQuorvexPro::Builder() { return *impl_->Builder; }

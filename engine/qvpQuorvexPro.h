@@ -194,9 +194,12 @@ class TQuorvexPro {
   TImportResult ImportSession();
   // The same from a medium image file, for a new session that is to start at SessionStart: the
   // last session of the image that begins before that LBA (0: the image's last session). The
-  // image is then rendered for that start with BuilderRender(Builder(), SessionStart,
-  // SessionStart, SessionStart).
+  // new session's image is then made with MakeSessionImageFile for that start.
   TImportResult ImportSessionFromImage(const std::string& ImageFile, uint32_t SessionStart);
+  // MakeImageFile for a session that is to start at SessionStart on a medium: every address the
+  // image records counts from there (with imported entries its volume reaches from LBA 0).
+  TImageFileResult MakeSessionImageFile(const std::string& Output, uint32_t SessionStart,
+                                        TImageFileJob& Job);
   // English text of an import outcome.
   static std::string ImportResultText(TImportResult r);
 

@@ -1,13 +1,15 @@
 // Sessions appended with session import: after every burn the last session lists the files of
 // every session (a replaced file with its new content), as xorriso, isoinfo, 7-Zip and pycdlib
 // read it, and the earlier sessions are still on the medium as they were.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <fstream>
 #include <regex>
 #include <set>
 #include <sstream>
 
-#include "engine/qvpImageLink.h"
-#include "image/qvpImageStream.h"
 #include "tests/e2e/EngineBurn.h"
 #include "tests/e2e/image_support.h"
 #include "vdrive/Disc.h"
@@ -174,36 +176,58 @@ INSTANTIATE_TEST_SUITE_P(Media, EngineImportTest,
 namespace engine_e2e {
 namespace {
 
-// The image of a compilation for a session at `start`, streamed into a file. A volume that
-// counts only its own size is what sessions written without import (by older programs too) have.
-void WriteSession(TQuorvexPro& q, uint32_t start, const std::string& path,
-                  bool ownSizeOnly = false) {
-  ASSERT_GT(q.PrepareImage(), 0);
-  ASSERT_TRUE(BuilderRender(q.Builder(), start, start, start));
-  if (ownSizeOnly) q.Builder().VolumeSizeBase = 0;
-  std::string error;
-  ASSERT_TRUE(WriteImageFile(q.Builder(), path, &error)) << error;
+// Puts a session image into a medium image at LBA `start`, passing over the image's holes.
+void PlaceAt(const std::string& image, const std::string& medium, uint32_t start) {
+  const int in = ::open(image.c_str(), O_RDONLY);
+  const int out = ::open(medium.c_str(), O_WRONLY | O_CREAT, 0644);
+  ASSERT_TRUE(in >= 0 && out >= 0);
+  const off_t at = off_t{start} * 2048, end = ::lseek(in, 0, SEEK_END);
+  std::vector<char> buf(1 << 20);
+  for (off_t pos = 0; (pos = ::lseek(in, pos, SEEK_DATA)) >= 0;) {
+    const off_t hole = ::lseek(in, pos, SEEK_HOLE);
+    while (pos < hole) {
+      const ssize_t n = ::pread(in, buf.data(), std::min<off_t>(buf.size(), hole - pos), pos);
+      ASSERT_GT(n, 0);
+      ASSERT_EQ(::pwrite(out, buf.data(), static_cast<size_t>(n), at + pos), n);
+      pos += n;
+    }
+  }
+  struct stat st {};
+  ASSERT_EQ(::fstat(out, &st), 0);
+  if (st.st_size < at + end) {
+    ASSERT_EQ(::ftruncate(out, at + end), 0);
+  }
+  ::close(in);
+  ::close(out);
 }
 
-// Session images made for later starts, as mkimage makes them from an image of the disc: placed
-// at their starts they give a medium whose last session holds every file, the one of 4.5 GiB
-// among them. The second session counts only its own size and holds an image file with a volume
-// of its own, which is not taken for a session.
+// The image of a compilation for a session at `start`, made as mkimage makes it.
+void WriteSession(TQuorvexPro& q, uint32_t start, const std::string& path) {
+  ASSERT_GT(q.PrepareImage(), 0);
+  TImageFileJob job;
+  ASSERT_EQ(q.MakeSessionImageFile(path, start, job), TImageFileResult::Done) << job.Error;
+}
+
+// Session images made for later starts, as mkimage makes them from an image of the disc: the
+// third imports the second, which was written without import and so records only its own size,
+// and holds the file of 4.5 GiB and an image file with a volume of its own (not taken for a
+// session). Placed at their starts they give a medium whose last session holds both sessions'
+// files.
 TEST(ImageImport, SessionImagesForLaterStartsKeepEveryFile) {
   if (!testenv::HaveProgram("xorriso")) GTEST_SKIP() << "xorriso is not installed";
   const std::string dir = testenv::MakeTempDir("image-import");
   TQuorvexPro q(false);
-  const std::string src1 = testenv::MakeTempDir("s1");
-  // Marked at its start, its end and where its second extent begins.
-  const std::string big = src1 + "/velký.bin";
+  const std::string src2 = Session(2);
+  // Marked at its start, its end and where its second extent begins. Its data comes before the
+  // image file's, which so lies where a search that took the second volume's size from LBA 0
+  // looks for a next session.
+  const std::string big = src2 + "/archiv.bin";
   e2e::MakeSparse(big, 9ull << 29);
   {
     std::fstream f(big, std::ios::in | std::ios::out | std::ios::binary);
     f.seekp(static_cast<std::streamoff>(kMaxExtentBytes));
     ASSERT_TRUE(f.write("boundary", 8));
   }
-  testenv::WriteFile(src1 + "/malý.txt", testenv::RandomBytes(100, 42));
-  const std::string src2 = Session(2);
   q.ClearCompilation();
   ASSERT_NE(q.InsertDir("\\", MakeSourceFolder(41), false, true, "*.*"), nullptr);
   WriteSession(q, 0, src2 + "/obraz.iso");
@@ -212,23 +236,17 @@ TEST(ImageImport, SessionImagesForLaterStartsKeepEveryFile) {
   const std::string medium = dir + "/medium.iso";
   uint32_t start = 0;
   for (int k = 1; k <= 3; ++k) {
-    const std::string src = k == 1 ? src1 : k == 2 ? src2 : Session(k);
-    Overlay(view, src);
+    const std::string src = k == 1 ? MakeSourceFolder(43) : k == 2 ? src2 : Session(3);
+    if (k > 1) Overlay(view, src);
     q.ClearCompilation();
     q.SetUDFBridge(true);
     ASSERT_NE(q.InsertDir("\\", src, false, true, "*.*"), nullptr);
-    if (k > 1) {
-      ASSERT_EQ(q.ImportSessionFromImage(medium, start), TImportResult::Imported) << k;
+    if (k == 3) {
+      ASSERT_EQ(q.ImportSessionFromImage(medium, start), TImportResult::Imported);
     }
     const std::string part = dir + "/session" + std::to_string(k) + ".iso";
-    WriteSession(q, start, part, k == 2);
-    if (k == 1) {
-      fs::rename(part, medium);
-    } else {
-      Sh("dd status=none conv=notrunc,sparse bs=1M oflag=seek_bytes seek=" +
-         std::to_string(uint64_t{start} * 2048) + " if=" + testenv::Quote(part) +
-         " of=" + testenv::Quote(medium));
-    }
+    WriteSession(q, start, part);
+    PlaceAt(part, medium, start);
     if (k < 3) start = static_cast<uint32_t>(fs::file_size(medium) / 2048) + 11400;
   }
   // The big file is read where its marks are; everything else is extracted whole.
@@ -237,12 +255,12 @@ TEST(ImageImport, SessionImagesForLaterStartsKeepEveryFile) {
   std::string cuts;
   const uint64_t at[] = {0, kMaxExtentBytes - 2048, (9ull << 29) - 4096};
   for (int i = 0; i < 3; ++i)
-    cuts += " -extract_cut /velký.bin " + std::to_string(at[i]) + " 4096 " +
+    cuts += " -extract_cut /archiv.bin " + std::to_string(at[i]) + " 4096 " +
             testenv::Quote(dir + "/cut" + std::to_string(i));
   Sh("xorriso -abort_on FAILURE -indev " + testenv::Quote(medium) + " -load sbsector " +
-     std::to_string(start) + " -osirrox on" + cuts + " -rm /velký.bin -- -extract / " +
+     std::to_string(start) + " -osirrox on" + cuts + " -rm /archiv.bin -- -extract / " +
      testenv::Quote(out) + " -rollback_end 2>&1");
-  view.erase("velký.bin");
+  view.erase("archiv.bin");
   ExpectView(view, out, "xorriso, third session");
   plat::TFile source;
   ASSERT_TRUE(source.OpenRead(std::string_view(big)));
@@ -251,7 +269,7 @@ TEST(ImageImport, SessionImagesForLaterStartsKeepEveryFile) {
     ASSERT_TRUE(source.Seek(static_cast<int64_t>(at[i])));
     ASSERT_EQ(source.Read(want.data(), want.size()), 4096);
     EXPECT_EQ(testenv::ReadFile(dir + "/cut" + std::to_string(i)), want)
-        << "velký.bin at " << at[i];
+        << "archiv.bin at " << at[i];
   }
 }
 
@@ -279,9 +297,7 @@ TEST(ImageImport, GenisoimageSessionIsContinued) {
     ASSERT_NE(q.InsertDir("\\", second, false, true, "*.*"), nullptr);
     ASSERT_EQ(q.ImportSessionFromImage(medium, start), TImportResult::Imported);
     WriteSession(q, start, dir + "/s2.iso");
-    Sh("dd status=none conv=notrunc bs=1M oflag=seek_bytes seek=" +
-       std::to_string(uint64_t{start} * 2048) + " if=" + testenv::Quote(dir + "/s2.iso") +
-       " of=" + testenv::Quote(medium));
+    PlaceAt(dir + "/s2.iso", medium, start);
     ExpectView(view, ExtractJoliet(medium, start), "xorriso, second session");
   }
 }
