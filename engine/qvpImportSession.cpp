@@ -5,6 +5,7 @@
 #include "device/qvpConsts.h"
 #include "device/qvpDeviceTypes.h"
 #include "device/qvpSCSILib.h"
+#include "device/qvpSCSIReady.h"
 #include "image/qvpImport.h"
 #include "image/qvpSessionReader.h"
 #include "image/qvpTreeTypes.h"
@@ -38,6 +39,9 @@ TImportResult ReadAndMerge(const TBlockReader& read, uint32_t start, uint32_t bl
 TImportResult ImportFromMedium(qvp::TSCSIDevice& d, TImageBuilder& b,
                                const std::atomic<uint8_t>& stop) {
   using namespace qvp;
+  // A disc that just went in is waited for first, as the medium queries do.
+  if (WaitUntilMediumReady(d, [&] { return stop.load() == 0; }) == TMediumReadiness::Aborted)
+    return TImportResult::Aborted;
   const uint8_t type = GetMediumType(d);
   // Media whose one volume grows with every burn are never closed; their volume starts at LBA 0.
   const bool grows = type == mtDVDRAM || type == mtDVDRWRO || type == mtDVDPLUSRW || type == mtBDRE;
