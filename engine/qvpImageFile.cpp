@@ -76,9 +76,10 @@ bool TImageFileSink::Finish() {
 }
 
 TImageFileResult WriteImageFile(TImageBuilder& b, uint32_t cacheBytes, const std::string& output,
-                                TImageFileJob& w) {
+                                TImageFileJob& w, uint32_t sessionStart) {
   const uint64_t sectors = BuilderLaidOut(b) ? BuilderTotalSectors(b) : 0;
-  if (sectors == 0 || !BuilderRender(b, 0, 0, 0)) return TImageFileResult::NotLaidOut;
+  if (sectors == 0 || !BuilderRender(b, sessionStart, 0, sessionStart))
+    return TImageFileResult::NotLaidOut;
   TImageFileSink sink;
   if (!sink.Open(output)) {
     w.Error = output;

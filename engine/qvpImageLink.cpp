@@ -1,6 +1,7 @@
 #include "engine/qvpImageLink.h"
 
 #include "image/qvpISO9660.h"
+#include "image/qvpImport.h"
 #include "image/qvpTree.h"
 #include "image/qvpTreeTypes.h"
 #include "image/qvpUDFBridge.h"
@@ -57,7 +58,10 @@ const std::vector<TOmittedEntry>& BuilderOmitted(const TImageBuilder& b) { retur
 bool BuilderLaidOut(const TImageBuilder& b) { return b.LaidOut != 0; }
 uint32_t BuilderTotalSectors(const TImageBuilder& b) { return b.TotalSectors; }
 
-bool BuilderRender(TImageBuilder& b, uint32_t sessionStart, uint32_t volumeSizeBase, uint32_t udfBase) {
+bool BuilderRender(TImageBuilder& b, uint32_t sessionStart, uint32_t volumeSizeBase,
+                   uint32_t udfBase) {
+  // A volume whose folders list files of earlier sessions spans them: it reaches from LBA 0.
+  if (volumeSizeBase == 0 && HasImportedEntries(b)) volumeSizeBase = sessionStart;
   b.SessionStart = sessionStart;
   b.VolumeSizeBase = volumeSizeBase;
   b.Udf.UdfBase = udfBase;
@@ -69,6 +73,7 @@ bool BuilderMediumAnchor(const TImageBuilder& b, uint8_t* sector) {
   // The anchor writer records UdfBase + location as the tag location; the one read at medium
   // LBA 256 must record 256 itself. Unsigned arithmetic wraps, so the sum is 256 for any base.
   WriteAnchor(b, sector, kUdfAnchorSector - b.Udf.UdfBase);
+  WriteMediumFileSet(b, sector + kSectorSize);
   return true;
 }
 

@@ -12,6 +12,7 @@
 #include "engine/qvpCache.h"
 #include "engine/qvpErase.h"
 #include "engine/qvpImageLink.h"
+#include "engine/qvpImportSession.h"
 #include "engine/qvpJob.h"
 #include "engine/qvpWrite.h"
 #include "platform/Clock.h"
@@ -388,7 +389,7 @@ bool TQuorvexPro::BurnData() {
     m.Job.ReleaseJobClaim();
     return false;
   }
-  m.Job.MediumAnchor.assign(kSectorBytes, 0);
+  m.Job.MediumAnchor.assign(kMediumAnchorSectors * kSectorBytes, 0);
   if (!BuilderMediumAnchor(b, m.Job.MediumAnchor.data())) m.Job.MediumAnchor.clear();
   return m.StartWrite(this, NewCompilationSource(b), type);
 }
@@ -545,6 +546,48 @@ uint32_t TQuorvexPro::GetImageSectors() const {
 TImageFileResult TQuorvexPro::MakeImageFile(const std::string& Output, TImageFileJob& Job) {
   return WriteImageFile(*impl_->Builder, impl_->Job.CacheBytes, Output, Job);
 }
+
+// ---- Session import ----
+
+namespace {
+
+template <typename TRead>
+TImportResult RunImport(TJobState& job, TRead read) {
+  job.AbortFlag.store(0);
+  job.SetStatus(kStatusImportingSession);
+  const TImportResult r = read(job.AbortFlag);
+  if (job.Aborted()) {
+    // Abort asked for the reading to stop; no job has ended, so nothing else is left to do.
+    job.AbortFlag.store(0);
+    job.ErrorCode.store(kErrNone);
+  }
+  job.SetStatus(kStatusIdle);
+  return r;
+}
+
+}  // namespace
+
+TImportResult TQuorvexPro::ImportSession() {
+  TImpl& m = *impl_;
+  return RunImport(m.Job, [&](const std::atomic<uint8_t>& stop) {
+    return ImportFromMedium(*m.Device, *m.Builder, stop);
+  });
+}
+
+TImportResult TQuorvexPro::ImportSessionFromImage(const std::string& ImageFile,
+                                                  uint32_t SessionStart) {
+  TImpl& m = *impl_;
+  return RunImport(m.Job, [&](const std::atomic<uint8_t>& stop) {
+    return ImportFromImageFile(ImageFile, SessionStart, *m.Builder, stop);
+  });
+}
+
+TImageFileResult TQuorvexPro::MakeSessionImageFile(const std::string& Output, uint32_t SessionStart,
+                                                   TImageFileJob& Job) {
+  return WriteImageFile(*impl_->Builder, impl_->Job.CacheBytes, Output, Job, SessionStart);
+}
+
+std::string TQuorvexPro::ImportResultText(TImportResult r) { return ::ImportResultText(r); }
 
 TImageBuilder& TQuorvexPro::Builder() { return *impl_->Builder; }
 qvp::TSCSIDevice& TQuorvexPro::Device() { return *impl_->Device; }

@@ -20,6 +20,7 @@
 #include "device/qvpSense.h"
 #include "engine/qvpEvents.h"
 #include "engine/qvpImageFile.h"
+#include "image/qvpImportResult.h"
 #include "image/qvpTreeEvents.h"
 #include "image/qvpTreeOmitted.h"
 #include "platform/Drives.h"
@@ -178,6 +179,28 @@ class TQuorvexPro {
   // BurnImage format it before the first write, with status 3 while the format runs; a front
   // end asks this before the burn to say so in its log.
   bool MediumNeedsFormat();
+
+  // ---- Session import ----
+  // Reads the last session of the medium in the recorder and merges its files and folders into
+  // the compilation: the new session's trees then list them beside the new files, pointing at
+  // their data where it already lies, and PrepareImage counts only the new data. A folder of the
+  // compilation with the name of an imported one takes in its entries; a file or folder of the
+  // compilation stands where an imported entry has its name.
+  // Call it after the insertions and before PrepareImage, with JolietFileSystem, ISO9660v1999FS
+  // and UDFBridge set: the session must have every tree they write. Runs on the calling thread
+  // (status 8 meanwhile); Abort from another thread ends the reading with Aborted. A refusal
+  // leaves the compilation unchanged; NothingToImport (a blank medium) too.
+  TImportResult ImportSession();
+  // The same from a medium image file, for a new session that is to start at SessionStart: the
+  // last session of the image that begins before that LBA (0: the image's last session). The
+  // new session's image is then made with MakeSessionImageFile for that start.
+  TImportResult ImportSessionFromImage(const std::string& ImageFile, uint32_t SessionStart);
+  // MakeImageFile for a session that is to start at SessionStart on a medium: every address the
+  // image records counts from there (with imported entries its volume reaches from LBA 0).
+  TImageFileResult MakeSessionImageFile(const std::string& Output, uint32_t SessionStart,
+                                        TImageFileJob& Job);
+  // English text of an import outcome.
+  static std::string ImportResultText(TImportResult r);
 
   // ---- Outcomes the front ends can act on ----
   // Holds the selected recorder for this component until ReleaseRecorder, SelectDevice of

@@ -350,12 +350,13 @@ void TWriteThread::Execute() {
     // The descriptors at the start of the medium must describe the grown volume.
     if (startLba != 0 && length > 0) {
       outcome = WriteAtStartOfMedium(0, block_.get(), length);
-      // The UDF bridge's anchor lies beyond that block. Left as it is, it would keep showing
-      // UDF readers the previous volume while ISO 9660 readers see the new one. (An image that
-      // starts before it covers LBA 256 with its own data.)
-      if (outcome == TWritten::Done && !job_.MediumAnchor.empty() &&
-          AnchorFollowsTheVolume(type_) && startLba > kMediumAnchorLba)
-        outcome = WriteAtStartOfMedium(kMediumAnchorLba, job_.MediumAnchor.data(), kSectorBytes);
+      // The UDF bridge's anchor, and the file set at its partition's start, lie beyond that block.
+      // Left as they are, they would keep showing UDF readers the previous volume while ISO 9660
+      // readers see the new one. (An image that starts before them covers them with its own data.)
+      const auto anchorBytes = static_cast<int32_t>(job_.MediumAnchor.size());
+      if (outcome == TWritten::Done && anchorBytes > 0 && AnchorFollowsTheVolume(type_) &&
+          startLba >= kMediumAnchorLba + anchorBytes / kSectorBytes)
+        outcome = WriteAtStartOfMedium(kMediumAnchorLba, job_.MediumAnchor.data(), anchorBytes);
       if (outcome == TWritten::Done) SynchronizeCache(d_, false);
     }
   }

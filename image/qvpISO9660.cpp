@@ -11,7 +11,10 @@
 
 std::string IsoIdentifier(const TImageBuilder& b, const TFileNode* e) {
   if (e->IsoNameLen != 0) return std::string(e->IsoName, e->IsoNameLen);
-  if (b.ISO9660v1999FS) return plat::WideToRecording(std::u16string_view(e->LongName, e->LongNameLen));
+  if (b.ISO9660v1999FS)
+    return plat::WideToRecording(std::u16string_view(e->LongName, e->LongNameLen));
+  if (const TImportedData* im = ImportedOf(e); im != nullptr && im->IsoName != nullptr)
+    return std::string(im->IsoName, im->IsoNameLen);
   std::string s(e->ShortName, e->ShortNameLen);
   for (char& c : s) {
     if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
@@ -21,7 +24,9 @@ std::string IsoIdentifier(const TImageBuilder& b, const TFileNode* e) {
 
 std::string IsoIdentifier(const TImageBuilder& b, const TDirNode* d) {
   if (d->Entry != nullptr && d->Entry->IsoNameLen != 0) return IsoIdentifier(b, d->Entry);
-  if (b.ISO9660v1999FS) return plat::WideToRecording(std::u16string_view(d->LongName, d->LongNameLen));
+  if (b.ISO9660v1999FS)
+    return plat::WideToRecording(std::u16string_view(d->LongName, d->LongNameLen));
+  if (d->Entry != nullptr && ImportedOf(d->Entry) != nullptr) return IsoIdentifier(b, d->Entry);
   return std::string(d->ShortName, d->ShortNameLen);
 }
 
@@ -31,10 +36,14 @@ namespace {
 // characters (one recorded byte each).
 uint32_t IsoNameLength(const TImageBuilder& b, const TFileNode* e) {
   if (e->IsoNameLen != 0) return e->IsoNameLen;
+  if (const TImportedData* im = ImportedOf(e);
+      im != nullptr && im->IsoName != nullptr && !b.ISO9660v1999FS)
+    return im->IsoNameLen;
   return b.ISO9660v1999FS ? e->LongNameLen : e->ShortNameLen;
 }
 uint32_t IsoNameLength(const TImageBuilder& b, const TDirNode* d) {
   if (d->Entry != nullptr && d->Entry->IsoNameLen != 0) return d->Entry->IsoNameLen;
+  if (d->Entry != nullptr && ImportedOf(d->Entry) != nullptr) return IsoNameLength(b, d->Entry);
   return b.ISO9660v1999FS ? d->LongNameLen : d->ShortNameLen;
 }
 

@@ -9,6 +9,7 @@
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
+#include <vector>
 
 #include "image/qvpClassesW.h"
 #include "image/qvpISO9660.h"
@@ -32,24 +33,22 @@ std::string Variant(const std::string& id, uint32_t n, bool folder, bool level1)
   return stem + suffix + ext;
 }
 
-std::string PlainIdentifier(const TImageBuilder& b, const TFileNode* e) {
-  if (b.ISO9660v1999FS)
-    return plat::WideToRecording(std::u16string_view(e->LongName, e->LongNameLen));
-  std::string s(e->ShortName, e->ShortNameLen);
-  for (char& c : s) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
-  return s;
-}
-
+// Identifiers are taken before any entry of the folder gets one of its own, so IsoIdentifier
+// gives the plain ones here.
 void AssignInFolder(TImageBuilder& b, TDirNode* d) {
   std::unordered_map<std::string, uint32_t> count;
-  for (TFileNode* e = d->FirstEntry; e != nullptr; e = e->Next) ++count[PlainIdentifier(b, e)];
+  for (TFileNode* e = d->FirstEntry; e != nullptr; e = e->Next) ++count[IsoIdentifier(b, e)];
   if (count.size() == d->EntryListCount) return;
   std::unordered_set<std::string> used;
-  for (TFileNode* e = d->FirstEntry; e != nullptr; e = e->Next) {
-    const std::string id = PlainIdentifier(b, e);
-    // The first entry of a name keeps it.
+  // Entries of a session already on the disc keep the names readers know them by; of the
+  // others the first entry of a name keeps it.
+  std::vector<TFileNode*> order;
+  for (TFileNode* e = d->FirstEntry; e != nullptr; e = e->Next)
+    if (ImportedOf(e) != nullptr) order.push_back(e);
+  for (TFileNode* e = d->FirstEntry; e != nullptr; e = e->Next)
+    if (ImportedOf(e) == nullptr) order.push_back(e);
+  for (TFileNode* e : order) {
+    const std::string id = IsoIdentifier(b, e);
     if (used.insert(id).second) continue;
     for (uint32_t n = 1;; ++n) {
       const std::string v = Variant(id, n, e->SubDir != nullptr, b.ISO9660v1999FS == 0);

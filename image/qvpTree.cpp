@@ -69,7 +69,8 @@ TAddResult AddEntryImpl(TImageBuilder& b, TDirNode* dir, plat::TFindData& fd, bo
   TTreeStore& store = *b.Store;
   // Only the very same name clashes: a.txt and A.TXT are two files here, and both go onto the
   // disc (the layout keeps every recorded name unique).
-  TFileNode* node = store.Index.FindExact(b.Entries, dir, name, hash);
+  TFileNode* node = b.MergingSession ? store.Index.Find(b.Entries, dir, name, hash)
+                                     : store.Index.FindExact(b.Entries, dir, name, hash);
   TAddResult outcome = TAddResult::Replaced;
   if (node != nullptr) {
     result = node;
@@ -271,7 +272,9 @@ TDirNode* AddSubdirectoryNoted(TImageBuilder& b, TDirNode* parent, plat::TFindDa
                                std::string_view path) {
   fd.FileName[259] = 0;
   const std::u16string_view name = WStr(fd.FileName);
-  TFileNode* existing = b.Store->Index.FindExact(b.Entries, parent, name, TNameIndex::Hash(name));
+  const uint32_t hash = TNameIndex::Hash(name);
+  TFileNode* existing = b.MergingSession ? b.Store->Index.Find(b.Entries, parent, name, hash)
+                                         : b.Store->Index.FindExact(b.Entries, parent, name, hash);
   if (existing != nullptr && existing->SubDir != nullptr) return existing->SubDir;
   // A file of that name is in the way; only the replace rule may turn it into the folder.
   if (existing != nullptr && !b.ReplaceFile) {

@@ -25,6 +25,7 @@ constexpr uint32_t kSectorSize = 2048;
 constexpr uint32_t kMetadataMinSectors = 150;
 
 struct TDirNode;
+struct TImportedData;
 class TTreeStore;
 
 // One entry of a directory: a file, or the record that names a subdirectory. The fields are
@@ -62,6 +63,8 @@ struct TFileNode {
   // a file that changed or was replaced since.
   uint64_t SourceVolume, SourceId;
   uint64_t SourceWriteTime;
+  // Entry taken over from a session already on the medium (see qvpImportTypes.h); null otherwise.
+  const TImportedData* Imported;
 };
 
 struct TDirNode {
@@ -155,6 +158,9 @@ struct TImageBuilder {
   // What the insertions left out since ClearCompilation, and how many beyond the listed ones.
   std::vector<TOmittedEntry> Omitted;
   uint32_t OmittedBeyondList = 0;
+  // Set while a session already on the medium is merged in: its names meet the compilation's
+  // without regard to case (the compilation's entry stands), and what stays out is no omission.
+  uint8_t MergingSession = 0;
 };
 
 // The result of an insertion that the OnAddFile handler (or a name over 217 characters) left

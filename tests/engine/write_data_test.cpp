@@ -99,7 +99,7 @@ TEST_F(WriteDataTest, GrownVolumeWithUdfMovesTheAnchorAt256ToTheNewImage) {
     EXPECT_EQ(Lba(writes[0]), 0u);
     EXPECT_EQ(Lba(writes[1]), 256u);
     EXPECT_EQ(Lba(writes[2]), 256u);
-    EXPECT_EQ(writes[2][7] << 8 | writes[2][8], 1);  // one sector
+    EXPECT_EQ(writes[2][7] << 8 | writes[2][8], 2);  // the anchor and the file set
     EXPECT_EQ(Lba(writes[3]), 3200u);
     // Tag 2 at location 256; main and reserve sequences of the image written at 3200.
     const auto anchor = drive->Read(256, 1);
@@ -107,6 +107,15 @@ TEST_F(WriteDataTest, GrownVolumeWithUdfMovesTheAnchorAt256ToTheNewImage) {
     EXPECT_EQ(std::vector<uint8_t>(anchor.begin() + 12, anchor.begin() + 32),
               (std::vector<uint8_t>{0x00, 0x01, 0x00, 0x00, 0x00, 0x80, 0x00, 0x00, 0xA0, 0x0C,
                                     0x00, 0x00, 0x00, 0x80, 0x00, 0x00, 0xB0, 0x0C, 0x00, 0x00}));
+    // The file set at the partition's start (its block 0) is the new image's.
+    const auto fileSet = drive->Read(257, 1);
+    EXPECT_EQ(std::vector<uint8_t>(fileSet.begin(), fileSet.begin() + 2),
+              (std::vector<uint8_t>{0x00, 0x01}));
+    EXPECT_EQ(std::vector<uint8_t>(fileSet.begin() + 12, fileSet.begin() + 16),
+              (std::vector<uint8_t>(4, 0)));
+    const auto own = drive->Read(3200 + 257, 1);
+    EXPECT_EQ(std::vector<uint8_t>(fileSet.begin() + 400, fileSet.begin() + 416),
+              std::vector<uint8_t>(own.begin() + 400, own.begin() + 416));  // the same root
   }
 
   // A blank medium: the image starts at 0 and brings its own anchor.
