@@ -13,13 +13,13 @@ enum : uint16_t {
   kStatusErasing = 2,
   kStatusBackgroundFormat = 3,
   kStatusClosingTrack = 4,
-  kStatusClosingDisc = 5,  // not entered by this engine
+  kStatusClosingDisc = 5,       // not entered by this engine
   kStatusLayingOut = 6,
   kStatusAborting = 7,
   kStatusImportingSession = 8,  // while ImportSession reads the medium
   kStatusWriteError = 9,
-  kStatusVerifying = 10,  // not entered by this engine
-  kStatusSmartRefs = 11,  // not entered by this engine
+  kStatusVerifying = 10,        // not entered by this engine
+  kStatusSmartRefs = 11,        // not entered by this engine
 };
 
 // Engine error codes (GetLastErrorText prefers them over the device's sense code).
