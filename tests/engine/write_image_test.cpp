@@ -133,17 +133,17 @@ TEST_F(WriteImageTest, ClosingSequencePerMediumType) {
   };
   // Two complete sessions on the sequential media: S = 2.
   const Case cases[] = {
-      {0x0011, false, {{0, 1, 3}, {0, 1, 4}, {0, 2, 5}}, true},  // DVD-R
-      {0x001B, false, {{0, 1, 3}, {0, 2, 255}}, true},           // DVD+R
-      {0x001B, true, {{0, 1, 3}, {0, 6, 0}}, true},              // DVD+R, finalized
-      {0x002B, false, {{0, 1, 3}, {0, 2, 0}}, true},             // DVD+R DL
-      {0x002B, true, {{0, 1, 3}, {0, 6, 0}}, true},              // DVD+R DL, finalized
-      {0x001A, false, {{0, 3, 255}}, true},                      // DVD+RW
-      {0x0014, false, {{0, 1, 1}, {1, 2, 0}}, true},             // DVD-RW sequential
-      {0x000A, false, {{1, 2, 0}}, false},                       // CD-RW
-      {0x0041, false, {{0, 1, 0}, {1, 2, 0}}, true},             // BD-R
-      {0x0041, true, {{0, 1, 0}, {1, 6, 0}}, true},              // BD-R, finalized
-      {0x0012, false, {{0, 1, 0}, {1, 2, 0}}, false},            // DVD-RAM
+      {0x0011, false, {{0, 1, 3}, {0, 1, 4}, {0, 2, 5}}, true},     // DVD-R
+      {0x001B, false, {{0, 1, 3}, {0, 2, 255}}, true},              // DVD+R
+      {0x001B, true, {{0, 1, 3}, {0, 6, 0}}, true},                 // DVD+R, finalized
+      {0x002B, false, {{0, 1, 3}, {0, 2, 0}}, true},                // DVD+R DL
+      {0x002B, true, {{0, 1, 3}, {0, 6, 0}}, true},                 // DVD+R DL, finalized
+      {0x001A, false, {{0, 3, 255}}, true},                         // DVD+RW
+      {0x0014, false, {{0, 1, 1}, {1, 2, 0}}, true},                // DVD-RW sequential
+      {0x000A, false, {{1, 2, 0}}, false},                          // CD-RW
+      {0x0041, false, {{0, 1, 0}, {1, 2, 0}}, true},                // BD-R
+      {0x0041, true, {{0, 1, 0}, {1, 6, 0}}, true},                 // BD-R, finalized
+      {0x0012, false, {{0, 1, 0}, {1, 2, 0}}, false},               // DVD-RAM
   };
   MakeImage(4);
   for (const Case& c : cases) {
