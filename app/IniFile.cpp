@@ -8,14 +8,15 @@
 namespace app {
 namespace {
 
-bool IsHeader(const QString& line, QString* name = nullptr) {
-  const QString t = line.trimmed();
+bool IsHeader(const QByteArray& line, QString* name = nullptr) {
+  const QString t = QString::fromUtf8(line).trimmed();
   if (t.size() < 2 || !t.startsWith(QLatin1Char('[')) || !t.endsWith(QLatin1Char(']'))) return false;
   if (name) *name = t.mid(1, t.size() - 2).trimmed();
   return true;
 }
 
-bool KeyOf(const QString& line, QString* key, QString* value) {
+bool KeyOf(const QByteArray& bytes, QString* key, QString* value) {
+  const QString line = QString::fromUtf8(bytes);
   const qsizetype eq = line.indexOf(QLatin1Char('='));
   if (eq <= 0 || line.trimmed().startsWith(QLatin1Char(';'))) return false;
   *key = line.left(eq).trimmed();
@@ -28,9 +29,9 @@ bool KeyOf(const QString& line, QString* key, QString* value) {
 TIniFile::TIniFile(QString path) : path_(std::move(path)) {
   QFile f(path_);
   if (!f.open(QIODevice::ReadOnly)) return;
-  QString text = QString::fromUtf8(f.readAll());
-  text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-  lines_ = text.split(QLatin1Char('\n'));
+  QByteArray text = f.readAll();
+  text.replace("\r\n", "\n");
+  lines_ = text.split('\n');
   if (!lines_.isEmpty() && lines_.last().isEmpty()) lines_.removeLast();
 }
 
@@ -69,10 +70,10 @@ bool TIniFile::ReadBool(const QString& section, const QString& key, bool def) co
 }
 
 void TIniFile::WriteString(const QString& section, const QString& key, const QString& value) {
-  const QString line = key + QLatin1Char('=') + value;
+  const QByteArray line = (key + QLatin1Char('=') + value).toUtf8();
   qsizetype header = FindSection(section);
   if (header < 0) {
-    lines_ << QLatin1Char('[') + section + QLatin1Char(']') << line;
+    lines_ << (QLatin1Char('[') + section + QLatin1Char(']')).toUtf8() << line;
     return;
   }
   const qsizetype at = FindKey(header, key);
@@ -99,7 +100,7 @@ bool TIniFile::UpdateFile() const {
   QDir().mkpath(QFileInfo(path_).absolutePath());
   QSaveFile f(path_);
   if (!f.open(QIODevice::WriteOnly)) return false;
-  const QByteArray text = (lines_.join(QLatin1Char('\n')) + QLatin1Char('\n')).toUtf8();
+  const QByteArray text = lines_.join('\n') + '\n';
   if (f.write(text) != text.size()) {
     f.cancelWriting();
     return false;

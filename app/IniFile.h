@@ -2,8 +2,8 @@
 // A small INI file: "[Section]" headers and "key=value" lines. Section and key names compare
 // without regard to case; lines the program does not know (comments, other sections and keys)
 // are kept as they are when the file is written back.
+#include <QByteArrayList>
 #include <QString>
-#include <QStringList>
 
 namespace app {
 
@@ -36,7 +36,9 @@ class TIniFile {
   qsizetype FindKey(qsizetype header, const QString& key) const;
 
   QString path_;
-  QStringList lines_;
+  // The lines as bytes: a line the program does not touch is written back byte for byte, even
+  // when it is not UTF-8 (a comment in another code page).
+  QByteArrayList lines_;
 };
 
 }  // namespace app
