@@ -36,14 +36,17 @@ TEST(IniFileTest, ReadsNamesWithoutRegardToCaseAndNumbersStrictly) {
 TEST(IniFileTest, WriteKeepsForeignLinesAndReplacesOwnKeys) {
   const QString path = NewPath("ini-write");
   // The note is in a code page of old (not UTF-8): it is kept byte for byte.
-  testenv::WriteFile(path.toStdString(), "; pozn\xE1mka\n[Setting]\nIDVyp=1\nExtra=x\n\n[Other]\nA=1\n");
+  testenv::WriteFile(path.toStdString(),
+                     "; pozn\xE1mka\n[Setting]\nIDVyp=1\nExtra=x\n\n[Other]\nA=1\n");
   app::TIniFile ini(path);
   ini.WriteInteger("Setting", "IDVyp", 3);
   ini.WriteBool("Setting", "BurnProof", false);
   ini.WriteString("Setting", "TempDir", "/var/tmp/");
   ASSERT_TRUE(ini.UpdateFile());
-  EXPECT_EQ(testenv::ReadText(path.toStdString()),
-            "; pozn\xE1mka\n[Setting]\nIDVyp=3\nExtra=x\nBurnProof=0\nTempDir=/var/tmp/\n\n[Other]\nA=1\n");
+  EXPECT_EQ(
+      testenv::ReadText(path.toStdString()),
+      "; "
+      "pozn\xE1mka\n[Setting]\nIDVyp=3\nExtra=x\nBurnProof=0\nTempDir=/var/tmp/\n\n[Other]\nA=1\n");
 }
 
 TEST(IniFileTest, FirstWriteCreatesFolderAndFile) {
