@@ -78,6 +78,23 @@ TEST_F(Damaged, EditedStateIsRefusedWithFileAndField) {
   EXPECT_NE(vdrive::TVirtualRecorder::Open(d->dir), nullptr);
 }
 
+TEST_F(Damaged, DriveFileIsReadStrictly) {
+  // Every ready-made model comes back from its own text unchanged.
+  for (const std::string& name : vdrive::PresetModelNames()) {
+    const std::string text = vdrive::ModelToJson(*vdrive::PresetModel(name));
+    vdrive::TDriveModel m;
+    std::string error;
+    ASSERT_TRUE(vdrive::ModelFromJson(text, m, error)) << name << ": " << error;
+    EXPECT_EQ(vdrive::ModelToJson(m), text) << name;
+  }
+  json j = json::parse(testenv::ReadText(d->dir + "/drive.json"));
+  j["durations_ms"]["load"] = -1500;
+  testenv::WriteFile(d->dir + "/drive.json", j.dump(1));
+  std::string msg;
+  EXPECT_EQ(Tool("status " + d->dir, &msg), 1);
+  EXPECT_NE(msg.find("drive.json: durations_ms.load: -1500 is not a whole number"), std::string::npos) << msg;
+}
+
 TEST_F(Damaged, MediumFileMustBeThereAndFitTheMedium) {
   const std::string image = d->dir + "/medium.img";
   ASSERT_EQ(truncate(image.c_str(), int64_t{30000} * 2048 + 1), 0);
