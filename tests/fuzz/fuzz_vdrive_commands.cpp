@@ -24,7 +24,14 @@ using fuzz::MakeDisc;
 using fuzz::ReadRecorderSetup;
 using fuzz::TRecorderSetup;
 
-constexpr uint32_t kMaxTransfer = 4u << 20;
+constexpr uint32_t kMaxTransfer = 1u << 20;
+
+// A transfer of n bytes: the last n bytes of one buffer kept for the run, so that reading or
+// writing past the transfer runs into the sanitizer's guard after the buffer.
+uint8_t* Transfer(uint32_t n) {
+  static std::vector<uint8_t> pool(kMaxTransfer);
+  return pool.data() + (pool.size() - n);
+}
 
 uint64_t FileSize(const std::string& path) {
   struct stat st;
@@ -82,22 +89,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::vector<uint8_t> given = in.Bytes(cdbLength);
     std::copy(given.begin(), given.end(), cdb);
     const uint8_t direction = (h >> 4) & 3;
-    std::vector<uint8_t> buffer;
     TCommand c{cdb, cdbLength, plat::kScsiDataUnspecified, nullptr, 0};
     if (direction == 0 || direction == 1) {
-      buffer.resize(std::min(in.U24(), kMaxTransfer));
+      c.dataLen = std::min(in.U24(), kMaxTransfer);
+      c.data = Transfer(c.dataLen);
       if (direction == 0) {
         const uint8_t fill = in.Byte();
         if (fill != 0) {
-          std::fill(buffer.begin(), buffer.end(), fill);
+          std::fill(c.data, c.data + c.dataLen, fill);
         } else {
-          const std::vector<uint8_t> bytes = in.Bytes(buffer.size());
-          std::copy(bytes.begin(), bytes.end(), buffer.begin());
+          const std::vector<uint8_t> bytes = in.Bytes(c.dataLen);
+          std::copy(bytes.begin(), bytes.end(), c.data);
+          std::fill(c.data + bytes.size(), c.data + c.dataLen, 0);
         }
       }
       c.direction = direction == 0 ? plat::kScsiDataOut : plat::kScsiDataIn;
-      c.data = buffer.data();
-      c.dataLen = static_cast<uint32_t>(buffer.size());
     }
     const TOutcome o = core.Execute(c);
     fuzz::Check(o.status == kStatusGood || o.status == kStatusBusy ||
