@@ -106,7 +106,10 @@ int RunMkImage(TConsole& con, const TMkImageOptions& mk, const std::vector<std::
   con.ClearStatus();
   switch (result) {
     case TImageFileResult::Done:
-      return skipped.empty() ? kExitDone : kExitFailed;
+      if (skipped.empty()) return kExitDone;
+      con.Message("ardovan-cli: the image was written without " + std::to_string(skipped.size()) +
+                  " of the files and folders asked for (listed above)");
+      return kExitFailed;
     case TImageFileResult::CannotCreate:
       con.Message("ardovan-cli: cannot create " + output);
       break;

@@ -91,7 +91,10 @@ TEST_F(OutcomeTest, WhatACompilationLacksIsNamed) {
   ASSERT_EQ(
       testenv::Run("xorriso -indev " + testenv::Quote(iso) + " -find / -type f 2>/dev/null", &out),
       0);
-  EXPECT_EQ(out, "'/same.txt'\n'/slozka/A.TXT'\n'/slozka/a.txt'\n");
+  std::string files;
+  for (const std::string& line : Lines(out))
+    if (!line.empty() && line[0] == '\'') files += line + "\n";
+  EXPECT_EQ(files, "'/same.txt'\n'/slozka/A.TXT'\n'/slozka/a.txt'\n");
 }
 
 TEST_F(OutcomeTest, RefusedCloseIsNamedAndTheDiscMayBeOpen) {
