@@ -1,6 +1,7 @@
 # Ardovan: `make run` starts the program, `make demo` runs its main job on a virtual recorder,
 # `make test` builds and passes every test.
 .PHONY: all deps build test test-default test-asan test-tsan release demo run format lint clean
+.PHONY: package
 
 JOBS ?= 2
 STAMP := build/.deps-installed
@@ -37,6 +38,12 @@ test-tsan: deps
 # The whole suite, then the unit tests again under AddressSanitizer + UndefinedBehaviorSanitizer,
 # then the threaded parts (jobs, platform, disc reader) under ThreadSanitizer.
 test: test-default test-asan test-tsan
+
+# The Debian package, from the release build: build/release/ardovan_<version>_<arch>.deb.
+package: deps
+	cmake --preset release
+	cmake --build --preset release -j$(JOBS) --target ardovan-package-contents
+	cd build/release && cpack -G DEB
 
 demo: release
 	./scripts/demo
