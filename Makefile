@@ -1,7 +1,7 @@
 # Ardovan: `make run` starts the program, `make demo` runs its main job on a virtual recorder,
 # `make test` builds and passes every test.
 .PHONY: all deps build test test-default test-asan test-tsan release demo run format lint clean
-.PHONY: package
+.PHONY: package format-check lint-check test-readers test-quick
 
 JOBS ?= 2
 STAMP := build/.deps-installed
@@ -35,9 +35,18 @@ test-tsan: deps
 	cmake --build --preset tsan -j$(JOBS) --target test_engine test_platform test_reader
 	ctest --preset tsan -L 'engine|platform|reader'
 
-# The whole suite, then the unit tests again under AddressSanitizer + UndefinedBehaviorSanitizer,
-# then the threaded parts (jobs, platform, disc reader) under ThreadSanitizer.
-test: test-default test-asan test-tsan
+# On the default build: the slow checks with independent readers and real clients, and all
+# the other tests but the package.
+test-readers: build
+	ctest --preset default -L 'readers|clients'
+
+test-quick: build
+	ctest --preset default -LE 'readers|clients|package'
+
+# The sources are clang-format clean, clang-tidy finds no error (scripts/lint-check), then the
+# whole suite, the unit tests again under AddressSanitizer + UndefinedBehaviorSanitizer, and the
+# threaded parts (jobs, platform, disc reader) under ThreadSanitizer.
+test: format-check lint-check test-default test-asan test-tsan
 
 # The Debian package, from the release build: build/release/ardovan_<version>_<arch>.deb.
 package: deps
@@ -54,8 +63,14 @@ run: build
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
+format-check: deps
+	git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
+
 lint: build
 	git ls-files '*.cpp' | grep -v '^tests/' | xargs clang-tidy -p build/default --quiet
+
+lint-check: build
+	JOBS=$(JOBS) ./scripts/lint-check build/default
 
 clean:
 	rm -rf build
