@@ -1,7 +1,7 @@
 # The Debian package of the program (make package, or cpack -G DEB in a build folder): the three
-# programs, the private libraries in /usr/lib/<multiarch>/ardovan (found through $ORIGIN, see the RPATH in the
-# top-level CMakeLists.txt), the desktop entry, icons, metainfo, manual pages and the documents
-# of packaging/. Library dependencies come from dpkg-shlibdeps.
+# programs, the private libraries in /usr/lib/<multiarch>/ardovan (found through $ORIGIN, see the
+# RPATH in the top-level CMakeLists.txt), the desktop entry, icons, metainfo, manual pages and the
+# documents of packaging/. Library dependencies come from dpkg-shlibdeps.
 
 set(ARDOVAN_PACKAGE_MAINTAINER "The Ardovan developers <vyvojari@ardovan.cz>"
     CACHE STRING "Maintainer field of the Debian package")
