@@ -21,6 +21,12 @@ struct TBurnOptions {
   std::optional<uint16_t> SpeedKBps;
   bool Erase = false;    // answer Yes when the rewritable medium holds data
   bool NoEject = false;  // keep the medium in the drive
+  bool Verify = false;   // read the written session back and compare it
+};
+
+struct TVerifyOptions {
+  fe::TCompilationOptions Compilation;
+  std::string Image;  // compare with this image file rather than with a compilation
 };
 
 int RunDrives(TSession& s);
@@ -31,6 +37,9 @@ int RunLoad(TSession& s);
 // The burn sequence of the data-disc wizard, in compilation mode (paths) or image mode (image).
 int RunBurn(TSession& s, const TBurnOptions& o, const std::vector<std::string>& paths);
 int RunBurnImage(TSession& s, const TBurnOptions& o, const std::string& image);
+
+// The disc compared with an image file (o.Image) or with the compilation of paths.
+int RunVerify(TSession& s, const TVerifyOptions& o, const std::vector<std::string>& paths);
 
 int RunErase(TSession& s, bool full, bool noEject);
 // Reads the whole disc into output (the settings' temporary folder + "ardovan.iso" when empty).

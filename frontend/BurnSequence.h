@@ -50,7 +50,7 @@ struct TBurnRequest {
   bool WaitForMedium = false;               // give a medium that is becoming ready its time
   // Write options handed to the component when the sequence starts, after the drive has been
   // chosen (choosing a drive list anew resets them); absent ones stay as the component has them.
-  std::optional<bool> Finalize, TestWrite, BurnProof;
+  std::optional<bool> Finalize, TestWrite, BurnProof, Verify;
   std::optional<uint16_t> SpeedKBps;
 };
 
@@ -117,6 +117,7 @@ class TBurnSequence {
   uint64_t requiredKB_ = 0;
   bool testWrite_ = false;
   bool abortAsked_ = false;
+  bool verifyAborted_ = false;
   std::vector<TSkippedEntry> skipped_;
 };
 

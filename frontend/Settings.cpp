@@ -204,4 +204,14 @@ bool WriteSettings(const std::string& folder, const TSettings& s) {
   return ini.UpdateFile();
 }
 
+bool ReadVerifySetting(const std::string& folder) {
+  return TIniFile(SettingsPath(folder)).ReadBool(kIniSection, kVerifyKey, false);
+}
+
+bool WriteVerifySetting(const std::string& folder, bool verify) {
+  TIniFile ini(SettingsPath(folder));
+  ini.WriteBool(kIniSection, kVerifyKey, verify);
+  return ini.UpdateFile();
+}
+
 }  // namespace fe

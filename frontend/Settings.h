@@ -71,4 +71,10 @@ TSettings ReadSettings(const std::string& folder);
 // cannot be written (then it is left as it was).
 bool WriteSettings(const std::string& folder, const TSettings& s);
 
+// "Verify" of section "Setting": the compilation page's "Ověřit data po vypálení" (default off).
+// Kept on its own, so the settings window's three keys and this choice never overwrite each other.
+inline constexpr const char* kVerifyKey = "Verify";
+bool ReadVerifySetting(const std::string& folder);
+bool WriteVerifySetting(const std::string& folder, bool verify);
+
 }  // namespace fe
