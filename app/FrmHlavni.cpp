@@ -49,6 +49,10 @@ class TFrmHlavni::TBurnHost : public fe::TBurnHost {
                     QMessageBox::No, w_.FrmVypalData) == QMessageBox::Yes;
   }
   void Eject() override { w_.qvx_->EjectDisc(true); }
+  bool AllowIncomplete(const std::vector<fe::TSkippedEntry>&) override {
+    return app::Ask(Q(fe::text::kIncompleteQuestion), QMessageBox::Yes | QMessageBox::No,
+                    QMessageBox::No, w_.FrmVypalData) == QMessageBox::Yes;
+  }
   fe::TNumberSeparators Numbers() const override { return app::Numbers(); }
   void StateChanged(fe::TBurnState state) override {
     TBurnView* view = w_.burnView_;

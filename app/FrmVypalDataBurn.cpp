@@ -78,7 +78,10 @@ void TFrmVypalData::BurnStateChanged(fe::TBurnState state) {
   }
 }
 
-void TFrmVypalData::tmrWriteTimer() { main_->UpdateProgress(main_->Qvx().GetStatus()); }
+void TFrmVypalData::tmrWriteTimer() {
+  main_->UpdateProgress(main_->Qvx().GetStatus());
+  main_->Burn().Poll();
+}
 
 void TFrmVypalData::btnStornoClick() { main_->Burn().Storno(); }
 

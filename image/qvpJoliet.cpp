@@ -7,6 +7,7 @@
 #include "image/qvpClassesW.h"
 #include "image/qvpCommonLib.h"
 #include "image/qvpISO9660.h"
+#include "image/qvpUDFUnicode.h"
 #include "platform/Text.h"
 
 namespace {
@@ -105,8 +106,10 @@ void WriteJolietDescriptor(TImageBuilder& b) {
   uint8_t s[kSectorSize] = {};
   PutDescriptorHead(s, 2, 1);
   size_t n = 0;
-  while (n < 16 && b.VolumeIdWide[n] != 0) ++n;
-  PutUcs2BE(s + 40, std::u16string_view(b.VolumeIdWide, n));
+  while (n < std::size(b.VolumeIdWide) && b.VolumeIdWide[n] != 0) ++n;
+  // Sixteen units, but never the first half of a character outside the basic plane alone.
+  const std::u16string_view label(b.VolumeIdWide, n);
+  PutUcs2BE(s + 40, label.substr(0, UdfCutLength(label, 16)));
   PutVolumeDescriptorFields(b, s, b.JolietPathTableSize, b.JolietLPathTable, b.JolietMPathTable,
                             b.JolietDirArea, b.Root->JolietSize);
   s[88] = 0x25;

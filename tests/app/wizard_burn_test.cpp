@@ -284,7 +284,7 @@ TEST_F(BurnSequenceTest, JobThatCannotStartLeavesVypalitOff) {
       << Join(log);
   // The outcome comes last, with the same reason.
   EXPECT_TRUE(
-      log.last().startsWith(QStringLiteral(" >>> Vypalování se nezdařilo: Error opening file")))
+      log.last().startsWith(QStringLiteral(" >>> Vypalování se nezdařilo: zdrojový soubor nelze otevřít (Error opening file")))
       << Join(log);
   EXPECT_EQ(Buttons(*wizard), (std::vector<bool>{false, true, false}));
   EXPECT_FALSE(wizard->tmrWrite->isActive());

@@ -50,6 +50,7 @@ TEST_F(EngineBurn, OneRecorderOneBurnTheOtherProgramIsRefusedAndChangesNothing) 
 TEST_F(EngineBurn, RecordersThatDoNotWorkAreNotTakenForNone) {
   // None at all.
   testenv::SetEnv("ARDOVAN_VDRIVES", "");
+  vdrive::RegisterVirtualDrives();
   plat::RescanDrives();
   {
     TQuorvexPro none(true);

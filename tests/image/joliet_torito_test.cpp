@@ -73,6 +73,14 @@ TEST_F(JolietTest, DescriptorAndCutVolumeIdentifiers) {
   EXPECT_EQ(Sector(b, b.JolietLPathTable)[22], 0);
 }
 
+TEST_F(JolietTest, VolumeIdentifierCutKeepsCharactersWhole) {
+  // The sixteenth unit is the first half of a character outside the basic plane: it goes with
+  // its second half, so the identifier holds 15 units.
+  SetVolumeID(b, "Fotky z léta 23\xF0\x9F\x98\x80!");
+  Render(b);
+  EXPECT_EQ(Ucs2(Str(Sector(b, 17) + 40, 32)), std::u16string(u"Fotky z léta 23") + u'\0');
+}
+
 TEST_F(JolietTest, LongNamesAreCutToFitTheirRecordsAndStayUnique) {
   const std::u16string n110(110, u'k');
   const std::u16string stem(120, u's');
