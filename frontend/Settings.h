@@ -1,10 +1,10 @@
 #pragma once
 // The kept settings: "ardovan.ini" in the settings folder, section "Setting", keys "IDVyp"
 // (recorder index, -1 = search), "BurnProof" (any non-zero number is on), "TempDir" (folder for
-// disc copies), "Import" (session import) and "Verify" (verify after burning), both off by default. One rule set for reading and writing:
-// section and key names compare without regard to case; a missing file, section or key, or a value
-// that is not a number, gives the default; an empty temporary folder means the system's temporary
-// folder, and the folder always ends with '/'.
+// disc copies), "Import" (session import) and "Verify" (verify after burning), both off by default.
+// One rule set for reading and writing: section and key names compare without regard to case; a
+// missing file, section or key, or a value that is not a number, gives the default; an empty
+// temporary folder means the system's temporary folder, and the folder always ends with '/'.
 #include <string>
 #include <string_view>
 #include <vector>
