@@ -1,10 +1,6 @@
 // Burns read back and compared (--verify), and ardovan-cli verify, on virtual recorders whose
 // READ answers can be damaged, refused or stalled at known blocks.
-#include <poll.h>
 #include <signal.h>
-#include <unistd.h>
-
-#include <cstdio>
 
 #include "tests/cli/CliHarness.h"
 
@@ -166,24 +162,19 @@ TEST_F(VerifyTest, PassShowsItsProgressOnATerminal) {
   const uint32_t b = ExtentOf(Export(r), "B.BIN");
   Tool("fault " + r + " --opcode 28 --sense 2/04/07 --lba " + std::to_string(b) + " --times 0");
   clockScale_ = 10;
-  const std::string script = CliScript("verify " + folder, {r}, "", false);
-  FILE* p = popen(
-      ("script -qec " + testenv::Quote("sh " + script) + " /dev/null </dev/null").c_str(), "r");
-  ASSERT_NE(p, nullptr);
   std::string screen;
   bool cleared = false;
-  char buf[4096];
-  for (pollfd pfd{fileno(p), POLLIN, 0}; poll(&pfd, 1, 60000) > 0;) {
-    const ssize_t n = read(fileno(p), buf, sizeof buf);
-    if (n <= 0) break;
-    screen.append(buf, static_cast<size_t>(n));
-    if (!cleared && screen.find("Ověřování...  ") != std::string::npos &&
-        screen.find(" KB/s", screen.find("Ověřování...  ")) != std::string::npos) {
-      Tool("clear-faults " + r);
-      cleared = true;
-    }
-  }
-  EXPECT_EQ(pclose(p), 0) << screen;
+  EXPECT_EQ(OnTerminal("verify " + folder, {r}, screen,
+                       [&](const std::string& shown) {
+                         const size_t at = shown.find("Ověřování...  ");
+                         if (cleared || at == std::string::npos ||
+                             shown.find(" KB/s", at) == std::string::npos)
+                           return;
+                         Tool("clear-faults " + r);
+                         cleared = true;
+                       }),
+            0)
+      << screen;
   ASSERT_TRUE(cleared) << screen;
   EXPECT_NE(screen.find(" MB ("), std::string::npos) << screen;
   EXPECT_NE(screen.find(kPassed), std::string::npos) << screen;
