@@ -67,6 +67,10 @@ TEST_F(VerifyTest, VerifiedBurnsPassOnWriteOnceMedia) {
     const std::string r = Recorder(medium);
     ExpectVerifiedBurn(Cli("burn --verify " + options + " " + folder, {r}));
   }
+  // A test write leaves nothing to read back: no pass.
+  const TRun simulated = Cli("burn --test-write --verify " + folder, {Recorder("cd-r")});
+  EXPECT_EQ(simulated.Code, 0) << simulated.All();
+  EXPECT_EQ(simulated.Out.find("Ověření"), std::string::npos) << simulated.Out;
 }
 
 TEST_F(VerifyTest, GrownDvdPlusRwSessionIsVerifiedWithoutTheImportedFiles) {
