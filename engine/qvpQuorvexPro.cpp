@@ -566,7 +566,8 @@ uint16_t TQuorvexPro::GetWriteSpeed() {
 
 uint16_t TQuorvexPro::GetVerifySpeed() {
   // Without a pass the figure is the WRITEs', as it always was; a pass brings its READs.
-  const TDriveFigures& f = impl_->Job.VerifyRan.load() ? impl_->Job.VerifyFigures : impl_->Job.Drive;
+  const TDriveFigures& f =
+      impl_->Job.VerifyRan.load() ? impl_->Job.VerifyFigures : impl_->Job.Drive;
   const uint16_t figure =
       RingFigure(f.SampleBytes.load(), f.SampleTicks.load(), f.MsPerTick.load());
   return std::exchange(impl_->LastVerifyFigure, figure);

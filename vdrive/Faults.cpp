@@ -62,8 +62,10 @@ bool FaultsFromJson(std::string_view text, TFaults& out, std::string& error) {
       TJsonFields e((*commands)[i], f.Element("commands", i));
       TOpcodeFault c;
       c.opcode = static_cast<uint8_t>(e.RequiredUnsigned("opcode", 0xFF));
-      if (e.Ok() && (*commands)[i].contains("lba_first")) c.lbaFirst = static_cast<uint32_t>(e.Unsigned("lba_first", UINT32_MAX, 0));
-      if (e.Ok() && (*commands)[i].contains("lba_last")) c.lbaLast = static_cast<uint32_t>(e.Unsigned("lba_last", UINT32_MAX, 0));
+      if (e.Ok() && (*commands)[i].contains("lba_first"))
+        c.lbaFirst = static_cast<uint32_t>(e.Unsigned("lba_first", UINT32_MAX, 0));
+      if (e.Ok() && (*commands)[i].contains("lba_last"))
+        c.lbaLast = static_cast<uint32_t>(e.Unsigned("lba_last", UINT32_MAX, 0));
       c.from = std::max<uint32_t>(1, static_cast<uint32_t>(e.Unsigned("from", UINT32_MAX, 1)));
       c.times = static_cast<uint32_t>(e.Unsigned("times", UINT32_MAX, 1));
       c.sense = TSense{static_cast<uint8_t>(e.RequiredUnsigned("key", 0x0F)),
@@ -78,7 +80,8 @@ bool FaultsFromJson(std::string_view text, TFaults& out, std::string& error) {
   faults.busy = static_cast<uint32_t>(f.Unsigned("busy", UINT32_MAX, 0));
   faults.notReadyMs = static_cast<uint32_t>(f.Unsigned("not_ready_ms", UINT32_MAX, 0));
   faults.notReadyArm = f.Unsigned("not_ready_arm", UINT64_MAX, 0);
-  for (auto [key, list] : {std::pair{"refuse", &faults.refuse}, {"refuse_pages", &faults.refusePages}}) {
+  for (auto [key, list] :
+       {std::pair{"refuse", &faults.refuse}, {"refuse_pages", &faults.refusePages}}) {
     if (const json* codes = f.Array(key)) {
       for (const json& c : *codes) {
         if (!c.is_number_unsigned() || c.get<uint64_t>() > 0xFF) {
