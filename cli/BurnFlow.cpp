@@ -11,6 +11,7 @@
 #include "frontend/Outcome.h"
 #include "frontend/Progress.h"
 #include "frontend/Texts.h"
+#include "frontend/VerifyResult.h"
 #include "platform/FileCheck.h"
 
 namespace cli {
@@ -46,6 +47,7 @@ class TCliBurn : public fe::TBurnHost {
     if (o_.Finalize) request.Finalize = true;
     if (o_.TestWrite) request.TestWrite = true;
     if (o_.NoBurnProof) request.BurnProof = false;
+    if (o_.Verify) request.Verify = true;
     request.SpeedKBps = o_.SpeedKBps;
     for (;;) {
       seq_.Press(request);
@@ -113,10 +115,10 @@ class TCliBurn : public fe::TBurnHost {
   }
 
   void UpdateProgress() {
-    const fe::TProgressReading p =
-        fe::ReadProgress(qvx_, qvx_.GetStatus(), statusLog_, plat::UtcNow());
+    const uint16_t status = qvx_.GetStatus();
+    const fe::TProgressReading p = fe::ReadProgress(qvx_, status, statusLog_, plat::UtcNow());
     if (p.Logged) con_.Log(*p.Logged);
-    std::string display = p.Name;
+    std::string display = status == kStatusVerifying ? fe::text::kVerifying : p.Name;
     if (p.Counted) display += "  " + p.Line;
     if (p.Buffers) {
       display += "  software buffer " + std::to_string(fe::Percent(p.CacheUsed, p.CacheSize)) + "%";

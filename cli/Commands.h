@@ -23,6 +23,12 @@ struct TBurnOptions {
   bool NoEject = false;          // keep the medium in the drive
   bool AllowIncomplete = false;  // burn without the entries that cannot be added
   bool Import = false;           // keep the last session's files in view
+  bool Verify = false;           // read the written session back and compare it
+};
+
+struct TVerifyOptions {
+  fe::TCompilationOptions Compilation;
+  std::string Image;  // compare with this image file rather than with a compilation
 };
 
 struct TMkImageOptions {
@@ -40,6 +46,9 @@ int RunLoad(TSession& s);
 // The burn sequence of the data-disc wizard, in compilation mode (paths) or image mode (image).
 int RunBurn(TSession& s, const TBurnOptions& o, const std::vector<std::string>& paths);
 int RunBurnImage(TSession& s, const TBurnOptions& o, const std::string& image);
+
+// The disc compared with an image file (o.Image) or with the compilation of paths.
+int RunVerify(TSession& s, const TVerifyOptions& o, const std::vector<std::string>& paths);
 
 int RunErase(TSession& s, bool full, bool noEject);
 // Reads the whole disc into output (the settings' temporary folder + "ardovan.iso" when empty).

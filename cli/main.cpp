@@ -62,6 +62,7 @@ void AddWriteOptions(CLI::App* cmd, cli::TBurnOptions& o) {
   AddCacheOption(cmd, o.Compilation.CacheMiB);
   cmd->add_flag("--erase", o.Erase, "Erase a rewritable medium that holds data, without asking");
   cmd->add_flag("--no-eject", o.NoEject, "Leave the medium in the drive");
+  cmd->add_flag("--verify", o.Verify, "Read the written session back and compare it");
 }
 
 }  // namespace
@@ -138,6 +139,15 @@ int main(int argc, char** argv) {
   mkimage->add_option("--output", mkOutput, "Image file, or - for standard output")->required();
   mkimage->add_option("PATH", mkPaths, "Files (to the root) and folders (as top-level folders)");
 
+  cli::TVerifyOptions verifyOptions;
+  std::vector<std::string> verifyPaths;
+  auto* verify = app.add_subcommand(
+      "verify", "Compare the disc in the drive with an image file or with a compilation");
+  AddCompilationOptions(verify, verifyOptions.Compilation);
+  AddCacheOption(verify, verifyOptions.Compilation.CacheMiB);
+  verify->add_option("--image", verifyOptions.Image, "Image file the disc was burned from");
+  verify->add_option("PATH", verifyPaths, "Files and folders, as they were given to burn");
+
   auto* eject = app.add_subcommand("eject", "Eject the medium");
   auto* load = app.add_subcommand("load", "Close the tray");
 
@@ -163,6 +173,7 @@ int main(int argc, char** argv) {
   if (burnImage->parsed()) return cli::RunBurnImage(session, imageOptions, image);
   if (erase->parsed()) return cli::RunErase(session, full, eraseNoEject);
   if (copy->parsed()) return cli::RunCopy(session, copyOutput, copyNoEject);
+  if (verify->parsed()) return cli::RunVerify(session, verifyOptions, verifyPaths);
   if (eject->parsed()) return cli::RunEject(session);
   if (load->parsed()) return cli::RunLoad(session);
   return cli::kExitUsage;

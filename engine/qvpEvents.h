@@ -3,6 +3,7 @@
 // codes, notification messages and the completion event types.
 #include <cstdint>
 #include <functional>
+#include <string>
 
 class TQuorvexPro;
 
@@ -13,13 +14,13 @@ enum : uint16_t {
   kStatusErasing = 2,
   kStatusBackgroundFormat = 3,
   kStatusClosingTrack = 4,
-  kStatusClosingDisc = 5,       // not entered by this engine
+  kStatusClosingDisc = 5,  // not entered by this engine
   kStatusLayingOut = 6,
   kStatusAborting = 7,
   kStatusImportingSession = 8,  // while ImportSession reads the medium
   kStatusWriteError = 9,
-  kStatusVerifying = 10,        // not entered by this engine
-  kStatusSmartRefs = 11,        // not entered by this engine
+  kStatusVerifying = 10,  // reading the written session back (Verify)
+  kStatusSmartRefs = 11,  // not entered by this engine
 };
 
 // Engine error codes (GetLastErrorText prefers them over the device's sense code).
@@ -39,6 +40,7 @@ enum : uint32_t {
   kErrRecorderNotOpened = 11,  // the recorder cannot be opened for writing (system error named)
   kErrDriveBusy = 12,          // the recorder kept answering BUSY until the retries ran out
   kErrNoAnswer = 13,           // a command did not reach the recorder (system error named)
+  kErrVerifyFailed = 14,       // the verification found a block that differs or cannot be read
 };
 
 // Why SelectDevice failed (GetSelectAnswer): the drive list has no such row, the recorder kept
@@ -68,9 +70,29 @@ enum : uint32_t {
   kMsgSmartRefsDone = 1128,
 };
 
-using TWriteDoneEvent = std::function<void(TQuorvexPro* Sender, uint8_t DeviceId, bool WriteFailed)>;
-using TEraseDoneEvent = std::function<void(TQuorvexPro* Sender, uint8_t DeviceId, bool EraseFailed)>;
+using TWriteDoneEvent =
+    std::function<void(TQuorvexPro* Sender, uint8_t DeviceId, bool WriteFailed)>;
+using TEraseDoneEvent =
+    std::function<void(TQuorvexPro* Sender, uint8_t DeviceId, bool EraseFailed)>;
 using TVerifyDoneEvent =
     std::function<void(TQuorvexPro* Sender, uint8_t DeviceId, int32_t FileId, bool Failed)>;
-using TSmartRefGenDoneEvent = std::function<void(TQuorvexPro* Sender, bool Failed, int32_t CanSaveBytes)>;
+using TSmartRefGenDoneEvent =
+    std::function<void(TQuorvexPro* Sender, bool Failed, int32_t CanSaveBytes)>;
 
+// How the last verification ended (GetVerifyReport), kept until the next job starts.
+enum class TVerifyOutcome : uint8_t {
+  NotRun,      // no verification in the last job (Verify off, a test write, a failed write)
+  Passed,      // every block read back as it was meant to be
+  Differs,     // a block read back with other bytes
+  Unreadable,  // a block could not be read, also after the retries
+  Aborted,     // Abort during the pass
+  Failed,      // the pass could not run to its end (the image could not be made again, ...)
+};
+
+struct TVerifyReport {
+  TVerifyOutcome Outcome = TVerifyOutcome::NotRun;
+  uint32_t Block = 0;   // medium LBA of the block that differs or cannot be read
+  int32_t FileId = -1;  // the compilation entry whose data holds it; -1 for metadata or padding
+  std::string Path;     // that entry's source (the image file for an image); empty for -1
+  bool Failed() const { return Outcome != TVerifyOutcome::Passed; }
+};

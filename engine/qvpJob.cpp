@@ -143,6 +143,15 @@ void TJobState::DeliverEraseDone(const TEraseDoneEvent& handler, bool failed) {
     handler(Component, 0, failed);
 }
 
+void TJobState::DeliverVerifyDone(const TVerifyDoneEvent& handler, int32_t fileId, bool failed) {
+  if (!handler) return;
+  if (Window)
+    Window->Post(kMsgVerifyDone, static_cast<uintptr_t>(static_cast<intptr_t>(fileId)),
+                 failed ? 1 : 0);
+  else
+    handler(Component, 0, fileId, failed);
+}
+
 std::string ErrorTextFor(uint32_t engineCode, uint16_t deviceCode, const std::string& source,
                          const std::string& detail) {
   switch (engineCode) {
@@ -174,11 +183,14 @@ std::string ErrorTextFor(uint32_t engineCode, uint16_t deviceCode, const std::st
       return "The recorder stayed busy and took no more data";
     case kErrNoAnswer:
       return "The recorder stopped answering" + detail;
+    case kErrVerifyFailed:
+      return detail;
     default:
       break;
   }
   if (engineCode == kErrNone && deviceCode == 0) return "Unknown/No Error!";
   char text[32];
-  std::snprintf(text, sizeof text, "Hardware Error %u", engineCode != kErrNone ? engineCode : deviceCode);
+  std::snprintf(text, sizeof text, "Hardware Error %u",
+                engineCode != kErrNone ? engineCode : deviceCode);
   return text;
 }

@@ -32,6 +32,8 @@ constexpr uint32_t kMinCacheBytes = 2u * 1048576u;
 // sectors(n): n / 2048 rounded up, 0 for 0.
 constexpr uint64_t SectorsOf(uint64_t bytes) { return (bytes + kSectorBytes - 1) / kSectorBytes; }
 
+class TVerification;
+
 // One 64 KiB block of the software buffer.
 struct TBlockDeleter {
   void operator()(uint8_t* p) const;
@@ -97,7 +99,7 @@ struct TJobState {
   // Software buffer: size in bytes (CacheSize), the queue (front first) and its figures.
   uint32_t CacheBytes = 32u * 1048576u;
   uint32_t Capacity = 0;
-  std::deque<TSlot> Slots;                    // under Lock
+  std::deque<TSlot> Slots;  // under Lock
   // Blocks the write thread has finished with, handed back to the producer (under Lock), so a
   // long write reuses the same memory instead of going to the heap for every block.
   std::vector<TBlock> Spare;
@@ -112,6 +114,15 @@ struct TJobState {
   std::string CurrentSource;  // under Lock
 
   TDriveFigures Drive;
+
+  // ---- Verification (qvpVerify) ----
+  // What a write continues with once it has succeeded; null when it ends with the write.
+  std::shared_ptr<TVerification> Verification;
+  std::atomic<bool> VerifyRan{false};  // the last job ran a verification pass
+  std::atomic<uint32_t> VerifyTotal{0};
+  std::atomic<uint32_t> VerifiedSectors{0};
+  TDriveFigures VerifyFigures;  // the READs of the pass, as Drive has the WRITEs
+  TVerifyReport VerifyReport;   // under Lock
 
   // Test seam: how buffer blocks are obtained (null means the heap).
   uint8_t* (*AllocateBlock)() = nullptr;
@@ -166,6 +177,8 @@ struct TJobState {
   // failure flag, or, without a window, a direct call of handler on the calling thread.
   void DeliverWriteDone(const TWriteDoneEvent& handler, bool failed);
   void DeliverEraseDone(const TEraseDoneEvent& handler, bool failed);
+  // Message 1127 with the entry in WParam, or the direct call.
+  void DeliverVerifyDone(const TVerifyDoneEvent& handler, int32_t fileId, bool failed);
 };
 
 // Job threads mark themselves, so that work started from a completion handler that runs on a

@@ -14,6 +14,7 @@
 #include "engine/qvpImageLink.h"
 #include "engine/qvpImportSession.h"
 #include "engine/qvpJob.h"
+#include "engine/qvpVerify.h"
 #include "engine/qvpWrite.h"
 #include "platform/Clock.h"
 #include "platform/FileCheck.h"
@@ -41,6 +42,7 @@ struct TQuorvexPro::TImpl {
   std::unique_ptr<plat::TNotifyQueue> Queue;
   uint16_t LastWriteFigure = 0;
   uint16_t LastVerifyFigure = 0;
+  bool Verify = false;
   // Threads of the jobs; they are joined when the next job starts and when the component goes
   // away. The list has a lock of its own: a handler called on a job thread may start a job.
   std::mutex ThreadsLock;
@@ -78,6 +80,20 @@ struct TQuorvexPro::TImpl {
     return qvp::GetMediumType(*Device);
   }
   bool StartWrite(TQuorvexPro* self, std::unique_ptr<TBlockSource> source, uint8_t mediumType);
+  // The verification a write continues with: with Verify on, unless the write is only simulated.
+  void PlanVerification(TQuorvexPro* self, std::shared_ptr<TVerification> v) {
+    Job.Verification = Verify && Device->TestWrite == 0 ? std::move(v) : nullptr;
+    if (Job.Verification) Job.Verification->Handler = self->OnVerifyDone;
+  }
+  // A verification job of its own; the recorder is claimed and the medium type taken.
+  bool StartVerify(TQuorvexPro* self, std::shared_ptr<TVerification> v) {
+    v->Handler = self->OnVerifyDone;
+    Job.Verification = v;
+    Job.TotalSectors.store(v->Sectors);
+    Job.SetStatus(kStatusVerifying);
+    Adopt(std::make_unique<TVerifyThread>(Job, *Device, std::move(v)));
+    return true;
+  }
 
   int32_t HolderPid = 0;
   std::vector<plat::TUnusableDrive> Unusable;
@@ -90,6 +106,12 @@ struct TQuorvexPro::TImpl {
   void ResetForJob() {
     Job.AbortFlag.store(0);
     Job.ResetOutcome();
+    Job.Verification.reset();
+    Job.VerifyRan.store(false);
+    Job.VerifyTotal.store(0);
+    Job.VerifiedSectors.store(0);
+    std::lock_guard<plat::TCriticalSection> g(Job.Lock);
+    Job.VerifyReport = TVerifyReport{};
   }
 };
 
@@ -215,6 +237,8 @@ bool TQuorvexPro::GetISO9660v1999FS() const { return BuilderIso1999(*impl_->Buil
 void TQuorvexPro::SetISO9660v1999FS(bool v) { BuilderSetIso1999(*impl_->Builder, v); }
 bool TQuorvexPro::GetUDFBridge() const { return BuilderUdf(*impl_->Builder); }
 void TQuorvexPro::SetUDFBridge(bool v) { BuilderSetUdf(*impl_->Builder, v); }
+bool TQuorvexPro::GetVerify() const { return impl_->Verify; }
+void TQuorvexPro::SetVerify(bool v) { impl_->Verify = v; }
 std::string TQuorvexPro::GetBootImage() const { return BuilderBootImage(*impl_->Builder); }
 
 void TQuorvexPro::SetBootImage(const std::string& fileName) {
@@ -285,8 +309,12 @@ uint8_t TQuorvexPro::GetDeviceCapability(uint8_t Code) {
 bool TQuorvexPro::IsWriter() { return qvp::IsWriter(*impl_->Device); }
 bool TQuorvexPro::TestUnitReady() { return qvp::TestUnitReadyAlwaysTrue(*impl_->Device); }
 bool TQuorvexPro::IsUnitReady() { return Settle() == qvp::TMediumReadiness::Ready; }
-uint16_t TQuorvexPro::GetDefaultMaxReadSpeed() { return qvp::GetDefaultMaxReadSpeed(*impl_->Device); }
-uint16_t TQuorvexPro::GetDefaultMaxWriteSpeed() { return qvp::GetDefaultMaxWriteSpeed(*impl_->Device); }
+uint16_t TQuorvexPro::GetDefaultMaxReadSpeed() {
+  return qvp::GetDefaultMaxReadSpeed(*impl_->Device);
+}
+uint16_t TQuorvexPro::GetDefaultMaxWriteSpeed() {
+  return qvp::GetDefaultMaxWriteSpeed(*impl_->Device);
+}
 uint16_t TQuorvexPro::GetMaxWriteSpeed() { return qvp::GetMaxWriteSpeed(SettledDevice()); }
 uint16_t TQuorvexPro::GetCurrentReadSpeed() { return qvp::GetCurrentReadSpeed(SettledDevice()); }
 uint16_t TQuorvexPro::GetCurrentWriteSpeed() { return qvp::GetCurrentWriteSpeed(SettledDevice()); }
@@ -391,6 +419,8 @@ bool TQuorvexPro::BurnData() {
   }
   m.Job.MediumAnchor.assign(kMediumAnchorSectors * kSectorBytes, 0);
   if (!BuilderMediumAnchor(b, m.Job.MediumAnchor.data())) m.Job.MediumAnchor.clear();
+  m.PlanVerification(this, CompilationVerification(b, m.Job.SessionStart, m.Job.VolumeSizeBase,
+                                                   m.Job.UdfBase, false));
   return m.StartWrite(this, NewCompilationSource(b), type);
 }
 
@@ -445,8 +475,59 @@ bool TQuorvexPro::BurnImage(const std::string& FileName) {
     return false;
   }
   ResetWriteFigures(m.Job, *m.Device);
-  return m.StartWrite(this, std::make_unique<TImageFileSource>(m.Job.ImageFile, m.Job.ImageSize, FileName),
-                      type);
+  m.PlanVerification(this, ImageFileVerification(FileName, m.Job.ImageSize));
+  return m.StartWrite(
+      this, std::make_unique<TImageFileSource>(m.Job.ImageFile, m.Job.ImageSize, FileName), type);
+}
+
+bool TQuorvexPro::VerifyDisc() {
+  TImpl& m = *impl_;
+  m.Reap();
+  m.ResetForJob();
+  TImageBuilder& b = *m.Builder;
+  if (!BuilderLaidOut(b)) {
+    m.Job.FailWith(kErrDataNotPrepared, std::string());
+    return false;
+  }
+  if (!m.Claim(true)) return false;
+  const uint8_t type = m.JobMediumType();
+  uint32_t start = 0, volumeSizeBase = 0, udfBase = 0;
+  if (!FindWrittenSession(*m.Device, type, BuilderTotalSectors(b), start, volumeSizeBase,
+                          udfBase)) {
+    m.Job.FailWith(kErrVerifyFailed,
+                   "Verification failed: the disc holds no session of this compilation's size");
+    m.Job.ReleaseJobClaim();
+    return false;
+  }
+  // Laid out anew, the compilation's folders and UDF entries carry today's dates: only the data
+  // of its files is compared, the rest must be readable.
+  return m.StartVerify(this, CompilationVerification(b, start, volumeSizeBase, udfBase, true));
+}
+
+bool TQuorvexPro::VerifyImage(const std::string& FileName) {
+  TImpl& m = *impl_;
+  m.Reap();
+  m.ResetForJob();
+  {
+    std::lock_guard<plat::TCriticalSection> g(m.Job.Lock);
+    m.Job.CurrentSource = FileName;
+  }
+  plat::TFile file;
+  const int64_t size = plat::IdentityOf(FileName).Kind == plat::TFileKind::Regular &&
+                               file.OpenRead(std::string_view(FileName))
+                           ? file.Size()
+                           : -1;
+  if (size < 0) {
+    m.Job.FailWith(kErrOpenFile, std::string());
+    return false;
+  }
+  if (size == 0) {
+    m.Job.FailWith(kErrImageEmpty, std::string());
+    return false;
+  }
+  if (!m.Claim(true)) return false;
+  m.JobMediumType();
+  return m.StartVerify(this, ImageFileVerification(FileName, static_cast<uint64_t>(size)));
 }
 
 bool TQuorvexPro::EraseDisc(bool Quick) {
@@ -469,24 +550,32 @@ void TQuorvexPro::Abort() {
 // ---- Figures ----
 
 uint16_t TQuorvexPro::GetStatus() const { return impl_->Job.GetStatus(); }
-int32_t TQuorvexPro::GetTotalSectors() const { return static_cast<int32_t>(impl_->Job.TotalSectors.load()); }
+int32_t TQuorvexPro::GetTotalSectors() const {
+  return static_cast<int32_t>(impl_->Job.TotalSectors.load());
+}
 int32_t TQuorvexPro::GetWrittenSectors() const {
   return static_cast<int32_t>(impl_->Job.WrittenSectors.load());
 }
 
 uint16_t TQuorvexPro::GetWriteSpeed() {
   const TDriveFigures& f = impl_->Job.Drive;
-  const uint16_t figure = RingFigure(f.SampleBytes.load(), f.SampleTicks.load(), f.MsPerTick.load());
+  const uint16_t figure =
+      RingFigure(f.SampleBytes.load(), f.SampleTicks.load(), f.MsPerTick.load());
   return std::exchange(impl_->LastWriteFigure, figure);
 }
 
 uint16_t TQuorvexPro::GetVerifySpeed() {
-  const TDriveFigures& f = impl_->Job.Drive;
-  const uint16_t figure = RingFigure(f.SampleBytes.load(), f.SampleTicks.load(), f.MsPerTick.load());
+  // Without a pass the figure is the WRITEs', as it always was; a pass brings its READs.
+  const TDriveFigures& f =
+      impl_->Job.VerifyRan.load() ? impl_->Job.VerifyFigures : impl_->Job.Drive;
+  const uint16_t figure =
+      RingFigure(f.SampleBytes.load(), f.SampleTicks.load(), f.MsPerTick.load());
   return std::exchange(impl_->LastVerifyFigure, figure);
 }
 
-int32_t TQuorvexPro::GetCacheUsed() const { return impl_->Job.Count.load() * static_cast<int32_t>(kBlockSize); }
+int32_t TQuorvexPro::GetCacheUsed() const {
+  return impl_->Job.Count.load() * static_cast<int32_t>(kBlockSize);
+}
 int32_t TQuorvexPro::GetDriveBufferSize() const {
   return static_cast<int32_t>(impl_->Job.Drive.BufferLength.load());
 }
@@ -495,9 +584,18 @@ int32_t TQuorvexPro::GetDriveBufferUsed() const {
   return static_cast<int32_t>(f.BufferLength.load() - f.BufferBlank.load());
 }
 int32_t TQuorvexPro::GetVerifyTotalSectors() const {
-  return static_cast<int32_t>(impl_->Job.QueuedDataSectors.load());
+  const TJobState& j = impl_->Job;
+  // Without a pass in the job, the data sectors its write queued.
+  return static_cast<int32_t>(j.VerifyRan.load() ? j.VerifyTotal.load()
+                                                 : j.QueuedDataSectors.load());
 }
-int32_t TQuorvexPro::GetVerifiedSectors() const { return 0; }
+int32_t TQuorvexPro::GetVerifiedSectors() const {
+  return static_cast<int32_t>(impl_->Job.VerifiedSectors.load());
+}
+TVerifyReport TQuorvexPro::GetVerifyReport() const {
+  std::lock_guard<plat::TCriticalSection> g(impl_->Job.Lock);
+  return impl_->Job.VerifyReport;
+}
 int32_t TQuorvexPro::GetSmartRefsDone() const { return 0; }
 int32_t TQuorvexPro::GetSmartRefsTotal() const { return 0; }
 

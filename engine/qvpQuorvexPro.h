@@ -75,8 +75,15 @@ class TQuorvexPro {
   void SetISO9660v1999FS(bool v);
   bool GetUDFBridge() const;  // [false]
   void SetUDFBridge(bool v);
-  std::string GetBootImage() const;  // [empty] El Torito image (2048, 1228800, 1474560, 2949120 bytes)
+  std::string GetBootImage()
+      const;  // [empty] El Torito image (2048, 1228800, 1474560, 2949120 bytes)
   void SetBootImage(const std::string& fileName);
+  // [false] A data or image write that succeeded reads the written session back and compares it
+  // with the image before OnWriteDone (status 10 meanwhile; not after a test write). The first
+  // block that differs or cannot be read ends the pass: OnVerifyDone with Failed and the entry
+  // (GetVerifyReport has the block and the path), then OnWriteDone with WriteFailed.
+  bool GetVerify() const;
+  void SetVerify(bool v);
 
   // ---- Events ----
   // Fired by the compilation tree for every file or folder InsertFile or InsertDir is about to
@@ -88,7 +95,8 @@ class TQuorvexPro {
   TSmartRefGenDoneEvent OnGenerateSmartReferencesDone;
 
   // ---- Drives and options ----
-  bool InitializeDevices(uint8_t AspiOnly, const std::string& AspiLibrary, const std::string& LogFileName);
+  bool InitializeDevices(uint8_t AspiOnly, const std::string& AspiLibrary,
+                         const std::string& LogFileName);
   uint16_t GetDeviceCount();
   std::string GetDeviceName(uint8_t Index);  // empty when Index >= count
   bool SelectDevice(uint8_t Index);
@@ -129,21 +137,31 @@ class TQuorvexPro {
   // False (and no event) when the file cannot be opened.
   bool BurnImage(const std::string& FileName);
   bool EraseDisc(bool Quick);
+  // The disc in the recorder compared with what it was meant to hold, without writing: the
+  // laid-out compilation (its files' data, in the last session the layout fits; the directories
+  // and the UDF area only need to read) or an image file from LBA 0. OnVerifyDone is the job's
+  // completion; GetVerifyReport tells how it ended. False (no event) when it cannot start.
+  bool VerifyDisc();
+  bool VerifyImage(const std::string& FileName);
   void Abort();
 
   // ---- Figures polled during a job ----
   uint16_t GetStatus() const;
   int32_t GetTotalSectors() const;
   int32_t GetWrittenSectors() const;
-  uint16_t GetWriteSpeed();   // KiB/s; returns the figure computed by the previous call
-  uint16_t GetVerifySpeed();  // same computation, its own remembered figure
+  uint16_t GetWriteSpeed();      // KiB/s; returns the figure computed by the previous call
+  uint16_t GetVerifySpeed();     // same computation, its own remembered figure
   int32_t GetCacheUsed() const;  // bytes in the software buffer
   int32_t GetDriveBufferSize() const;
   int32_t GetDriveBufferUsed() const;
-  int32_t GetVerifyTotalSectors() const;  // boot image and file sectors queued in the last write
-  int32_t GetVerifiedSectors() const;     // 0: no verification pass in this engine
-  int32_t GetSmartRefsDone() const;       // 0
-  int32_t GetSmartRefsTotal() const;      // 0
+  // Sectors of the verification pass (without one in the last job: boot image and file sectors
+  // the write queued), and the sectors compared so far.
+  int32_t GetVerifyTotalSectors() const;
+  int32_t GetVerifiedSectors() const;
+  // How the last job's verification ended, with the block and the file; kept until the next job.
+  TVerifyReport GetVerifyReport() const;
+  int32_t GetSmartRefsDone() const;   // 0
+  int32_t GetSmartRefsTotal() const;  // 0
   // Text of the engine error code, or else of the device's sense code; consumes the code.
   std::string GetLastErrorText();
 

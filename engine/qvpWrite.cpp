@@ -9,6 +9,7 @@
 #include "device/qvpSCSILib.h"
 #include "device/qvpSense.h"
 #include "engine/qvpMediumFormat.h"
+#include "engine/qvpVerify.h"
 #include "platform/Clock.h"
 #include "platform/FileCheck.h"
 
@@ -19,14 +20,22 @@ namespace {
 // Media that are written with streaming performance set from the drive's current speeds.
 bool UsesStreaming(uint8_t t) {
   switch (t) {
-    case mtDVDR: case mtDVDRWRO: case mtDVDRWSR: case mtDVDPLUSRW: case mtDVDPLUSR:
-    case mtDVDPLUSRDL: case mtBDR: case mtBDRRR: case mtBDRE: case mtHDDVDR: case mtHDDVDRAM:
+    case mtDVDR:
+    case mtDVDRWRO:
+    case mtDVDRWSR:
+    case mtDVDPLUSRW:
+    case mtDVDPLUSR:
+    case mtDVDPLUSRDL:
+    case mtBDR:
+    case mtBDRRR:
+    case mtBDRE:
+    case mtHDDVDR:
+    case mtHDDVDRAM:
       return true;
     default:
       return false;
   }
 }
-
 
 // Media whose data writes rewrite the image's first block at LBA 0 when the image does not start
 // there. A BD-RE grows its volume like a DVD+RW (the set-up puts the image behind the volume
@@ -56,6 +65,17 @@ void ResetWriteFigures(TJobState& job, TSCSIDevice& d) {
   ResetSpeedStatistics(d);
   job.Drive.Reset();
   job.Drive.MsPerTick.store(d.MsPerTick);
+}
+
+void PublishSpeedSamples(const TSCSIDevice& d, TDriveFigures& f) {
+  uint64_t bytes = 0;
+  int64_t ticks = 0;
+  for (int i = 0; i < kSpeedSamples; ++i) {
+    bytes += static_cast<uint64_t>(d.SampleBytes[i]);
+    ticks += d.SampleTicks[i];
+  }
+  f.SampleBytes.store(bytes);
+  f.SampleTicks.store(ticks);
 }
 
 void PrepareDataWrite(TJobState& job, TSCSIDevice& d, uint8_t type, bool udf) {
@@ -107,14 +127,7 @@ void TWriteThread::ClearBufferFigures() {
 }
 
 void TWriteThread::PublishFigures() {
-  uint64_t bytes = 0;
-  int64_t ticks = 0;
-  for (int i = 0; i < kSpeedSamples; ++i) {
-    bytes += static_cast<uint64_t>(d_.SampleBytes[i]);
-    ticks += d_.SampleTicks[i];
-  }
-  job_.Drive.SampleBytes.store(bytes);
-  job_.Drive.SampleTicks.store(ticks);
+  PublishSpeedSamples(d_, job_.Drive);
   job_.Drive.BufferLength.store(d_.BufferLength);
   job_.Drive.BufferBlank.store(d_.BufferBlank);
 }
@@ -133,15 +146,18 @@ bool TWriteThread::PrepareDrive(uint32_t startLba) {
   // A drive that refuses READ BUFFER CAPACITY is not asked again during the write.
   pollBuffer_ = ReadBufferCapacity(d_);
   if (!FormatFreshMedium()) return false;
-  if (!SetWriteParameters(d_, test, d_.BurnProof != 0, type_, type_ == mtDVDPLUSR && d_.FinalizeDisc == 0) &&
+  if (!SetWriteParameters(d_, test, d_.BurnProof != 0, type_,
+                          type_ == mtDVDPLUSR && d_.FinalizeDisc == 0) &&
       test)
     return false;
   SetCdSpeed(d_, d_.RequestedReadSpeed, d_.RequestedWriteSpeed);
   if (UsesStreaming(type_)) {
     const uint16_t writeSpeed = GetCurrentWriteSpeed(d_);
     const uint16_t readSpeed = GetCurrentReadSpeed(d_);
-    if (!ReadTrackInformation(d_, d_.DiscInfo[6])) mmc::PutHost32(d_.TrackInfo + trackinfo::TrackSize, job_.TotalSectors.load() + startLba);
-    SetStreamingPerformance(d_, TrackField(d_, trackinfo::TrackSize), readSpeed, 1000, writeSpeed, 1000);
+    if (!ReadTrackInformation(d_, d_.DiscInfo[6]))
+      mmc::PutHost32(d_.TrackInfo + trackinfo::TrackSize, job_.TotalSectors.load() + startLba);
+    SetStreamingPerformance(d_, TrackField(d_, trackinfo::TrackSize), readSpeed, 1000, writeSpeed,
+                            1000);
   }
   sessions_ = static_cast<uint32_t>(GetCompleteSessionCount(d_));
   if (type_ == mtDVDR) {
@@ -400,14 +416,19 @@ void TWriteThread::Execute() {
     RezeroUnit(d_);
     TestUnitReady(d_);
   }
+  // The producer of the write ends before its stream is made again for the verification.
+  WaitForProducer();
+  if (!failed_) VerifyAfterWrite(job_, d_);
   Finish();
 }
 
+void TWriteThread::WaitForProducer() {
+  std::unique_lock<plat::TCriticalSection> g(job_.Lock);
+  job_.Changed.wait(g, [&] { return job_.BufferFinished.load(); });
+}
+
 void TWriteThread::Finish() {
-  {
-    std::unique_lock<plat::TCriticalSection> g(job_.Lock);
-    job_.Changed.wait(g, [&] { return job_.BufferFinished.load(); });
-  }
+  WaitForProducer();
   block_.reset();
 
   // The last command has been sent: the recorder is free for others before the owner hears.

@@ -38,6 +38,8 @@ class TUninterruptibleStep {
 
 // Clears the speed sample ring and the polled drive figures at the start of a write.
 void ResetWriteFigures(TJobState& job, qvp::TSCSIDevice& d);
+// Publishes the sums of the speed sample ring for the polled speed figure.
+void PublishSpeedSamples(const qvp::TSCSIDevice& d, TDriveFigures& f);
 // The data write's preparation of the medium on the caller's thread: write parameters, the
 // formatting a DVD-RW needs, and where the image starts (job.SessionStart, VolumeSizeBase,
 // UdfBase).
@@ -68,6 +70,7 @@ class TWriteThread : public plat::TThread {
   // Judges a closing command: a refusal fails the job (unless it failed before) and says the
   // disc may be left open.
   void Closed(bool accepted, const char* what);
+  void WaitForProducer();
   // Waits for the producer to end and delivers the job's one completion.
   void Finish();
   void ClearBufferFigures();

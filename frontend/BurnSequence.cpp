@@ -9,6 +9,7 @@
 #include "frontend/Readiness.h"
 #include "frontend/SizeEstimate.h"
 #include "frontend/Texts.h"
+#include "frontend/VerifyResult.h"
 #include "platform/Threads.h"
 
 namespace fe {
@@ -87,6 +88,7 @@ void TBurnSequence::Press(const TBurnRequest& request) {
   failure_ = TJobFailure();
   skipped_.clear();
   abortAsked_ = false;
+  verifyAborted_ = false;
   stepTold_ = false;
   Log(text::kStart);
   if (Stop() || !Claim()) return;
@@ -119,6 +121,7 @@ void TBurnSequence::ApplyWriteOptions() {
   if (request_.Finalize) qvx_.SetFinalizeDisc(*request_.Finalize);
   if (request_.TestWrite) qvx_.SetTestWrite(*request_.TestWrite);
   if (request_.BurnProof) qvx_.SetBurnProof(*request_.BurnProof);
+  if (request_.Verify) qvx_.SetVerify(*request_.Verify);
   if (request_.SpeedKBps) qvx_.SetSpeed(0, *request_.SpeedKBps);
 }
 
@@ -293,6 +296,10 @@ void TBurnSequence::WriteDone(bool failed) {
     return;
   }
   const bool ran = state_ == TBurnState::Writing;
+  // The verification's result comes before the end of the job, as the pass did.
+  const TVerifyReport verified = qvx_.GetVerifyReport();
+  verifyAborted_ = verified.Outcome == TVerifyOutcome::Aborted;
+  if (ran && verified.Outcome != TVerifyOutcome::NotRun) Log(VerifyResultText(verified));
   // Logged whatever the outcome: a failure shows through the status lines before it.
   Log(text::kWriteDone);
   host_.Log(std::string());
@@ -327,7 +334,7 @@ void TBurnSequence::Conclude(TBurnOutcome outcome) {
       Log(text::kOutcomeIncomplete + std::to_string(skipped_.size()) + ").");
       break;
     case TBurnOutcome::Aborted:
-      Log(text::kOutcomeAborted);
+      Log(verifyAborted_ ? text::kOutcomeVerifyAborted : text::kOutcomeAborted);
       break;
     case TBurnOutcome::Failed:
       Log(text::kOutcomeFailed +

@@ -54,7 +54,7 @@ struct TBurnRequest {
   bool Import = false;
   // Write options handed to the component when the sequence starts, after the drive has been
   // chosen (choosing a drive list anew resets them); absent ones stay as the component has them.
-  std::optional<bool> Finalize, TestWrite, BurnProof;
+  std::optional<bool> Finalize, TestWrite, BurnProof, Verify;
   std::optional<uint16_t> SpeedKBps;
 };
 
@@ -138,6 +138,7 @@ class TBurnSequence {
   uint64_t requiredKB_ = 0;
   bool testWrite_ = false;
   bool abortAsked_ = false;
+  bool verifyAborted_ = false;
   bool stepTold_ = false;
   TJobFailure failure_;
   std::string reasonCz_;  // the outcome's reason where no failure of the component gives it

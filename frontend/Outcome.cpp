@@ -63,6 +63,8 @@ std::string FailureTextCz(const TJobFailure& f) {
       return "vypalovačka zůstala zaneprázdněná a nepřijala další data";
     case kErrNoAnswer:
       return "vypalovačka přestala odpovídat" + Detail(f.Text);
+    case kErrVerifyFailed:
+      return "ověření dat po vypálení selhalo" + Detail(f.Text);
     default:
       return f.Text;
   }

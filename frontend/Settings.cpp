@@ -188,6 +188,7 @@ TSettings SettingsFromIni(const TIniFile& ini, const std::string& systemTemp) {
   s.BurnProof = ini.ReadBool(kIniSection, "BurnProof", true);
   s.TempDir = TempDirFromText(ini.ReadString(kIniSection, "TempDir", std::string()), systemTemp);
   s.Import = ini.ReadBool(kIniSection, kImportKey, false);
+  s.Verify = ini.ReadBool(kIniSection, kVerifyKey, false);
   return s;
 }
 
@@ -205,10 +206,21 @@ bool WriteSettings(const std::string& folder, const TSettings& s) {
   return ini.UpdateFile();
 }
 
-bool WriteImportChoice(const std::string& folder, bool import) {
+namespace {
+// One key of the compilation page, written without touching any other line.
+bool WriteChoice(const std::string& folder, const char* key, bool value) {
   TIniFile ini(SettingsPath(folder));
-  ini.WriteBool(kIniSection, kImportKey, import);
+  ini.WriteBool(kIniSection, key, value);
   return ini.UpdateFile();
+}
+}  // namespace
+
+bool WriteImportChoice(const std::string& folder, bool import) {
+  return WriteChoice(folder, kImportKey, import);
+}
+
+bool WriteVerifyChoice(const std::string& folder, bool verify) {
+  return WriteChoice(folder, kVerifyKey, verify);
 }
 
 }  // namespace fe

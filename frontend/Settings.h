@@ -1,10 +1,10 @@
 #pragma once
 // The kept settings: "ardovan.ini" in the settings folder, section "Setting", keys "IDVyp"
 // (recorder index, -1 = search), "BurnProof" (any non-zero number is on), "TempDir" (folder for
-// disc copies) and "Import" (session import, off by default). One rule set for reading and writing:
-// section and key names compare without regard to case; a missing file, section or key, or a value
-// that is not a number, gives the default; an empty temporary folder means the system's temporary
-// folder, and the folder always ends with '/'.
+// disc copies), "Import" (session import) and "Verify" (verify after burning), both off by default.
+// One rule set for reading and writing: section and key names compare without regard to case; a
+// missing file, section or key, or a value that is not a number, gives the default; an empty
+// temporary folder means the system's temporary folder, and the folder always ends with '/'.
 #include <string>
 #include <string_view>
 #include <vector>
@@ -60,8 +60,11 @@ struct TSettings {
   // "Připojit k předchozím souborům na disku" (key "Import"): off until chosen, then kept by
   // WriteImportChoice.
   bool Import = false;
+  // "Ověřit data po vypálení" (key "Verify"): off until chosen, then kept by WriteVerifyChoice.
+  bool Verify = false;
 };
 inline constexpr const char* kImportKey = "Import";
+inline constexpr const char* kVerifyKey = "Verify";
 
 // The temporary folder as it is kept: the text without blanks around it and with one trailing
 // '/'; the system's temporary folder when the text is empty.
@@ -78,5 +81,7 @@ bool WriteSettings(const std::string& folder, const TSettings& s);
 // Keeps the compilation page's choice of session import, touching no other line; false when the
 // file cannot be written.
 bool WriteImportChoice(const std::string& folder, bool import);
+// Keeps the compilation page's choice of verifying after a burn, the same way.
+bool WriteVerifyChoice(const std::string& folder, bool verify);
 
 }  // namespace fe

@@ -40,6 +40,7 @@ TSense TDriveCore::Read(const TCommand& c) {
     return sense::kInvalidField;
   }
   if (!image_->Read(lba, count, c.data)) return sense::kUnrecoveredRead;
+  faults.DamageRead(lba, count, c.data);
   dataIn_ = count * kBlockSize;
   if (const uint32_t speed = CurrentReadSpeed())
     Takes(double(count) * kBlockSize / speed);  // kB/s = bytes/ms

@@ -15,19 +15,22 @@ bool TFaults::RefusesPage(uint8_t page) const {
   return std::find(refusePages.begin(), refusePages.end(), page) != refusePages.end();
 }
 
+void TFaults::DamageRead(uint32_t lba, uint32_t count, uint8_t* data) const {
+  constexpr size_t kBlock = 2048, kFlipped = 1024;
+  const uint64_t end = uint64_t{lba} + count;
+  for (const TDamage& d : damaged) {
+    for (uint64_t b = std::max<uint64_t>(d.first, lba); b <= d.last && b < end; ++b)
+      data[(b - lba) * kBlock + kFlipped] ^= 0xFF;
+  }
+}
+
 std::string FaultsToJson(const TFaults& f) {
   using json = nlohmann::json;
   json j;
   json cmds = json::array();
   for (const TOpcodeFault& c : f.commands) {
-    json e{{"opcode", c.opcode},
-           {"from", c.from},
-           {"times", c.times},
-           {"key", c.sense.key},
-           {"asc", c.sense.asc},
-           {"ascq", c.sense.ascq},
-           {"seen", c.seen},
-           {"fired", c.fired}};
+    json e{{"opcode", c.opcode}, {"from", c.from},       {"times", c.times}, {"key", c.sense.key},
+           {"asc", c.sense.asc}, {"ascq", c.sense.ascq}, {"seen", c.seen},   {"fired", c.fired}};
     if (c.lbaFirst) e["lba_first"] = *c.lbaFirst;
     if (c.lbaLast) e["lba_last"] = *c.lbaLast;
     cmds.push_back(e);
@@ -39,6 +42,9 @@ std::string FaultsToJson(const TFaults& f) {
   j["refuse"] = f.refuse;
   j["refuse_pages"] = f.refusePages;
   j["dvd+rw_needs_format"] = f.plusRwNeedsFormat;
+  json damaged = json::array();
+  for (const TDamage& d : f.damaged) damaged.push_back(json::array({d.first, d.last}));
+  j["damaged"] = damaged;
   return j.dump(2) + "\n";
 }
 
@@ -56,8 +62,10 @@ bool FaultsFromJson(std::string_view text, TFaults& out, std::string& error) {
       TJsonFields e((*commands)[i], f.Element("commands", i));
       TOpcodeFault c;
       c.opcode = static_cast<uint8_t>(e.RequiredUnsigned("opcode", 0xFF));
-      if (e.Ok() && (*commands)[i].contains("lba_first")) c.lbaFirst = static_cast<uint32_t>(e.Unsigned("lba_first", UINT32_MAX, 0));
-      if (e.Ok() && (*commands)[i].contains("lba_last")) c.lbaLast = static_cast<uint32_t>(e.Unsigned("lba_last", UINT32_MAX, 0));
+      if (e.Ok() && (*commands)[i].contains("lba_first"))
+        c.lbaFirst = static_cast<uint32_t>(e.Unsigned("lba_first", UINT32_MAX, 0));
+      if (e.Ok() && (*commands)[i].contains("lba_last"))
+        c.lbaLast = static_cast<uint32_t>(e.Unsigned("lba_last", UINT32_MAX, 0));
       c.from = std::max<uint32_t>(1, static_cast<uint32_t>(e.Unsigned("from", UINT32_MAX, 1)));
       c.times = static_cast<uint32_t>(e.Unsigned("times", UINT32_MAX, 1));
       c.sense = TSense{static_cast<uint8_t>(e.RequiredUnsigned("key", 0x0F)),
@@ -72,7 +80,8 @@ bool FaultsFromJson(std::string_view text, TFaults& out, std::string& error) {
   faults.busy = static_cast<uint32_t>(f.Unsigned("busy", UINT32_MAX, 0));
   faults.notReadyMs = static_cast<uint32_t>(f.Unsigned("not_ready_ms", UINT32_MAX, 0));
   faults.notReadyArm = f.Unsigned("not_ready_arm", UINT64_MAX, 0);
-  for (auto [key, list] : {std::pair{"refuse", &faults.refuse}, {"refuse_pages", &faults.refusePages}}) {
+  for (auto [key, list] :
+       {std::pair{"refuse", &faults.refuse}, {"refuse_pages", &faults.refusePages}}) {
     if (const json* codes = f.Array(key)) {
       for (const json& c : *codes) {
         if (!c.is_number_unsigned() || c.get<uint64_t>() > 0xFF) {
@@ -84,6 +93,22 @@ bool FaultsFromJson(std::string_view text, TFaults& out, std::string& error) {
     }
   }
   faults.plusRwNeedsFormat = f.Bool("dvd+rw_needs_format", false);
+  if (const json* damaged = f.Array("damaged")) {
+    for (size_t i = 0; i < damaged->size() && f.Ok(); ++i) {
+      const json& d = (*damaged)[i];
+      const auto block = [&](size_t k) {
+        return d.is_array() && d.size() == 2 && d[k].is_number_unsigned() &&
+               d[k].get<uint64_t>() <= UINT32_MAX;
+      };
+      if (!block(0) || !block(1)) {
+        f.FailWith(f.Element("damaged", i) + ": not a pair of block numbers");
+      } else if (d[1].get<uint32_t>() < d[0].get<uint32_t>()) {
+        f.FailWith(f.Element("damaged", i) + ": the range ends before it starts");
+      } else {
+        faults.damaged.push_back(TDamage{d[0].get<uint32_t>(), d[1].get<uint32_t>()});
+      }
+    }
+  }
   if (!f.Ok()) {
     error = f.Error();
     return false;

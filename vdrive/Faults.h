@@ -20,14 +20,24 @@ struct TOpcodeFault {
   uint32_t seen = 0, fired = 0;  // counters kept across processes
 };
 
+// Blocks whose READ answers come back damaged: one byte of every block of the range flipped,
+// the recorded data left as it is.
+struct TDamage {
+  uint32_t first = 0, last = 0;  // inclusive
+};
+
 struct TFaults {
   std::vector<TOpcodeFault> commands;
-  uint32_t busy = 0;            // the next k commands answer BUSY
-  uint32_t notReadyMs = 0;      // a NOT READY period, started where it is first noticed
-  uint64_t notReadyArm = 0;     // changes with every arming, so each is noticed once
-  std::vector<uint8_t> refuse;  // opcodes answered with 5/20/00
+  uint32_t busy = 0;                 // the next k commands answer BUSY
+  uint32_t notReadyMs = 0;           // a NOT READY period, started where it is first noticed
+  uint64_t notReadyArm = 0;          // changes with every arming, so each is noticed once
+  std::vector<uint8_t> refuse;       // opcodes answered with 5/20/00
   std::vector<uint8_t> refusePages;  // mode pages answered with 5/24/00
   bool plusRwNeedsFormat = false;    // a blank DVD+RW refuses writes with 5/30/05
+  std::vector<TDamage> damaged;
+
+  // Flips the damaged bytes of count blocks at lba read into data.
+  void DamageRead(uint32_t lba, uint32_t count, uint8_t* data) const;
 
   bool Refuses(uint8_t opcode) const;
   bool RefusesPage(uint8_t page) const;

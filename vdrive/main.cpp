@@ -20,10 +20,14 @@ bool ParseHexByte(const std::string& text, uint8_t& out) {
   unsigned v = 0;
   for (char c : t) {
     v <<= 4;
-    if (c >= '0' && c <= '9') v |= unsigned(c - '0');
-    else if (c >= 'a' && c <= 'f') v |= unsigned(c - 'a' + 10);
-    else if (c >= 'A' && c <= 'F') v |= unsigned(c - 'A' + 10);
-    else return false;
+    if (c >= '0' && c <= '9')
+      v |= unsigned(c - '0');
+    else if (c >= 'a' && c <= 'f')
+      v |= unsigned(c - 'a' + 10);
+    else if (c >= 'A' && c <= 'F')
+      v |= unsigned(c - 'A' + 10);
+    else
+      return false;
   }
   out = static_cast<uint8_t>(v);
   return true;
@@ -35,7 +39,8 @@ bool ParseSense(const std::string& text, vdrive::TSense& s) {
   const size_t b = a == std::string::npos ? a : text.find('/', a + 1);
   if (b == std::string::npos) return false;
   return ParseHexByte(text.substr(0, a), s.key) && s.key <= 0x0F &&
-         ParseHexByte(text.substr(a + 1, b - a - 1), s.asc) && ParseHexByte(text.substr(b + 1), s.ascq);
+         ParseHexByte(text.substr(a + 1, b - a - 1), s.asc) &&
+         ParseHexByte(text.substr(b + 1), s.ascq);
 }
 
 // "FIRST" or "FIRST-LAST" in decimal.
@@ -45,7 +50,9 @@ bool ParseRange(const std::string& text, uint32_t& first, uint32_t& last) {
     size_t used = 0;
     first = static_cast<uint32_t>(std::stoul(text.substr(0, dash), &used));
     if (used != (dash == std::string::npos ? text.size() : dash)) return false;
-    last = dash == std::string::npos ? first : static_cast<uint32_t>(std::stoul(text.substr(dash + 1), &used));
+    last = dash == std::string::npos
+               ? first
+               : static_cast<uint32_t>(std::stoul(text.substr(dash + 1), &used));
     return last >= first;
   } catch (const std::exception&) {
     return false;
@@ -94,12 +101,15 @@ int main(int argc, char** argv) {
   std::string medium, rom;
   std::optional<uint32_t> blocks;
   bool formatted = false;
-  auto* insert = app.add_subcommand("insert", "Insert a blank medium, or a pressed disc made from an image");
+  auto* insert =
+      app.add_subcommand("insert", "Insert a blank medium, or a pressed disc made from an image");
   insert->add_option("DIR", dir)->required();
-  insert->add_option("--medium", medium, "cd-r, cd-rw, dvd-r, dvd-rw, dvd+r, dvd+rw, dvd+r-dl, dvd-ram, bd-r, "
-                                         "bd-re, hddvd-r, hddvd-ram; with --rom: cd-rom, dvd-rom, bd-rom");
+  insert->add_option("--medium", medium,
+                     "cd-r, cd-rw, dvd-r, dvd-rw, dvd+r, dvd+rw, dvd+r-dl, dvd-ram, bd-r, "
+                     "bd-re, hddvd-r, hddvd-ram; with --rom: cd-rom, dvd-rom, bd-rom");
   insert->add_option("--rom", rom, "Image file of a pressed disc");
-  insert->add_option("--blocks", blocks, "Capacity in 2048-byte blocks")->check(CLI::Range(1u, 0x7FFFFFFFu));
+  insert->add_option("--blocks", blocks, "Capacity in 2048-byte blocks")
+      ->check(CLI::Range(1u, 0x7FFFFFFFu));
   insert->add_flag("--formatted", formatted, "A rewritable medium that is already formatted");
   pacing(insert);
 
@@ -114,24 +124,31 @@ int main(int argc, char** argv) {
   auto* exportCmd = app.add_subcommand("export", "Write the recorded user data to a file");
   exportCmd->add_option("DIR", dir)->required();
   exportCmd->add_option("--output", output, "Output file")->required();
-  exportCmd->add_option("--session", session, "Only this session (from 1)")->check(CLI::PositiveNumber);
+  exportCmd->add_option("--session", session, "Only this session (from 1)")
+      ->check(CLI::PositiveNumber);
 
-  std::string opcode, senseText, lba, refuse, refusePage;
+  std::string opcode, senseText, lba, refuse, refusePage, damage;
   uint32_t from = 1, times = 1;
   std::optional<uint32_t> busy, notReady;
   bool needsFormat = false;
   auto* fault = app.add_subcommand("fault", "Arm a fault");
   fault->add_option("DIR", dir)->required();
   auto* opcodeOpt = fault->add_option("--opcode", opcode, "Fail this command (hex operation code)");
-  fault->add_option("--sense", senseText, "Sense KEY/ASC/ASCQ in hex, e.g. 3/0C/00")->needs(opcodeOpt);
+  fault->add_option("--sense", senseText, "Sense KEY/ASC/ASCQ in hex, e.g. 3/0C/00")
+      ->needs(opcodeOpt);
   fault->add_option("--lba", lba, "Only commands touching FIRST[-LAST]")->needs(opcodeOpt);
-  fault->add_option("--from", from, "From the k-th matching command on")->needs(opcodeOpt)->check(CLI::PositiveNumber);
+  fault->add_option("--from", from, "From the k-th matching command on")
+      ->needs(opcodeOpt)
+      ->check(CLI::PositiveNumber);
   fault->add_option("--times", times, "How many times (0: always)")->needs(opcodeOpt);
   fault->add_option("--busy", busy, "Answer BUSY to the next k commands");
   fault->add_option("--not-ready", notReady, "Stay NOT READY for this many milliseconds");
   fault->add_option("--refuse", refuse, "Answer this operation code with 5/20/00 (hex)");
-  fault->add_option("--refuse-page", refusePage, "Answer MODE SENSE of this page with 5/24/00 (hex)");
+  fault->add_option("--refuse-page", refusePage,
+                    "Answer MODE SENSE of this page with 5/24/00 (hex)");
   fault->add_flag("--needs-format", needsFormat, "A blank DVD+RW refuses writes with 5/30/05");
+  fault->add_option("--damage", damage,
+                    "READ answers FIRST[-LAST] with a byte of every block flipped");
 
   auto* clear = app.add_subcommand("clear-faults", "Remove every armed fault");
   clear->add_option("DIR", dir)->required();
@@ -162,13 +179,15 @@ int main(int argc, char** argv) {
           return Usage("with --rom the medium is cd-rom, dvd-rom or bd-rom");
         }
       }
-      if (blocks || formatted) return Usage("--blocks and --formatted do not apply to a pressed disc");
+      if (blocks || formatted)
+        return Usage("--blocks and --formatted do not apply to a pressed disc");
       return vdrive::InsertPressed(dir, rom, kind, error) ? 0 : Fail(error);
     }
     if (medium.empty()) return Usage("insert needs --medium or --rom");
     const auto kind = vdrive::ParseMediumKind(medium);
     if (!kind) return Usage("unknown medium " + medium);
-    if (vdrive::Traits(*kind).access == vdrive::TAccess::Rom) return Usage(medium + " needs --rom IMAGE");
+    if (vdrive::Traits(*kind).access == vdrive::TAccess::Rom)
+      return Usage(medium + " needs --rom IMAGE");
     return vdrive::InsertBlank(dir, *kind, blocks, formatted, error) ? 0 : Fail(error);
   }
   if (eject->parsed()) return vdrive::EjectMedium(dir, error) ? 0 : Fail(error);
@@ -178,13 +197,15 @@ int main(int argc, char** argv) {
     std::fwrite(json.data(), 1, json.size(), stdout);
     return 0;
   }
-  if (exportCmd->parsed()) return vdrive::ExportMedium(dir, output, session, error) ? 0 : Fail(error);
+  if (exportCmd->parsed())
+    return vdrive::ExportMedium(dir, output, session, error) ? 0 : Fail(error);
   if (fault->parsed()) {
     vdrive::TOpcodeFault f;
     uint8_t refuseCode = 0, refusePageCode = 0;
     if (!opcode.empty()) {
       if (!ParseHexByte(opcode, f.opcode)) return Usage("bad operation code " + opcode);
-      if (senseText.empty() || !ParseSense(senseText, f.sense)) return Usage("--opcode needs --sense KEY/ASC/ASCQ");
+      if (senseText.empty() || !ParseSense(senseText, f.sense))
+        return Usage("--opcode needs --sense KEY/ASC/ASCQ");
       uint32_t first = 0, last = 0;
       if (!lba.empty()) {
         if (!ParseRange(lba, first, last)) return Usage("bad LBA range " + lba);
@@ -194,12 +215,20 @@ int main(int argc, char** argv) {
       f.from = from;
       f.times = times;
     }
-    if (!refuse.empty() && !ParseHexByte(refuse, refuseCode)) return Usage("bad operation code " + refuse);
-    if (!refusePage.empty() && (!ParseHexByte(refusePage, refusePageCode) || refusePageCode > 0x3F)) {
+    if (!refuse.empty() && !ParseHexByte(refuse, refuseCode))
+      return Usage("bad operation code " + refuse);
+    if (!refusePage.empty() &&
+        (!ParseHexByte(refusePage, refusePageCode) || refusePageCode > 0x3F)) {
       return Usage("bad mode page " + refusePage);
     }
-    if (opcode.empty() && !busy && !notReady && refuse.empty() && refusePage.empty() && !needsFormat) {
-      return Usage("fault needs --opcode, --busy, --not-ready, --refuse, --refuse-page or --needs-format");
+    vdrive::TDamage damaged;
+    if (!damage.empty() && !ParseRange(damage, damaged.first, damaged.last))
+      return Usage("bad LBA range " + damage);
+    if (opcode.empty() && !busy && !notReady && refuse.empty() && refusePage.empty() &&
+        !needsFormat && damage.empty()) {
+      return Usage(
+          "fault needs --opcode, --busy, --not-ready, --refuse, --refuse-page, --needs-format or "
+          "--damage");
     }
     const bool ok = vdrive::UpdateFaults(
         dir,
@@ -213,6 +242,7 @@ int main(int argc, char** argv) {
           if (!refuse.empty()) faults.refuse.push_back(refuseCode);
           if (!refusePage.empty()) faults.refusePages.push_back(refusePageCode);
           if (needsFormat) faults.plusRwNeedsFormat = true;
+          if (!damage.empty()) faults.damaged.push_back(damaged);
         },
         error);
     return ok ? 0 : Fail(error);

@@ -2,6 +2,7 @@
 // Runs ardovan-cli and ardovan-vdrive as a user would, against virtual recorders in temporary
 // folders, with the program's clock scaled, and reads the discs back with independent readers.
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <unistd.h>
 
 #include <cctype>
@@ -10,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -129,6 +131,25 @@ class TCliTest : public ::testing::Test {
                                    Env(recorders) + testenv::Quote(ARDOVAN_CLI_EXE) + " " + args +
                                    " " + tail + "\n");
     return script;
+  }
+
+  // ardovan-cli with args on a pseudo-terminal made by script(1): the screen it draws as it
+  // grows, shown to onScreen after every read (so a test can release a stalled recorder once it
+  // has seen what it waits for); the exit code of script.
+  int OnTerminal(const std::string& args, const std::vector<std::string>& recorders,
+                 std::string& screen, const std::function<void(const std::string&)>& onScreen) {
+    const std::string script = CliScript(args, recorders, "", false);
+    FILE* p = popen(
+        ("script -qec " + testenv::Quote("sh " + script) + " /dev/null </dev/null").c_str(), "r");
+    if (p == nullptr) return -1;
+    char buf[4096];
+    for (pollfd pfd{fileno(p), POLLIN, 0}; poll(&pfd, 1, 60000) > 0;) {
+      const ssize_t n = read(fileno(p), buf, sizeof buf);
+      if (n <= 0) break;
+      screen.append(buf, static_cast<size_t>(n));
+      onScreen(screen);
+    }
+    return pclose(p);
   }
 
   // ardovan-cli with args running in the background (standard error to errFile); its standard

@@ -1,7 +1,10 @@
 // Disc contents read back: a pressed disc made from the input, read whole by the disc-copy
-// reader and probed by the burner's volume-size query. The image must hold the disc's blocks
+// reader, probed by the burner's volume-size query and compared by the verification pass with
+// an image of its first blocks. The image must hold the disc's blocks
 // in order (zeros only where a block could not be read), be no longer than the table of
-// contents says, and the volume size must be the one the disc's descriptors record.
+// contents says, and the volume size must be the one the disc's descriptors record. The pass
+// never finds a difference on a disc that holds the image; it passes, or stops at a block that
+// cannot be read, with every block before it readable.
 //
 // Input: 2-byte length and the READ TOC answer; a byte: how many READ commands before the
 // medium leaves the drive (the count plus one); a byte n and n unreadable ranges (4-byte first
@@ -11,6 +14,8 @@
 #include <cstring>
 
 #include "device/qvpSCSILib.h"
+#include "engine/qvpJob.h"
+#include "engine/qvpVerify.h"
 #include "platform/Clock.h"
 #include "reader/rdDevices.h"
 #include "tests/fuzz/FuzzSupport.h"
@@ -125,6 +130,34 @@ uint32_t VolumeSize() {
   return 0;
 }
 
+// The pass compares the disc with an image file of its first blocks (at most 256).
+void CheckVerification(qvp::TSCSIDevice& d) {
+  const uint32_t sectors = std::min<uint32_t>(
+      256,
+      static_cast<uint32_t>(
+          (uint64_t{gDisc.contentStart} * kBlock + gDisc.content.size() + kBlock - 1) / kBlock));
+  if (sectors == 0 || gDisc.contentStart > 256) return;
+  std::vector<uint8_t> image(size_t{sectors} * kBlock);
+  for (uint32_t lba = 0; lba < sectors; ++lba)
+    gDisc.Block(lba, image.data() + size_t{lba} * kBlock);
+  const std::string path = fuzz::ScratchDir() + "/verify.iso";
+  fuzz::WriteFile(path, image.data(), image.size());
+  std::atomic<uint16_t> status{0};
+  TJobState job;
+  job.Status = &status;
+  job.CacheBytes = 1u << 20;
+  const TVerifyReport r = RunVerification(job, d, *ImageFileVerification(path, image.size()));
+  fuzz::Check(r.Outcome == TVerifyOutcome::Passed || r.Outcome == TVerifyOutcome::Unreadable,
+              [&] { return "the pass ended " + std::to_string(static_cast<int>(r.Outcome)); });
+  const uint32_t end = r.Outcome == TVerifyOutcome::Passed ? sectors : r.Block;
+  fuzz::Check(end <= sectors, "the pass stopped beyond the image");
+  for (uint32_t lba = 0; lba < end; ++lba)
+    fuzz::Check(gDisc.Readable(lba),
+                [&] { return "unreadable block " + std::to_string(lba) + " passed"; });
+  if (r.Outcome == TVerifyOutcome::Unreadable)
+    fuzz::Check(!gDisc.Readable(end) || gDisc.readsLeft == 0, "a readable block failed the pass");
+}
+
 std::unique_ptr<qvp::TSCSIDevice> gDevice;
 std::unique_ptr<rd::TDevices> gList;
 
@@ -170,5 +203,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     qvp::SelectDevice(d, 0);
   }
   fuzz::Check(qvp::FindIsoVolumeSize(d) == VolumeSize(), "the volume size probe read another size");
+
+  gDisc.readsLeft = reads * 8;
+  CheckVerification(d);
   return 0;
 }
