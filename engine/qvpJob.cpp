@@ -110,6 +110,7 @@ void TJobState::ReleaseJobClaim() {
   plat::TDriveHandle claim = plat::kInvalidDriveHandle;
   {
     std::lock_guard<plat::TCriticalSection> g(Lock);
+    JobHoldsClaim = false;
     if (!JobOwnsClaim) return;
     claim = std::exchange(Claim, plat::kInvalidDriveHandle);
     JobOwnsClaim = false;

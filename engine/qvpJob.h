@@ -141,6 +141,9 @@ struct TJobState {
   // back when it ends (not when the owner claimed the recorder itself).
   plat::TDriveHandle Claim = plat::kInvalidDriveHandle;  // under Lock
   bool JobOwnsClaim = false;                             // under Lock
+  // A job has claimed the recorder and not yet reached the point where it gives it back: an
+  // owner's release meanwhile is left to the job (under Lock).
+  bool JobHoldsClaim = false;
 
   uint16_t GetStatus() const { return Status->load(); }
   void SetStatus(uint16_t s) { Status->store(s); }

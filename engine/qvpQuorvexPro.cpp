@@ -121,6 +121,7 @@ bool TQuorvexPro::TImpl::Claim(bool jobOwns) {
     if (Job.Claim != plat::kInvalidDriveHandle) {
       // The owner's claim carries the job; an owner claiming during a job takes it over.
       if (!jobOwns) Job.JobOwnsClaim = false;
+      if (jobOwns) Job.JobHoldsClaim = true;
       return true;
     }
   }
@@ -134,6 +135,7 @@ bool TQuorvexPro::TImpl::Claim(bool jobOwns) {
     std::lock_guard<plat::TCriticalSection> g(Job.Lock);
     Job.Claim = h;
     Job.JobOwnsClaim = jobOwns;
+    Job.JobHoldsClaim = jobOwns;
     return true;
   }
   HolderPid = result == plat::TClaimResult::InUse ? pid : 0;
@@ -150,6 +152,7 @@ void TQuorvexPro::TImpl::ReleaseClaim() {
     std::lock_guard<plat::TCriticalSection> g(Job.Lock);
     h = std::exchange(Job.Claim, plat::kInvalidDriveHandle);
     Job.JobOwnsClaim = false;
+    Job.JobHoldsClaim = false;
   }
   if (h != plat::kInvalidDriveHandle) plat::CloseDrive(h);
 }
@@ -703,12 +706,13 @@ void TQuorvexPro::ReleaseRecorder() {
   {
     std::lock_guard<plat::TCriticalSection> g(m.Job.Lock);
     if (m.Job.Claim == plat::kInvalidDriveHandle || m.Job.JobOwnsClaim) return;
-  }
-  // A running job keeps the recorder to its end and gives it back then.
-  if (m.JobRunning()) {
-    std::lock_guard<plat::TCriticalSection> g(m.Job.Lock);
-    m.Job.JobOwnsClaim = true;
-    return;
+    // A job that still holds the recorder gives it back at its end. Decided under the lock the
+    // job releases under: a job that has already passed that point (its completion may not even
+    // have been delivered yet) would otherwise leave the recorder claimed for good.
+    if (m.Job.JobHoldsClaim) {
+      m.Job.JobOwnsClaim = true;
+      return;
+    }
   }
   m.ReleaseClaim();
 }
