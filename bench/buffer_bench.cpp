@@ -26,7 +26,7 @@ class TFreeBlocks : public TBlockSource {
     if (left_ == 0) return 0;
     block[0] = static_cast<uint8_t>(--left_);
     info.FileData = true;
-    return static_cast<int32_t>(kBlockSize);
+    return static_cast<int32_t>(kCacheBlockBytes);
   }
   std::string SourceName() const override { return "blocks"; }
 
@@ -38,14 +38,14 @@ class TFreeBlocks : public TBlockSource {
 void BM_TakeBlockRoundTrip(benchmark::State& state) {
   const uint32_t cacheMiB = static_cast<uint32_t>(state.range(0));
   const bool copy = state.range(1) != 0;
-  std::vector<uint8_t> sink(kBlockSize);
+  std::vector<uint8_t> sink(kCacheBlockBytes);
   uint64_t taken = 0;
   for (auto _ : state) {
     std::atomic<uint16_t> status{0};
     TJobState job;
     job.Status = &status;
     job.CacheBytes = cacheMiB * 1048576u;
-    job.TotalSectors.store(kBlocks * kBlockSectors);
+    job.TotalSectors.store(kBlocks * kCacheBlockSectors);
     TCacheThread producer(job, std::make_unique<TFreeBlocks>(kBlocks));
     TBlock block;
     // The producer's start-up pause is not the queue's cost: the clock starts at the first block.
@@ -69,7 +69,7 @@ void BM_TakeBlockRoundTrip(benchmark::State& state) {
     taken += blocks;
   }
   state.SetItemsProcessed(static_cast<int64_t>(taken));
-  state.SetBytesProcessed(static_cast<int64_t>(taken) * kBlockSize);
+  state.SetBytesProcessed(static_cast<int64_t>(taken) * kCacheBlockBytes);
 }
 BENCHMARK(BM_TakeBlockRoundTrip)
     ->ArgsProduct({{2, 32}, {0, 1}})

@@ -25,7 +25,7 @@ TImageFileSource::TImageFileSource(plat::TFile& file, uint64_t size, std::string
 int32_t TImageFileSource::NextBlock(uint8_t* block, TBlockInfo& info) {
   info = TBlockInfo{};
   if (remaining_ == 0) return 0;
-  const uint32_t piece = static_cast<uint32_t>(std::min<uint64_t>(remaining_, kBlockSize));
+  const uint32_t piece = static_cast<uint32_t>(std::min<uint64_t>(remaining_, kCacheBlockBytes));
   const int64_t got = file_.Read(block, piece);
   if (got < 0) return -1;
   if (static_cast<uint32_t>(got) < piece) shorter_ = true;
@@ -50,7 +50,7 @@ TCacheThread::TCacheThread(TJobState& job, std::unique_ptr<TBlockSource> source)
     job_.Slots.clear();
     job_.Spare.clear();
     job_.Count.store(0);
-    job_.Capacity = job_.CacheBytes / kBlockSize;
+    job_.Capacity = job_.CacheBytes / kCacheBlockBytes;
     job_.BufferReady.store(false);
     job_.BufferFinished.store(false);
     job_.ProducerDone.store(false);

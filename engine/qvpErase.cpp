@@ -23,7 +23,7 @@ TEraseThread::~TEraseThread() { WaitFor(); }
 bool TEraseThread::WriteZeros(uint32_t count, bool keepHandleOpen) {
   // A zero block of our own: the device's data buffer also receives the capabilities page that
   // the first timed WRITE reads, which would put its bytes on the medium.
-  const std::vector<uint8_t> zeros(kBlockSize, 0);
+  const std::vector<uint8_t> zeros(kCacheBlockBytes, 0);
   if (keepHandleOpen) d_.CloseAfterCommand = 0;
   bool ok = true;
   for (uint32_t i = 0; i < count; ++i) {
@@ -33,7 +33,7 @@ bool TEraseThread::WriteZeros(uint32_t count, bool keepHandleOpen) {
       break;
     }
     if (!keepHandleOpen) d_.CloseAfterCommand = 0;
-    const bool written = Write10(d_, i * kBlockSectors, kBlockSectors, kBlockSize, zeros.data());
+    const bool written = Write10(d_, i * kCacheBlockSectors, kCacheBlockSectors, kCacheBlockBytes, zeros.data());
     if (!keepHandleOpen) d_.CloseAfterCommand = 1;
     if (!written) {
       ok = Refused();

@@ -47,7 +47,7 @@ TBlock TJobState::NewBlock() {
       return b;
     }
   }
-  uint8_t* p = AllocateBlock ? AllocateBlock() : static_cast<uint8_t*>(std::malloc(kBlockSize));
+  uint8_t* p = AllocateBlock ? AllocateBlock() : static_cast<uint8_t*>(std::malloc(kCacheBlockBytes));
   return TBlock(p);
 }
 

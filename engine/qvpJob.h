@@ -22,9 +22,10 @@
 #include "platform/NotifyQueue.h"
 #include "platform/Threads.h"
 
-constexpr uint32_t kBlockSize = 65536;
+// The software buffer moves the image in blocks of 64 KiB (32 sectors of 2,048 bytes).
+constexpr uint32_t kCacheBlockBytes = 65536;
 constexpr uint32_t kSectorBytes = 2048;
-constexpr uint32_t kBlockSectors = kBlockSize / kSectorBytes;
+constexpr uint32_t kCacheBlockSectors = kCacheBlockBytes / kSectorBytes;
 // The slot table of the buffer has 10,000 entries and one is kept for the block in the making.
 constexpr uint32_t kMaxCacheMiB = 624;
 constexpr uint32_t kMinCacheBytes = 2u * 1048576u;

@@ -577,7 +577,7 @@ uint16_t TQuorvexPro::GetVerifySpeed() {
 }
 
 int32_t TQuorvexPro::GetCacheUsed() const {
-  return impl_->Job.Count.load() * static_cast<int32_t>(kBlockSize);
+  return impl_->Job.Count.load() * static_cast<int32_t>(kCacheBlockBytes);
 }
 int32_t TQuorvexPro::GetDriveBufferSize() const {
   return static_cast<int32_t>(impl_->Job.Drive.BufferLength.load());

@@ -127,7 +127,7 @@ TVerifyReport TPass::Run() {
   }
   // The software buffer runs the stream for as many sectors as are compared.
   job_.TotalSectors.store(v_.Sectors);
-  std::vector<uint8_t> disc(kBlockSize);
+  std::vector<uint8_t> disc(kCacheBlockBytes);
   uint32_t pos = 0;
   bool ended = false;
   {

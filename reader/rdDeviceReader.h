@@ -10,9 +10,9 @@
 
 namespace rd {
 
-constexpr uint32_t kBlockSize = 2048;
+constexpr uint32_t kSectorBytes = 2048;
 constexpr uint32_t kChunkBlocks = 16;
-constexpr uint32_t kChunkBytes = kChunkBlocks * kBlockSize;
+constexpr uint32_t kChunkBytes = kChunkBlocks * kSectorBytes;
 constexpr int kMaxTocDescriptors = 100;
 constexpr uint16_t kTocAllocation = 804;
 

@@ -120,7 +120,7 @@ TSense TDriveCore::WriteSessionAtOnce(const TCommand& c, int64_t lba, uint32_t c
   if (lba != cue.next) return sense::kInvalidWriteAddress;
   if (lba + count > cue.leadOut) return sense::kLbaOutOfRange;
   if (c.direction != plat::kScsiDataOut || c.data == nullptr ||
-      c.dataLen < uint64_t(count) * kBlockSize) {
+      c.dataLen < uint64_t(count) * kSectorBytes) {
     return sense::kInvalidField;
   }
   const bool test = TestWrite() && d.SupportsTestWrite();
@@ -144,7 +144,7 @@ TSense TDriveCore::WriteSessionAtOnce(const TCommand& c, int64_t lba, uint32_t c
         if (TSense s = d.CloseTrack(static_cast<uint32_t>(d.tracks.size())); s.Failed()) return s;
       }
       if (TSense s = d.CheckSequentialWrite(static_cast<uint32_t>(at), n); s.Failed()) return s;
-      if (!image_->Write(static_cast<uint64_t>(at), n, c.data + size_t(i) * kBlockSize))
+      if (!image_->Write(static_cast<uint64_t>(at), n, c.data + size_t(i) * kSectorBytes))
         return sense::kWriteError;
       d.CommitSequentialWrite(static_cast<uint32_t>(at), n);
       progressUnsaved = true;
@@ -152,7 +152,7 @@ TSense TDriveCore::WriteSessionAtOnce(const TCommand& c, int64_t lba, uint32_t c
     i += n;
   }
   cue.next = cue.HostBlockFrom(lba + count);
-  bufferFill_ = std::min<double>(BufferBytes(), bufferFill_ + double(count) * kBlockSize);
+  bufferFill_ = std::min<double>(BufferBytes(), bufferFill_ + double(count) * kSectorBytes);
   return sense::kGood;
 }
 

@@ -289,15 +289,15 @@ TSense TDriveCore::ReadFormatCapacities(const TCommand& c) {
   constexpr uint8_t kUnformatted = 1, kFormatted = 2;
   const bool writable = model.Writes(d.kind) && !d.pressed;
   if (d.pressed) {
-    add(d.capacity, kFormatted, kBlockSize);
+    add(d.capacity, kFormatted, kSectorBytes);
   } else if (d.Access() == TAccess::Random) {
     if (d.formatted) {
-      add(d.intermediate ? d.capacity : d.formattedBlocks, kFormatted, kBlockSize);
+      add(d.intermediate ? d.capacity : d.formattedBlocks, kFormatted, kSectorBytes);
     } else {
-      add(d.capacity, kUnformatted, kBlockSize);
+      add(d.capacity, kUnformatted, kSectorBytes);
     }
   } else {
-    add(d.capacity, d.formatted ? kFormatted : kUnformatted, kBlockSize);
+    add(d.capacity, d.formatted ? kFormatted : kUnformatted, kSectorBytes);
   }
   if (writable) {
     switch (d.kind) {
@@ -306,16 +306,16 @@ TSense TDriveCore::ReadFormatCapacities(const TCommand& c) {
         break;
       case TMediumKind::DvdRam:
       case TMediumKind::HdDvdRam:
-        add(d.capacity, 0x00, kBlockSize);
+        add(d.capacity, 0x00, kSectorBytes);
         break;
       case TMediumKind::BdRe: {
-        add(d.capacity, 0x00, kBlockSize);
+        add(d.capacity, 0x00, kSectorBytes);
         add(d.capacity, 0x30 << 2, 0);
         add(BdReCapacityWithoutSpares(d.capacity), 0x31 << 2, 0);
         break;
       }
       case TMediumKind::DvdRw:
-        add(d.capacity, 0x00, kBlockSize);
+        add(d.capacity, 0x00, kSectorBytes);
         add(d.capacity, 0x10 << 2, 16);
         if (d.restrictedOverwrite) add(d.capacity, 0x13 << 2, 16);
         add(d.capacity, 0x15 << 2, 16);
@@ -348,7 +348,7 @@ TSense TDriveCore::ReadCapacity(const TCommand& c) {
   }
   uint8_t r[8];
   Put32(r, last);
-  Put32(r + 4, kBlockSize);
+  Put32(r + 4, kSectorBytes);
   return Reply(c, r, sizeof r, sizeof r);
 }
 
@@ -357,7 +357,7 @@ TSense TDriveCore::ReadBufferCapacity(const TCommand& c) {
   Put16(r, 10);
   const uint32_t blank = BufferBytes() - BufferUsed();
   if (c.cdb[1] & 0x01) {
-    Put32(r + 8, blank / kBlockSize);
+    Put32(r + 8, blank / kSectorBytes);
   } else {
     Put32(r + 4, BufferBytes());
     Put32(r + 8, blank);

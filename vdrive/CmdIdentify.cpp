@@ -210,7 +210,7 @@ void TDriveCore::AppendFeature(std::vector<uint8_t>& out, uint16_t code, uint8_t
       break;
     case 0x0010: {
       body.assign(8, 0);
-      Put32(body.data(), kBlockSize);
+      Put32(body.data(), kSectorBytes);
       const uint32_t blocking = Ready().Failed() ? 1 : state.disc->Traits().align;
       Put16(body.data() + 4, blocking);
       body[6] = 0x01;
@@ -229,7 +229,7 @@ void TDriveCore::AppendFeature(std::vector<uint8_t>& out, uint16_t code, uint8_t
       body.assign(12, 0);
       const uint32_t last = !Ready().Failed() && state.disc->formatted ? state.disc->formattedBlocks - 1 : 0;
       Put32(body.data(), last);
-      Put32(body.data() + 4, kBlockSize);
+      Put32(body.data() + 4, kSectorBytes);
       Put16(body.data() + 8, Ready().Failed() ? 16 : state.disc->Traits().align);
       body[10] = 0x01;
       break;

@@ -107,7 +107,7 @@ TSense TDriveCore::ModeSense(const TCommand& c) {
     out.resize(16, 0);
     const uint32_t blocks = !Ready().Failed() ? std::min<uint32_t>(state.disc->capacity, 0xFFFFFF) : 0;
     Put24(&out[9], blocks);
-    Put24(&out[13], kBlockSize);
+    Put24(&out[13], kSectorBytes);
   }
   auto add = [&](const std::vector<uint8_t>& p) { out.insert(out.end(), p.begin(), p.end()); };
   switch (page) {

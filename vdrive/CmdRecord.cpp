@@ -36,14 +36,14 @@ TSense TDriveCore::Read(const TCommand& c) {
     return sense::kUnrecoveredRead;  // a gap between recorded areas
   }
   if (c.direction != plat::kScsiDataIn || c.data == nullptr ||
-      c.dataLen < uint64_t(count) * kBlockSize) {
+      c.dataLen < uint64_t(count) * kSectorBytes) {
     return sense::kInvalidField;
   }
   if (!image_->Read(lba, count, c.data)) return sense::kUnrecoveredRead;
   faults.DamageRead(lba, count, c.data);
-  dataIn_ = count * kBlockSize;
+  dataIn_ = count * kSectorBytes;
   if (const uint32_t speed = CurrentReadSpeed())
-    Takes(double(count) * kBlockSize / speed);  // kB/s = bytes/ms
+    Takes(double(count) * kSectorBytes / speed);  // kB/s = bytes/ms
   return sense::kGood;
 }
 
@@ -81,7 +81,7 @@ TSense TDriveCore::Write(const TCommand& c) {
     return WriteSessionAtOnce(c, static_cast<int32_t>(lba), count);
   }
   if (c.direction != plat::kScsiDataOut || c.data == nullptr ||
-      c.dataLen < uint64_t(count) * kBlockSize) {
+      c.dataLen < uint64_t(count) * kSectorBytes) {
     return sense::kInvalidField;
   }
   const bool sequential = d.Access() == TAccess::Sequential;
@@ -110,11 +110,11 @@ TSense TDriveCore::Write(const TCommand& c) {
     progressUnsaved = true;
   }
   if (!state.pace) {
-    bufferFill_ = std::min<double>(BufferBytes(), bufferFill_ + double(count) * kBlockSize);
+    bufferFill_ = std::min<double>(BufferBytes(), bufferFill_ + double(count) * kSectorBytes);
     return sense::kGood;
   }
   // The data goes into the buffer; while that would overfill it, the WRITE waits for the drain.
-  bufferFill_ += double(count) * kBlockSize;
+  bufferFill_ += double(count) * kSectorBytes;
   const double over = bufferFill_ - BufferBytes();
   if (const uint32_t speed = CurrentWriteSpeed(); over > 0 && speed > 0) Takes(over / speed);
   return sense::kGood;
@@ -287,7 +287,7 @@ TSense TDriveCore::FormatUnit(const TCommand& c) {
     case TMediumKind::DvdRam:
     case TMediumKind::HdDvdRam:
       if (type != 0x00) return sense::kInvalidParameter;
-      if (blocks > d.capacity || parameter != kBlockSize) return sense::kInvalidParameterValue;
+      if (blocks > d.capacity || parameter != kSectorBytes) return sense::kInvalidParameterValue;
       d.formatted = true;
       d.formattedBlocks = d.capacity;
       MediumRewritten();
@@ -304,7 +304,7 @@ TSense TDriveCore::FormatUnit(const TCommand& c) {
     case TMediumKind::DvdRw:
       if (type != 0x00 && type != 0x10 && type != 0x13 && type != 0x15)
         return sense::kInvalidParameter;
-      if (parameter != (type == 0x00 ? kBlockSize : 16) || blocks > d.capacity)
+      if (parameter != (type == 0x00 ? kSectorBytes : 16) || blocks > d.capacity)
         return sense::kInvalidParameterValue;
       if (type == 0x13) {
         // Quick grow of the last session: only a disc in restricted overwrite has one to grow.

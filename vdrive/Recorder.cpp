@@ -69,7 +69,7 @@ bool TVirtualRecorder::Load(std::string* error) {
   mediumStamp_ = StampOf(mediumPath);
   const std::string imagePath = JoinPath(folder_, kImageFile);
   if (state.disc &&
-      !CheckImageFile(imagePath, uint64_t{state.disc->UserBlockLimit()} * kBlockSize, *error)) {
+      !CheckImageFile(imagePath, uint64_t{state.disc->UserBlockLimit()} * kSectorBytes, *error)) {
     return false;
   }
   if (state.disc && !image_.Open(imagePath)) {

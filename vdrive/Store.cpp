@@ -121,8 +121,8 @@ void TImageFile::Close() {
 
 bool TImageFile::Read(uint64_t lba, uint32_t blocks, uint8_t* out) const {
   if (fd_ < 0) return false;
-  size_t want = size_t(blocks) * kBlockSize;
-  off_t off = static_cast<off_t>(lba * kBlockSize);
+  size_t want = size_t(blocks) * kSectorBytes;
+  off_t off = static_cast<off_t>(lba * kSectorBytes);
   while (want > 0) {
     const ssize_t n = pread(fd_, out, want, off);
     if (n < 0 && errno == EINTR) continue;
@@ -140,8 +140,8 @@ bool TImageFile::Read(uint64_t lba, uint32_t blocks, uint8_t* out) const {
 
 bool TImageFile::Write(uint64_t lba, uint32_t blocks, const uint8_t* in) {
   if (fd_ < 0) return false;
-  size_t want = size_t(blocks) * kBlockSize;
-  off_t off = static_cast<off_t>(lba * kBlockSize);
+  size_t want = size_t(blocks) * kSectorBytes;
+  off_t off = static_cast<off_t>(lba * kSectorBytes);
   while (want > 0) {
     const ssize_t n = pwrite(fd_, in, want, off);
     if (n < 0 && errno == EINTR) continue;
@@ -166,8 +166,8 @@ bool TImageFile::ExportTo(const std::string& path, uint64_t first, uint64_t end,
     why = std::strerror(errno);
     return false;
   }
-  const off_t from = static_cast<off_t>(first * kBlockSize),
-              to = static_cast<off_t>(end * kBlockSize);
+  const off_t from = static_cast<off_t>(first * kSectorBytes),
+              to = static_cast<off_t>(end * kSectorBytes);
   int error = 0;
   auto failed = [&](int e) {
     error = e != 0 ? e : EIO;

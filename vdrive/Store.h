@@ -17,7 +17,7 @@ constexpr const char* kFaultsFile = "faults.json";
 constexpr const char* kTraceFile = "trace.log";
 constexpr const char* kLockFile = "lock";
 
-constexpr uint32_t kBlockSize = 2048;
+constexpr uint32_t kSectorBytes = 2048;
 
 std::string JoinPath(std::string_view folder, std::string_view name);
 bool ReadTextFile(const std::string& path, std::string& out);

@@ -58,7 +58,7 @@ bool LoadState(const std::string& dir, TLoadState& state, std::string& error) {
 bool LoadMedium(const std::string& dir, TLoadState& state, std::string& error) {
   if (!LoadState(dir, state, error)) return false;
   return !state.disc || CheckImageFile(JoinPath(dir, kImageFile),
-                                       uint64_t{state.disc->UserBlockLimit()} * kBlockSize, error);
+                                       uint64_t{state.disc->UserBlockLimit()} * kSectorBytes, error);
 }
 
 // The state a new medium or an ejection replaces. A damaged one is replaced too (that is how a
@@ -205,7 +205,7 @@ bool InsertPressed(const std::string& dir, const std::string& image, std::option
     error = size < 0 ? "cannot read " + image : image + " is empty";
     return false;
   }
-  const uint64_t blocks = (uint64_t(size) + kBlockSize - 1) / kBlockSize;
+  const uint64_t blocks = (uint64_t(size) + kSectorBytes - 1) / kSectorBytes;
   if (blocks > 0x7FFFFFFF) {
     error = image + " is too large for a disc";
     return false;

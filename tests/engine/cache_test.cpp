@@ -35,15 +35,15 @@ class TNumberedSource : public TBlockSource {
     log_->bands.push_back(job_.PriorityBand.load());
     if (static_cast<int32_t>(given_) == failAt_) return -1;
     if (given_ == blocks_) return 0;
-    std::memset(block, static_cast<int>(given_ & 0xFF), kBlockSize);
+    std::memset(block, static_cast<int>(given_ & 0xFF), kCacheBlockBytes);
     info.FileData = fileData_;
     info.EntryIndex = given_;
     ++given_;
     log_->asked.fetch_add(1);
-    return static_cast<int32_t>(kBlockSize);
+    return static_cast<int32_t>(kCacheBlockBytes);
   }
   std::string SourceName() const override { return "/data/movie.mkv"; }
-  uint32_t QueuedDataSectors() const override { return given_ * kBlockSectors; }
+  uint32_t QueuedDataSectors() const override { return given_ * kCacheBlockSectors; }
 
  private:
   TJobState& job_;
@@ -93,14 +93,14 @@ using CacheTest = ScaledClock;
 
 TEST_F(CacheTest, ImageFileComesOutInOrderWithItsPartialLastSectorPadded) {
   // Three whole blocks, three whole sectors and 100 bytes of a fourth.
-  const size_t size = 3 * kBlockSize + 3 * kSectorBytes + 100;
+  const size_t size = 3 * kCacheBlockBytes + 3 * kSectorBytes + 100;
   const auto bytes = testenv::RandomBytes(size, 7);
   const std::string path = testenv::MakeTempDir() + "/odd.iso";
   testenv::WriteFile(path, bytes);
 
   TJobState job;
   PrepareJob(job, 2, static_cast<uint32_t>(SectorsOf(size)));
-  EXPECT_EQ(job.TotalSectors.load(), 3 * kBlockSectors + 4);
+  EXPECT_EQ(job.TotalSectors.load(), 3 * kCacheBlockSectors + 4);
   plat::TFile file;
   ASSERT_TRUE(file.OpenRead(std::string_view(path)));
   TCacheThread cache(job, std::make_unique<TImageFileSource>(file, size, path));
@@ -109,7 +109,7 @@ TEST_F(CacheTest, ImageFileComesOutInOrderWithItsPartialLastSectorPadded) {
   std::vector<int32_t> lengths;
   const auto out = Drain(job, &lengths);
   EXPECT_EQ(lengths, (std::vector<int32_t>{65536, 65536, 65536, 4 * 2048}));
-  ASSERT_EQ(out.size(), 3 * kBlockSize + 4 * kSectorBytes);
+  ASSERT_EQ(out.size(), 3 * kCacheBlockBytes + 4 * kSectorBytes);
   EXPECT_TRUE(std::equal(bytes.begin(), bytes.end(), out.begin()));
   for (size_t i = size; i < out.size(); ++i) ASSERT_EQ(out[i], 0) << i;
   WaitFinished(job);
@@ -121,7 +121,7 @@ TEST_F(CacheTest, ImageFileComesOutInOrderWithItsPartialLastSectorPadded) {
   plat::TFile again;
   ASSERT_TRUE(again.OpenRead(std::string_view(path)));
   TImageFileSource source(again, size, path);
-  std::vector<uint8_t> block(kBlockSize, 0xEE), whole;
+  std::vector<uint8_t> block(kCacheBlockBytes, 0xEE), whole;
   TBlockInfo info{};
   for (int32_t n; (n = source.NextBlock(block.data(), info)) > 0;)
     whole.insert(whole.end(), block.begin(), block.begin() + n);
@@ -132,7 +132,7 @@ TEST_F(CacheTest, ImageFileComesOutInOrderWithItsPartialLastSectorPadded) {
 TEST_F(CacheTest, ProducerPausesAtCapacityDuringMetadataAndOneEarlierDuringFileData) {
   for (const bool fileData : {false, true}) {
     TJobState job;
-    PrepareJob(job, 2, 1000 * kBlockSectors);  // 2 MiB: capacity 32
+    PrepareJob(job, 2, 1000 * kCacheBlockSectors);  // 2 MiB: capacity 32
     TSourceLog log;
     TSourceLog* src = &log;
     auto source = std::make_unique<TNumberedSource>(job, 1000, fileData, -1, &log);
@@ -143,8 +143,8 @@ TEST_F(CacheTest, ProducerPausesAtCapacityDuringMetadataAndOneEarlierDuringFileD
       const int32_t expected = fileData ? 31 : 32;
       EXPECT_EQ(job.Count.load(), expected);
       EXPECT_EQ(src->asked.load(), static_cast<uint32_t>(expected));
-      EXPECT_EQ(job.BytesQueued.load(), static_cast<uint64_t>(expected) * kBlockSize);
-      EXPECT_EQ(job.QueuedDataSectors.load(), static_cast<uint32_t>(expected) * kBlockSectors);
+      EXPECT_EQ(job.BytesQueued.load(), static_cast<uint64_t>(expected) * kCacheBlockBytes);
+      EXPECT_EQ(job.QueuedDataSectors.load(), static_cast<uint32_t>(expected) * kCacheBlockSectors);
 
       // Taking one block lets exactly one more in; the queue stays first in, first out.
       TBlock block;
@@ -186,7 +186,7 @@ TEST_F(CacheTest, ProducerPausesAtCapacityDuringMetadataAndOneEarlierDuringFileD
 
 TEST_F(CacheTest, SourceThatCannotBeOpenedEndsTheBufferWithErrorTwo) {
   TJobState job;
-  PrepareJob(job, 2, 100 * kBlockSectors);
+  PrepareJob(job, 2, 100 * kCacheBlockSectors);
   TCacheThread cache(job, std::make_unique<TNumberedSource>(job, 100, true, 3));
   WaitReady(job);  // wakes on the abort flag
   WaitFinished(job);
@@ -203,12 +203,12 @@ TEST_F(CacheTest, SourceThatCannotBeOpenedEndsTheBufferWithErrorTwo) {
 std::atomic<int> gBlocksLeft{0};
 uint8_t* ScarceHeap() {
   if (gBlocksLeft.fetch_sub(1) <= 0) return nullptr;
-  return static_cast<uint8_t*>(std::malloc(kBlockSize));
+  return static_cast<uint8_t*>(std::malloc(kCacheBlockBytes));
 }
 
 TEST_F(CacheTest, BlockRefusedByTheHeapFailsTheJob) {
   TJobState job;
-  PrepareJob(job, 2, 100 * kBlockSectors);
+  PrepareJob(job, 2, 100 * kCacheBlockSectors);
   gBlocksLeft = 5;
   job.AllocateBlock = &ScarceHeap;
   TCacheThread cache(job, std::make_unique<TNumberedSource>(job, 100, true));
@@ -221,15 +221,15 @@ TEST_F(CacheTest, BlockRefusedByTheHeapFailsTheJob) {
 
 TEST_F(CacheTest, TakeBlockWaitsForDataAndEndsWithTheLastSector) {
   TJobState job;
-  PrepareJob(job, 4, 3 * kBlockSectors);
-  job.RemainingSectors.store(3 * kBlockSectors);
+  PrepareJob(job, 4, 3 * kCacheBlockSectors);
+  job.RemainingSectors.store(3 * kCacheBlockSectors);
   // Nothing queued and the producer not started: no block yet.
   TBlock block;
   EXPECT_EQ(TakeBlock(job, block, 5), -1);
   {
     TCacheThread cache(job, std::make_unique<TNumberedSource>(job, 3, true));
     WaitReady(job);
-    EXPECT_EQ(Drain(job).size(), 3 * kBlockSize);
+    EXPECT_EQ(Drain(job).size(), 3 * kCacheBlockBytes);
     EXPECT_EQ(job.RemainingSectors.load(), 0u);
     EXPECT_EQ(TakeBlock(job, block, 5), 0);
   }
@@ -238,10 +238,10 @@ TEST_F(CacheTest, TakeBlockWaitsForDataAndEndsWithTheLastSector) {
 
 TEST_F(CacheTest, ImageShorterThanItsLayoutStillEndsTheData) {
   TJobState job;
-  PrepareJob(job, 2, 10 * kBlockSectors);  // the layout promised ten blocks
+  PrepareJob(job, 2, 10 * kCacheBlockSectors);  // the layout promised ten blocks
   TCacheThread cache(job, std::make_unique<TNumberedSource>(job, 4, true));
   WaitReady(job);
-  EXPECT_EQ(Drain(job).size(), 4 * kBlockSize);
+  EXPECT_EQ(Drain(job).size(), 4 * kCacheBlockBytes);
   WaitFinished(job);
 }
 

@@ -95,7 +95,7 @@ void Export(const std::string& dir, std::optional<uint32_t> session, const nlohm
   } else if (!m["last_recorded"].is_null()) {
     blocks = m["last_recorded"].get<uint64_t>() + 1;
   }
-  fuzz::Check(SizeOf(out) == blocks * vdrive::kBlockSize,
+  fuzz::Check(SizeOf(out) == blocks * vdrive::kSectorBytes,
               "the export is not the size of what was recorded");
   fuzz::Check(blocks <= m["capacity"].get<uint64_t>() + m["capacity"].get<uint64_t>() / 30,
               "the export is larger than the medium");

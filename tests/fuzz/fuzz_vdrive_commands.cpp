@@ -46,7 +46,7 @@ void CheckState(TDriveCore& core, const std::string& imagePath) {
   const std::string problem = DiscProblem(*s.disc);
   fuzz::Check(problem.empty(),
               [&] { return "the recorder made a disc it would refuse to load: " + problem; });
-  const uint64_t limit = uint64_t{s.disc->UserBlockLimit()} * kBlockSize;
+  const uint64_t limit = uint64_t{s.disc->UserBlockLimit()} * kSectorBytes;
   fuzz::Check(FileSize(imagePath) <= limit, "data was written beyond the end of the medium");
   if (!core.stateChanged) return;
   core.stateChanged = core.progressUnsaved = false;
@@ -67,7 +67,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   fuzz::WriteFile(imagePath, "");
   TLoadState state;
   state.disc = MakeDisc(setup);
-  if (state.disc->pressed) truncate(imagePath.c_str(), int64_t{state.disc->capacity} * kBlockSize);
+  if (state.disc->pressed) truncate(imagePath.c_str(), int64_t{state.disc->capacity} * kSectorBytes);
   TImageFile image;
   fuzz::Check(image.Open(imagePath), "cannot open the image file");
   TDriveCore core(PresetModel(setup.model).value(), std::move(state), &image);
