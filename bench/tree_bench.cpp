@@ -16,6 +16,8 @@
 #include "platform/Files.h"
 #include "platform/Text.h"
 
+using namespace img;
+
 namespace {
 
 struct TNames {

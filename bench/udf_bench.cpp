@@ -12,6 +12,8 @@
 #include "image/qvpUDFBridge.h"
 #include "image/qvpUDF_CRC.h"
 
+using namespace img;
+
 namespace {
 
 void BM_UdfCrc16(benchmark::State& state) {

@@ -8,6 +8,8 @@
 #include "image/qvpTreeTypes.h"
 #include "platform/Text.h"
 
+using namespace img;
+
 namespace {
 
 constexpr uint32_t kBlockSectorCount = 32;

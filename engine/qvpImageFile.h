@@ -8,7 +8,10 @@
 
 #include "platform/Files.h"
 
+namespace img {
 struct TImageBuilder;
+}  // namespace img
+using img::TImageBuilder;
 
 // Where an image goes, block by block: "-" is standard output. A regular file gets holes where
 // whole blocks of zeros would go (and always its full length); a pipe or a device is given every

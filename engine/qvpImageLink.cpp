@@ -8,6 +8,8 @@
 #include "platform/FileCheck.h"
 #include "platform/Text.h"
 
+using namespace img;
+
 void TImageBuilderDeleter::operator()(TImageBuilder* b) const { delete b; }
 
 TImageBuilderPtr NewImageBuilder() {

@@ -12,9 +12,16 @@
 #include "image/qvpTreeEvents.h"
 #include "image/qvpTreeOmitted.h"
 
+namespace img {
 struct TImageBuilder;
 struct TDirNode;
 struct TFileNode;
+}  // namespace img
+using img::TImageBuilder;
+using img::TDirNode;
+using img::TFileNode;
+using img::TAddFileEvent;
+using img::TOmittedEntry;
 
 struct TImageBuilderDeleter {
   void operator()(TImageBuilder* b) const;

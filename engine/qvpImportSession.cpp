@@ -11,6 +11,8 @@
 #include "image/qvpTreeTypes.h"
 #include "platform/Files.h"
 
+using namespace img;
+
 namespace {
 
 TImportTrees TreesOf(const TImageBuilder& b) {

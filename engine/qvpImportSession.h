@@ -9,7 +9,11 @@
 
 #include "image/qvpImportTypes.h"
 
+namespace img {
 struct TImageBuilder;
+}  // namespace img
+using img::TImageBuilder;
+using img::TImportResult;
 namespace qvp {
 struct TSCSIDevice;
 }

@@ -688,7 +688,7 @@ TImageFileResult TQuorvexPro::MakeSessionImageFile(const std::string& Output, ui
   return WriteImageFile(*impl_->Builder, impl_->Job.CacheBytes, Output, Job, SessionStart);
 }
 
-std::string TQuorvexPro::ImportResultText(TImportResult r) { return ::ImportResultText(r); }
+std::string TQuorvexPro::ImportResultText(TImportResult r) { return img::ImportResultText(r); }
 
 TImageBuilder& TQuorvexPro::Builder() { return *impl_->Builder; }
 qvp::TSCSIDevice& TQuorvexPro::Device() { return *impl_->Device; }

@@ -27,9 +27,19 @@
 #include "platform/Files.h"
 #include "platform/NotifyQueue.h"
 
+// The component speaks of compilations in the image library's terms.
+namespace img {
 struct TImageBuilder;
 struct TDirNode;
 struct TFileNode;
+}  // namespace img
+using img::TImageBuilder;
+using img::TDirNode;
+using img::TFileNode;
+using img::TAddFileEvent;
+using img::TOmittedEntry;
+using img::TOmitReason;
+using img::TImportResult;
 
 namespace qvp {
 struct TSCSIDevice;

@@ -10,6 +10,8 @@
 #include "platform/Files.h"
 #include "platform/Text.h"
 
+using namespace img;
+
 namespace {
 
 // The entries the layout gives sectors of data, as it gives them.

@@ -9,7 +9,10 @@
 #include "engine/qvpJob.h"
 #include "platform/Threads.h"
 
+namespace img {
 struct TImageBuilder;
+}  // namespace img
+using img::TImageBuilder;
 namespace qvp {
 struct TSCSIDevice;
 }

@@ -30,14 +30,14 @@ std::string FailureText(const TJobFailure& f);
 std::string FailureTextCz(const TJobFailure& f);
 
 // Czech reason of an entry the compilation left out.
-std::string OmitReasonCz(const TOmittedEntry& e);
+std::string OmitReasonCz(const img::TOmittedEntry& e);
 // The path shown for it ("…" for the line that counts the entries beyond the list).
-std::string OmittedPath(const TOmittedEntry& e);
+std::string OmittedPath(const img::TOmittedEntry& e);
 
 // Czech refusal of a session import that did not give Imported or NothingToImport.
-std::string ImportRefusalCz(TImportResult r);
-inline bool ImportGoesOn(TImportResult r) {
-  return r == TImportResult::Imported || r == TImportResult::NothingToImport;
+std::string ImportRefusalCz(img::TImportResult r);
+inline bool ImportGoesOn(img::TImportResult r) {
+  return r == img::TImportResult::Imported || r == img::TImportResult::NothingToImport;
 }
 
 // A step that an abort waits for (kStepClosing, ...): the log line and the command line's text.

@@ -7,6 +7,8 @@
 #include "image/qvpTreeTypes.h"
 #include "platform/Text.h"
 
+namespace img {
+
 namespace {
 constexpr size_t kChunkSize = 1 << 20;
 }  // namespace
@@ -117,3 +119,5 @@ void TNameIndex::Clear() {
   slots_.shrink_to_fit();
   count_ = 0;
 }
+
+}  // namespace img

@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+namespace img {
+
 struct TFileNode;
 struct TDirNode;
 
@@ -67,3 +69,5 @@ class TTreeStore {
   TTreeArena Arena;
   TNameIndex Index;
 };
+
+}  // namespace img

@@ -1,5 +1,7 @@
 #include "image/qvpCommonLib.h"
 
+namespace img {
+
 size_t PutUcs2BE(uint8_t* p, std::u16string_view text) {
   for (char16_t c : text) {
     *p++ = static_cast<uint8_t>(c >> 8);
@@ -14,3 +16,5 @@ size_t PutUpperAscii(uint8_t* p, std::string_view text) {
   }
   return text.size();
 }
+
+}  // namespace img

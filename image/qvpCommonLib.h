@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string_view>
 
+namespace img {
+
 // Sectors of 2048 bytes that n bytes occupy: n / 2048 rounded up, 0 for 0.
 constexpr uint32_t Sectors(uint64_t n) { return static_cast<uint32_t>((n + 2047) / 2048); }
 
@@ -44,3 +46,5 @@ inline uint32_t GetBE32(const uint8_t* p) {
 size_t PutUcs2BE(uint8_t* p, std::u16string_view text);
 // Copies ASCII text and upper-cases its letters; returns the bytes written.
 size_t PutUpperAscii(uint8_t* p, std::string_view text);
+
+}  // namespace img

@@ -6,6 +6,8 @@
 #include "image/qvpUDFUtils.h"
 #include "image/qvpUDF_CRC.h"
 
+namespace img {
+
 uint8_t EcmaTagChecksum(const uint8_t* tag) {
   uint32_t sum = 0;
   for (int i = 0; i < 16; ++i)
@@ -88,3 +90,5 @@ void EcmaPutIcbTag(uint8_t* p, uint8_t fileType, uint16_t flags) {
   p[11] = fileType;
   UdfPut16(p + 18, flags);  // 0: short allocation descriptors
 }
+
+}  // namespace img

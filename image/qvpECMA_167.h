@@ -6,6 +6,8 @@
 #include <initializer_list>
 #include <string_view>
 
+namespace img {
+
 // Tag identifiers.
 constexpr uint16_t kTagPrimaryVolume = 1;
 constexpr uint16_t kTagAnchor = 2;
@@ -59,3 +61,5 @@ void EcmaPutIcbTag(uint8_t* p, uint8_t fileType, uint16_t flags);
 // File characteristics of a file identifier descriptor.
 constexpr uint8_t kFidDirectory = 2;
 constexpr uint8_t kFidParent = 8;
+
+}  // namespace img

@@ -5,6 +5,8 @@
 #include "image/qvpISO9660.h"
 #include "image/qvpTree.h"
 
+namespace img {
+
 void WriteBootRecord(TImageBuilder& b) {
   uint8_t s[kSectorSize] = {};
   PutDescriptorHead(s, 0, 1);
@@ -38,3 +40,5 @@ void WriteBootCatalog(TImageBuilder& b) {
   PutLE32(s + 40, b.BootImageLba + b.SessionStart);
   Append(b, s, sizeof s);
 }
+
+}  // namespace img

@@ -9,6 +9,8 @@
 #include "image/qvpUDFBridge.h"
 #include "platform/Text.h"
 
+namespace img {
+
 std::string IsoIdentifier(const TImageBuilder& b, const TFileNode* e) {
   if (e->IsoNameLen != 0) return std::string(e->IsoName, e->IsoNameLen);
   if (b.ISO9660v1999FS)
@@ -183,3 +185,5 @@ void AppendZeros(TImageBuilder& b, size_t count) {
 void ReleaseMetadata(TImageBuilder& b) {
   std::vector<uint8_t>().swap(b.MetadataBuffer);
 }
+
+}  // namespace img

@@ -12,6 +12,8 @@
 #include "image/qvpImportTypes.h"
 #include "image/qvpTreeTypes.h"
 
+namespace img {
+
 // Lays the compilation out and returns the sectors to write: DataStart + DataSectors, plus 1
 // with the UDF bridge (the closing anchor). TotalSectors, a multiple of 32, is what the
 // descriptors record.
@@ -117,3 +119,5 @@ struct TRecordDate {
 };
 size_t BuildDirectoryRecord(uint8_t* rec, uint32_t extent, uint32_t length, TRecordDate date,
                             uint8_t flags, const uint8_t* ident, uint8_t identLen);
+
+}  // namespace img

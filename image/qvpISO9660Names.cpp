@@ -15,6 +15,8 @@
 #include "image/qvpISO9660.h"
 #include "platform/Text.h"
 
+namespace img {
+
 namespace {
 
 constexpr size_t kLevel1Stem = 8;
@@ -67,3 +69,5 @@ void AssignIsoNames(TImageBuilder& b) {
   for (TFileNode* e : b.Entries) e->IsoNameLen = 0;
   for (TDirNode* d : b.Dirs) AssignInFolder(b, d);
 }
+
+}  // namespace img

@@ -21,6 +21,8 @@
 #include "image/qvpISO9660.h"
 #include "platform/Text.h"
 
+namespace img {
+
 namespace {
 
 constexpr uint32_t kMaxRounds = 1000;
@@ -194,3 +196,5 @@ void OrderTree(TImageBuilder& b) {
   const bool reverseEqual = (b.OrderRounds & 1) != 0;
   for (TDirNode* d : b.Dirs) SortEntries(d, reverseEqual, buf);
 }
+
+}  // namespace img

@@ -7,6 +7,8 @@
 #include "image/qvpISO9660.h"
 #include "image/qvpTree.h"
 
+namespace img {
+
 size_t BuildDirectoryRecord(uint8_t* rec, uint32_t extent, uint32_t length, TRecordDate date,
                             uint8_t flags, const uint8_t* ident, uint8_t identLen) {
   const size_t len = IsoRecordLength(identLen);
@@ -218,3 +220,5 @@ void WriteDirectoryExtents(TImageBuilder& b, bool joliet) {
 }
 
 void WriteDirectories(TImageBuilder& b) { WriteDirectoryExtents(b, false); }
+
+}  // namespace img

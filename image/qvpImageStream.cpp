@@ -12,6 +12,8 @@
 #include "platform/FileCheck.h"
 #include "platform/Text.h"
 
+namespace img {
+
 namespace {
 bool HasData(const TFileNode* e) {
   return e->SubDir == nullptr && (e->Attributes & plat::kAttrDirectory) == 0 && e->Size > 0 && !e->FixedExtent;
@@ -231,3 +233,5 @@ int64_t TImageStream::Read(uint8_t* dest, uint32_t sectors) {
   }
   return done;
 }
+
+}  // namespace img

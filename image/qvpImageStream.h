@@ -12,6 +12,8 @@
 #include "image/qvpTreeTypes.h"
 #include "platform/Files.h"
 
+namespace img {
+
 // What happened to a source file after the compilation was made. The layout cannot change any
 // more, so the stream keeps to it (zeros for what is missing, nothing beyond the recorded size)
 // and reports the change, and the job or the image file ends as failed.
@@ -81,3 +83,5 @@ class TImageStream {
   bool sourceReported_ = false;
   std::vector<TSourceProblem> problems_;
 };
+
+}  // namespace img

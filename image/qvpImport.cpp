@@ -9,6 +9,8 @@
 #include "image/qvpUDFBridge.h"
 #include "platform/Files.h"
 
+namespace img {
+
 const char* ImportResultText(TImportResult r) {
   switch (r) {
     case TImportResult::Imported:
@@ -179,3 +181,5 @@ bool HasImportedEntries(const TImageBuilder& b) {
   return std::any_of(b.Entries.begin(), b.Entries.end(),
                      [](const TFileNode* e) { return ImportedOf(e) != nullptr; });
 }
+
+}  // namespace img

@@ -5,6 +5,8 @@
 #include "image/qvpImportTypes.h"
 #include "image/qvpSessionReader.h"
 
+namespace img {
+
 // Merges an imported session under the compilation as it stands (call it after the insertions):
 // a folder of the compilation that has the name of an imported one takes in its entries, a file
 // or folder of the compilation stands where an imported entry has its name (the old data stays on
@@ -17,3 +19,5 @@ TImportResult MergeImportedSession(TImageBuilder& b, const TImportedSession& s);
 
 // True when the compilation holds entries taken from a session on the medium.
 bool HasImportedEntries(const TImageBuilder& b);
+
+}  // namespace img

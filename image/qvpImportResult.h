@@ -2,6 +2,8 @@
 // Outcomes of a session import, shared by the image builder, the engine and the front ends.
 #include <cstdint>
 
+namespace img {
+
 // Outcome of reading a session and merging it into the compilation.
 enum class TImportResult : uint8_t {
   Imported,         // the session's files and folders are in the compilation
@@ -21,3 +23,5 @@ enum class TImportResult : uint8_t {
 
 // English text of an outcome (the front ends show their own texts).
 const char* ImportResultText(TImportResult r);
+
+}  // namespace img

@@ -7,6 +7,8 @@
 #include "image/qvpImportResult.h"
 #include "image/qvpTreeTypes.h"
 
+namespace img {
+
 // One extent of a file's data: absolute medium LBA and length in bytes.
 struct TImportedExtent {
   uint32_t Lba;
@@ -30,3 +32,5 @@ struct TImportedData {
 inline const TImportedData* ImportedOf(const TFileNode* e) {
   return e != nullptr && e->FixedExtent ? e->Imported : nullptr;
 }
+
+}  // namespace img

@@ -10,6 +10,8 @@
 #include "image/qvpUDFUnicode.h"
 #include "platform/Text.h"
 
+namespace img {
+
 namespace {
 
 struct TNoCaseHash {
@@ -122,3 +124,5 @@ void WriteJolietDescriptor(TImageBuilder& b) {
 void WriteJolietPathTables(TImageBuilder& b) { WritePathTableSet(b, b.JolietDirArea, true); }
 
 void WriteJolietDirectories(TImageBuilder& b) { WriteDirectoryExtents(b, true); }
+
+}  // namespace img

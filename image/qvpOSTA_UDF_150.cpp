@@ -2,6 +2,8 @@
 
 #include "image/qvpECMA_167.h"
 
+namespace img {
+
 namespace {
 constexpr uint8_t kRevisionLow = kUdfRevision & 0xFF;
 constexpr uint8_t kRevisionHigh = kUdfRevision >> 8;
@@ -27,3 +29,5 @@ void OstaPutLvInfoId(uint8_t* p) {
 void OstaPutNsrContents(uint8_t* p) {
   EcmaPutRegid(p, 0, "+NSR02", {kRevisionLow, kRevisionHigh, kOsClass});
 }
+
+}  // namespace img

@@ -2,6 +2,8 @@
 // The OSTA UDF 1.50 identifiers the bridge records.
 #include <cstdint>
 
+namespace img {
+
 constexpr uint16_t kUdfRevision = 0x0150;
 
 // charspec type 0, "OSTA Compressed Unicode" (64 bytes).
@@ -15,3 +17,5 @@ void OstaPutDomainId(uint8_t* p, bool withDomainFlags);
 void OstaPutLvInfoId(uint8_t* p);
 // Partition contents "+NSR02" (32 bytes).
 void OstaPutNsrContents(uint8_t* p);
+
+}  // namespace img

@@ -4,6 +4,8 @@
 #include "image/qvpISO9660.h"
 #include "image/qvpUDFBridge.h"
 
+namespace img {
+
 bool RenderMetadata(TImageBuilder& b) {
   if (!b.LaidOut || b.Root == nullptr) return false;
   // Only the fixed metadata is held: the UDF area and the data are produced while streaming.
@@ -30,3 +32,5 @@ bool RenderMetadata(TImageBuilder& b) {
   if (b.PaddingCount > 0) AppendZeros(b, static_cast<size_t>(b.PaddingCount) * kSectorSize);
   return b.MetadataPos == static_cast<size_t>(b.MetadataSectors) * kSectorSize;
 }
+
+}  // namespace img

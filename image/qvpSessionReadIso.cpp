@@ -7,6 +7,8 @@
 #include "image/qvpCommonLib.h"
 #include "image/qvpSessionReadParts.h"
 
+namespace img {
+
 namespace sessionread {
 
 bool TMedium::Contains(uint32_t lba, uint64_t bytes) const {
@@ -193,3 +195,5 @@ TImportResult ListIsoDirectory(TMedium& m, uint32_t lba, uint32_t length, bool j
 }
 
 }  // namespace sessionread
+
+}  // namespace img

@@ -9,6 +9,8 @@
 
 #include "image/qvpSessionReader.h"
 
+namespace img {
+
 namespace sessionread {
 
 // The medium, read only inside its size.
@@ -100,3 +102,5 @@ TImportResult PairEntries(const std::vector<TImportedNode>& a, std::vector<TEntr
 std::u16string PairingKey(std::u16string_view name);
 
 }  // namespace sessionread
+
+}  // namespace img

@@ -9,6 +9,8 @@
 #include "image/qvpUDFUtils.h"
 #include "image/qvpUDF_CRC.h"
 
+namespace img {
+
 namespace sessionread {
 namespace {
 
@@ -234,3 +236,5 @@ TImportResult ResolveUdfFile(TMedium& m, const TUdfVolume& v, TEntry& e) {
 }
 
 }  // namespace sessionread
+
+}  // namespace img

@@ -10,6 +10,8 @@
 
 #include "image/qvpSessionReadParts.h"
 
+namespace img {
+
 namespace sessionread {
 
 namespace {
@@ -316,3 +318,5 @@ bool FindLastSession(const TBlockReader& read, uint32_t mediumBlocks, uint32_t b
   }
   return true;
 }
+
+}  // namespace img

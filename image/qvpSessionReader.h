@@ -14,6 +14,8 @@
 
 #include "image/qvpImportTypes.h"
 
+namespace img {
+
 // Reads count 2048-byte blocks from medium LBA lba into dest; false when they cannot be read
 // (or when the reading is to stop).
 using TBlockReader = std::function<bool(uint32_t lba, uint32_t count, uint8_t* dest)>;
@@ -65,3 +67,5 @@ TImportResult ReadSession(const TBlockReader& read, uint32_t start, uint32_t med
 // end. False when there is no volume at LBA 0.
 bool FindLastSession(const TBlockReader& read, uint32_t mediumBlocks, uint32_t before,
                      uint32_t& start);
+
+}  // namespace img

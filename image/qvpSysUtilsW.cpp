@@ -2,6 +2,8 @@
 
 #include "image/qvpTreeTypes.h"
 
+namespace img {
+
 size_t WStrLen(const char16_t* s) {
   if (s == nullptr) return 0;
   size_t n = 0;
@@ -48,3 +50,5 @@ std::vector<std::string_view> DiskPathComponents(std::string_view path) {
   }
   return parts;
 }
+
+}  // namespace img

@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+namespace img {
+
 struct TDirNode;
 
 // Length of a terminated wide text (0 for null).
@@ -23,3 +25,5 @@ std::u16string DirectoryPath(const TDirNode* dir);
 // The components of a disk folder path below its root, for recreating the path inside the
 // compilation: "/home/ana/photos" gives home, ana, photos. "." and ".." components are left out.
 std::vector<std::string_view> DiskPathComponents(std::string_view path);
+
+}  // namespace img

@@ -11,6 +11,8 @@
 #include "platform/FileCheck.h"
 #include "platform/Text.h"
 
+namespace img {
+
 TImageBuilder::TImageBuilder() = default;
 TImageBuilder::~TImageBuilder() = default;
 
@@ -548,3 +550,5 @@ std::string RecordedVolumeId(const TImageBuilder& b) {
   }
   return rec;
 }
+
+}  // namespace img

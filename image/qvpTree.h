@@ -11,6 +11,8 @@
 
 #include "image/qvpTreeTypes.h"
 
+namespace img {
+
 // Empties the tree and creates the root. Must run once before the first insertion.
 void ClearCompilation(TImageBuilder& b);
 
@@ -54,3 +56,5 @@ void SetVolumeID(TImageBuilder& b, std::string_view text);
 // The label as the primary descriptor records it: one byte per character, letters upper case,
 // at most 32 characters.
 std::string RecordedVolumeId(const TImageBuilder& b);
+
+}  // namespace img

@@ -7,8 +7,12 @@
 
 #include "platform/Files.h"
 
+namespace img {
+
 // Sender is an untyped object pointer; the tree fires the event with Sender = nullptr. Path is
 // the item's source path (null for folders); the handler may change the find record or set Skip
 // to leave the item out.
 using TAddFileEvent =
     std::function<void(void* Sender, const char16_t* Path, plat::TFindData& fd, bool& Skip)>;
+
+}  // namespace img

@@ -5,6 +5,8 @@
 #include "image/qvpTreeTypes.h"
 #include "platform/Text.h"
 
+namespace img {
+
 std::string OmitReasonText(const TOmittedEntry& e) {
   const std::string detail = e.Detail.empty() ? std::string() : " (" + e.Detail + ")";
   switch (e.Reason) {
@@ -75,3 +77,5 @@ std::string PrintablePath(std::string_view bytes) {
   }
   return out;
 }
+
+}  // namespace img

@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+namespace img {
+
 struct TImageBuilder;
 
 enum class TOmitReason : uint8_t {
@@ -37,3 +39,5 @@ void RecordOmission(TImageBuilder& b, std::string_view path, TOmitReason reason,
 constexpr size_t kMaxOmittedListed = 100000;
 // A path's bytes for display: valid UTF-8 as it is, other bytes as \xNN.
 std::string PrintablePath(std::string_view bytes);
+
+}  // namespace img

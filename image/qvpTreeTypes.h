@@ -15,6 +15,8 @@
 #include "platform/Clock.h"
 #include "platform/Files.h"
 
+namespace img {
+
 // Capacities of the tables.
 constexpr uint32_t kMaxEntries = 200000;
 constexpr uint32_t kMaxDirs = 65000;
@@ -167,3 +169,5 @@ struct TImageBuilder {
 // out: not an entry, but every caller treats it as success.
 TFileNode* SkipMark();
 inline bool IsEntry(const TFileNode* n) { return n != nullptr && n != SkipMark(); }
+
+}  // namespace img

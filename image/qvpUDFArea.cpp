@@ -12,6 +12,8 @@
 #include "image/qvpUDFTime.h"
 #include "image/qvpUDFUtils.h"
 
+namespace img {
+
 namespace {
 
 // Allocation descriptors of one run from ad on, within the room of the entry; returns the end.
@@ -217,3 +219,5 @@ void ProduceUdfArea(TImageBuilder& b, uint8_t* dest, uint32_t sectors) {
     if (!ProduceSector(b, s)) std::memset(s, 0, kUdfSectorSize);
   }
 }
+
+}  // namespace img

@@ -8,6 +8,8 @@
 #include "image/qvpUDFTypes.h"
 #include "image/qvpUDFUnicode.h"
 
+namespace img {
+
 // The name an entry is recorded under: its long name, or for a name longer than an identifier
 // holds, the cut form the layout left in the UDF copy of the name.
 inline std::u16string_view UdfEntryName(const TFileNode& e) {
@@ -43,3 +45,5 @@ void UdfWriteFileEntry(uint8_t* sector, const TUdfTimestamp& time, uint32_t loca
 // kUdfMaxIdentifierSize). An empty name makes the parent identifier.
 uint32_t UdfWriteIdentifier(uint8_t* out, uint32_t location, uint8_t characteristics,
                             std::u16string_view name, uint32_t icbBlock);
+
+}  // namespace img

@@ -15,6 +15,8 @@
 #include "image/qvpUDFUtils.h"
 #include "platform/Text.h"
 
+namespace img {
+
 namespace {
 
 // The volume identifier keeps 15 characters: compression byte and 30 bytes fit the 31 bytes
@@ -295,3 +297,5 @@ void WriteAnchor(const TImageBuilder& b, uint8_t* sector, uint32_t location) {
                 b.Udf.UdfBase + kUdfReserveVdsSector);
   EcmaWriteTag(sector, kTagAnchor, b.Udf.UdfBase + location, 496);
 }
+
+}  // namespace img

@@ -12,6 +12,8 @@
 #include <cstddef>
 #include <cstdint>
 
+namespace img {
+
 struct TImageBuilder;
 
 // Sector counts of the fixed structures.
@@ -65,3 +67,5 @@ void UdfStreamStart(TImageBuilder& b);
 // an identifier split between two sectors is carried into the next call. Past the end of the
 // area it writes zero sectors.
 void ProduceUdfArea(TImageBuilder& b, uint8_t* dest, uint32_t sectors);
+
+}  // namespace img

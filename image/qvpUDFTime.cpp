@@ -2,6 +2,8 @@
 
 #include "image/qvpUDFUtils.h"
 
+namespace img {
+
 TUdfTimestamp UdfTimestampFromUtc(const plat::TSystemTime& utc) {
   TUdfTimestamp t;
   t.TypeAndTimezone = 0x1000;
@@ -28,3 +30,5 @@ void UdfPutTimestamp(uint8_t* p, const TUdfTimestamp& t) {
   p[10] = t.HundredsOfMicroseconds;
   p[11] = t.Microseconds;
 }
+
+}  // namespace img

@@ -4,6 +4,8 @@
 // produced on demand while the image is streamed.
 #include <cstdint>
 
+namespace img {
+
 struct TDirNode;
 struct TFileNode;
 
@@ -61,3 +63,5 @@ struct TUdfState {
   bool CarryPending = false;
   bool Finished = false;
 };
+
+}  // namespace img

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+namespace img {
+
 size_t UdfCs0Encode(std::u16string_view s, uint8_t* out) {
   if (s.empty()) return 0;
   out[0] = 16;
@@ -48,3 +50,5 @@ std::u16string UdfShortenName(std::u16string_view name, uint32_t attempt) {
   out += ext;
   return out;
 }
+
+}  // namespace img

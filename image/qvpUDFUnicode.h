@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+namespace img {
+
 // An identifier length is one byte, so with compression 16 at most 127 UTF-16 units fit.
 constexpr size_t kUdfMaxNameLength = 127;
 
@@ -24,3 +26,5 @@ size_t UdfCutLength(std::u16string_view s, size_t max);
 // a short extension (the last dot and up to 15 units after it); attempt k > 0 puts "~k" before
 // the extension, so a caller can try attempts until the result is unique in its folder.
 std::u16string UdfShortenName(std::u16string_view name, uint32_t attempt);
+
+}  // namespace img

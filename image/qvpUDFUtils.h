@@ -6,6 +6,8 @@
 
 #include "image/qvpCommonLib.h"
 
+namespace img {
+
 constexpr uint32_t kUdfSectorSize = 2048;
 
 inline void UdfPut16(uint8_t* p, uint16_t v) { PutLE16(p, v); }
@@ -33,3 +35,5 @@ constexpr uint32_t UdfIdentifierSize(uint32_t nameLength) {
 constexpr uint32_t kUdfParentIdentifierSize = 40;
 // Largest descriptor: a 255-byte identifier.
 constexpr uint32_t kUdfMaxIdentifierSize = UdfIdentifierSize(127);
+
+}  // namespace img

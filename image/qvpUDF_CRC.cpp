@@ -2,6 +2,8 @@
 
 #include <array>
 
+namespace img {
+
 namespace {
 
 // Tables for eight bytes at a time: Table[k][b] is the CRC state of byte b followed by k zero
@@ -65,3 +67,5 @@ uint16_t UdfCrc16Zeros(uint16_t crc, size_t count) {
     if (count & 1) crc = TCrcTables::Apply(ops[i], crc);
   return crc;
 }
+
+}  // namespace img

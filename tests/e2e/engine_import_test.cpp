@@ -14,6 +14,8 @@
 #include "tests/e2e/image_support.h"
 #include "vdrive/Disc.h"
 
+using namespace img;
+
 namespace engine_e2e {
 namespace {
 

@@ -9,6 +9,8 @@
 
 #include "tests/e2e/image_support.h"
 
+using namespace img;
+
 using namespace e2e;
 
 namespace {

@@ -20,6 +20,8 @@
 #include "platform/Text.h"
 #include "tests/support/TestEnv.h"
 
+using namespace img;
+
 namespace e2e {
 
 namespace fs = std::filesystem;

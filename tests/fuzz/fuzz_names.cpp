@@ -25,6 +25,8 @@
 #include "platform/Text.h"
 #include "tests/fuzz/FuzzSupport.h"
 
+using namespace img;
+
 namespace {
 
 constexpr size_t kMaxInputEntries = 96;

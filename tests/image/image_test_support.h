@@ -11,6 +11,8 @@
 #include "image/qvpTree.h"
 #include "platform/Text.h"
 
+using namespace img;
+
 namespace imgtest {
 
 // 2021-06-15 12:00:00 UTC.

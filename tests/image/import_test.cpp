@@ -11,6 +11,8 @@
 #include "image/qvpSessionReadParts.h"
 #include "tests/image/image_test_support.h"
 
+using namespace img;
+
 using namespace imgtest;
 
 namespace {

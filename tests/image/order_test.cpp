@@ -13,6 +13,8 @@
 #include "image/qvpCommonLib.h"
 #include "tests/image/image_test_support.h"
 
+using namespace img;
+
 using namespace imgtest;
 
 namespace {

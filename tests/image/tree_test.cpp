@@ -16,6 +16,8 @@
 #include "tests/image/image_test_support.h"
 #include "tests/support/TestEnv.h"
 
+using namespace img;
+
 using namespace imgtest;
 
 namespace {

@@ -16,6 +16,8 @@
 #include "platform/Text.h"
 #include "tests/image/udf_test_support.h"
 
+using namespace img;
+
 using namespace udftest;
 
 namespace {

@@ -15,6 +15,8 @@
 #include "tests/image/udf_test_support.h"
 #include "tests/support/TestEnv.h"
 
+using namespace img;
+
 using udftest::BitwiseCrc;
 
 namespace {

@@ -11,6 +11,8 @@
 #include "image/qvpUDFBridge.h"
 #include "tests/image/udf_test_support.h"
 
+using namespace img;
+
 using namespace udftest;
 
 namespace {

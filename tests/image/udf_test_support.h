@@ -11,6 +11,8 @@
 #include "image/qvpTree.h"
 #include "tests/image/image_test_support.h"
 
+using namespace img;
+
 namespace udftest {
 
 inline uint16_t Get16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
