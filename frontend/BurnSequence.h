@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "device/qvpSCSIReady.h"
 #include "frontend/Compilation.h"
 #include "frontend/Formats.h"
 
@@ -68,6 +69,9 @@ class TBurnHost {
   virtual void StateChanged(TBurnState state) = 0;
   // Polled where the sequence may stop before a job begins (a Ctrl-C).
   virtual bool StopRequested() { return false; }
+  // The erase inside the sequence has ended and the medium came out: a front end that can put it
+  // back itself (a virtual recorder's tray) does so and returns true.
+  virtual bool LoadBack() { return false; }
   // Right before the outcome line is logged.
   virtual void Concluding(TBurnOutcome /*outcome*/, const std::string& /*reason*/) {}
   // The number separators of the log's capacity and size texts.
@@ -101,11 +105,12 @@ class TBurnSequence {
   void Enter(TBurnState state);
   void Refuse();  // eject, refused
   bool Stop();    // true (and stopped) when the host asks to stop
-  bool MediumPresent();
+  qvp::TMediumReadiness MediumPresent();
   bool CheckWritable();
   bool CheckRewritable();  // false also when the erase was started
   bool CheckFreeSpace(uint32_t& freeBlocks);
   void StartJob(uint32_t freeBlocks);
+  void SayFormat();  // the line for a medium the job formats first
   void Conclude(TBurnOutcome outcome);
 
   TQuorvexPro& qvx_;

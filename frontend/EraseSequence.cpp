@@ -8,8 +8,9 @@ namespace fe {
 
 bool TEraseSequence::Start(bool waitForMedium) {
   reason_.clear();
-  if (!MediumReady(qvx_, waitForMedium)) {
-    host_.Message(text::kNotReady);
+  const qvp::TMediumReadiness ready = MediumReadiness(qvx_, waitForMedium);
+  if (ready != qvp::TMediumReadiness::Ready) {
+    host_.Message(NotReadyMessage(ready, text::kNotReady));
     return false;
   }
   if (!qvx_.IsErasable()) {

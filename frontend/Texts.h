@@ -100,6 +100,29 @@ inline constexpr const char* kCopyReading = "Vytváří se ISO obraz disku...";
 inline constexpr const char* kCopyProgress = "Vytváří se ISO obraz disku... ";  // + size
 inline constexpr const char* kCopyIncomplete =
     "Disk se nepodařilo přečíst celý. Kopie se neprovede.";
+// A drive that is not ready for another reason than an empty tray: in the burn log, and as the
+// message of a flow that cannot begin.
+inline constexpr const char* kNotReadyYetLog =
+    " >>> Médium v mechanice ještě není připraveno. Počkejte chvíli a klikněte na Vypálit... ";
+inline constexpr const char* kNotAnsweringLog =
+    " >>> Mechanika neodpovídá. Zkontrolujte její připojení a klikněte na Vypálit... ";
+inline constexpr const char* kUnusableLog =
+    " >>> Médium v mechanice nelze použít. Vložte jiné médium a klikněte na Vypálit... ";
+inline constexpr const char* kNotReadyYet =
+    "Médium v mechanice ještě není připraveno. Počkejte chvíli a akci opakujte... ";
+inline constexpr const char* kNotAnswering =
+    "Mechanika neodpovídá. Zkontrolujte její připojení a akci opakujte... ";
+inline constexpr const char* kUnusable =
+    "Médium v mechanice nelze použít. Vložte jiné médium a akci opakujte... ";
+// Further lines of the burn sequence: a medium formatted by the write job, the free space of a
+// disc that holds sessions (+ MB + kCapacityEnd), and what follows an erase inside the burn.
+inline constexpr const char* kWillFormat =
+    " >>> Médium není naformátované, před zápisem se naformátuje... ";
+inline constexpr const char* kFreeSpace = " >>> Volné místo na médiu je ";
+inline constexpr const char* kEraseNextStep =
+    " >>> Vložte médium znovu do mechaniky a klikněte na Vypálit... ";
+inline constexpr const char* kEraseLoadedBack =
+    " >>> Médium je opět v mechanice, vypalování spustíte tlačítkem Vypálit... ";
 }  // namespace text
 
 }  // namespace fe

@@ -136,27 +136,37 @@ bool TImageFile::Write(uint64_t lba, uint32_t blocks, const uint8_t* in) {
 
 bool TImageFile::Clear() { return fd_ >= 0 && ftruncate(fd_, 0) == 0; }
 
-bool TImageFile::ExportTo(const std::string& path, uint64_t first, uint64_t end) const {
+bool TImageFile::ExportTo(
+    const std::string& path, uint64_t first, uint64_t end,
+    const std::function<bool(uint64_t done, uint64_t total)>& progress) const {
   if (fd_ < 0) return false;
   const int out = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   if (out < 0) return false;
-  const off_t from = static_cast<off_t>(first * kBlockSize), to = static_cast<off_t>(end * kBlockSize);
+  const off_t from = static_cast<off_t>(first * kBlockSize),
+              to = static_cast<off_t>(end * kBlockSize);
   bool ok = ftruncate(out, to - from) == 0;
   std::vector<char> buf(1 << 20);
   off_t pos = from;
+  auto goOn = [&](off_t at) {
+    return !progress ||
+           progress(static_cast<uint64_t>(at - from), static_cast<uint64_t>(to - from));
+  };
   while (ok && pos < to) {
+    if (!(ok = goOn(pos))) break;
     // Only the data extents need copying; holes stay holes in the output.
     const off_t data = lseek(fd_, pos, SEEK_DATA);
     if (data < 0 || data >= to) break;
     off_t hole = lseek(fd_, data, SEEK_HOLE);
     if (hole < 0 || hole > to) hole = to;
     for (off_t at = data; ok && at < hole;) {
-      const size_t want = static_cast<size_t>(std::min<off_t>(hole - at, static_cast<off_t>(buf.size())));
+      const size_t want =
+          static_cast<size_t>(std::min<off_t>(hole - at, static_cast<off_t>(buf.size())));
       const ssize_t n = pread(fd_, buf.data(), want, at);
       if (n < 0 && errno == EINTR) continue;
       if (n <= 0) break;  // past the end of the file: the rest reads as zeros
       ok = pwrite(out, buf.data(), static_cast<size_t>(n), at - from) == n;
       at += n;
+      ok = ok && goOn(at);
     }
     pos = hole;
   }

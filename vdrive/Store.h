@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -64,7 +65,10 @@ class TImageFile {
   bool Write(uint64_t lba, uint32_t blocks, const uint8_t* in);
   bool Clear();  // everything reads as zeros again
   // Writes blocks [first, end) to a new file, leaving holes where nothing was ever written.
-  bool ExportTo(const std::string& path, uint64_t first, uint64_t end) const;
+  // progress, when given, hears the bytes done of the total as the copy goes (at least every
+  // MiB) and stops it by answering false.
+  bool ExportTo(const std::string& path, uint64_t first, uint64_t end,
+                const std::function<bool(uint64_t done, uint64_t total)>& progress = {}) const;
 
  private:
   int fd_ = -1;

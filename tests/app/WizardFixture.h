@@ -64,29 +64,15 @@ inline std::vector<bool> Buttons(const TFrmVypalData& z) {
   return {z.btnVypalit->isEnabled(), z.btnZpet->isEnabled(), z.btnStorno->isEnabled()};
 }
 
-// Runs `work` inside the dialog's modal loop once it is shown; the dialog must be closed when
-// `work` is done (forced otherwise, with a failure).
-inline void WhenShown(QDialog* dialog, std::function<void()> work) {
-  auto* timer = new QTimer(dialog);
-  timer->setInterval(5);
-  QObject::connect(timer, &QTimer::timeout, dialog, [dialog, timer, work] {
-    if (!dialog->isVisible()) return;
-    timer->stop();
-    timer->deleteLater();
-    work();
-    if (dialog->isVisible()) {
-      ADD_FAILURE() << "the dialog was left open";
-      dialog->done(0);
-    }
-  });
-  timer->start();
-}
+using apptest::WhenShown;
 
 class WizardFixture : public testing::Test {
  protected:
   void SetUp() override {
     plat::SetRealDriveFolder(testenv::MakeTempDir("dev"));  // no real drive of the machine
     plat::SetClockScale(1000);
+    // Every test starts with the options and settings of a first start.
+    std::filesystem::remove(plat::SettingsFolder() + "/ardovan.ini");
   }
   void TearDown() override {
     main.reset();
