@@ -55,7 +55,7 @@ class TFrmHlavni::TBurnHost : public fe::TBurnHost {
   }
   void Eject() override { w_.qvx_->EjectDisc(true); }
   // A virtual recorder's tray is ours to close: the erased disc goes straight back in.
-  bool LoadBack() override { return w_.VirtualMenu->Virtual() && w_.qvx_->LoadDisc(false); }
+  bool LoadBack() override { return w_.VirtualMenu->Virtual() && w_.qvx_->LoadDisc(true); }
   fe::TNumberSeparators Numbers() const override { return app::Numbers(); }
   void StateChanged(fe::TBurnState state) override {
     TBurnView* view = w_.burnView_;
@@ -365,7 +365,10 @@ void TFrmHlavni::Label5Click() {
     return;
   }
   FrmVytvorISO->exec();
-  if (FrmVytvorISO->Cancelled()) return;  // the user stopped it; the partial image is gone
+  if (FrmVytvorISO->Cancelled()) {  // the user stopped it; the partial image is gone
+    RefreshDriveStatus();
+    return;
+  }
   // A copy of a disc that could not be read whole would be burned with holes in it; the image
   // stays in the temporary folder for whoever wants to look at it.
   if (!FrmVytvorISO->ReadComplete()) {
@@ -459,6 +462,7 @@ qvp::TMediumReadiness TFrmHlavni::WaitForMedium(const std::function<void(const Q
   waiting_ = true;
   cancelWait_ = false;
   const bool controls = Tiles[0]->isEnabled();
+  const QString shown = DriveStatus->Medium->text();
   SetJobControlsEnabled(false);  // no second flow starts from inside this one's wait
   const qvp::TMediumReadiness r = app::WaitForMedium(
       *qvx_,
@@ -468,6 +472,7 @@ qvp::TMediumReadiness TFrmHlavni::WaitForMedium(const std::function<void(const Q
       },
       [this] { return cancelWait_; });
   SetJobControlsEnabled(controls);
+  DriveStatus->Medium->setText(shown);  // until the watcher looks again after the flow
   waiting_ = false;
   forceMediumLook_ = true;
   return r;
@@ -494,6 +499,10 @@ void TFrmHlavni::DriveWatchTick() {
   // Asked once: a medium becoming ready is told as such and looked at again on the next tick.
   const qvp::TMediumReadiness r = qvx_->WaitUntilMediumReady(nullptr, 0);
   if (!forceMediumLook_ && lastReadiness_ == r) return;
+  // A tray change just told stays readable a while, unless the new medium is ready before.
+  if (trayTold_.isValid() && trayTold_.elapsed() < 3000 && r != qvp::TMediumReadiness::Ready)
+    return;
+  trayTold_.invalidate();
   DriveStatus->Medium->setText(app::MediumSummary(*qvx_, r));
   lastReadiness_ = r;
   forceMediumLook_ = false;
@@ -501,6 +510,7 @@ void TFrmHlavni::DriveWatchTick() {
 
 void TFrmHlavni::RefreshDriveStatus() {
   forceMediumLook_ = true;
+  trayTold_.invalidate();  // a flow wants the medium as it is now
   DriveWatchTick();
 }
 
@@ -508,6 +518,7 @@ void TFrmHlavni::TrayChanged(const QString& what) {
   // Told at once; the watcher's next look shows the medium as the drive then reports it.
   DriveStatus->Medium->setText(what);
   forceMediumLook_ = true;
+  trayTold_.start();
   if (FrmVypalData->isVisible()) {
     LogLine(Q(fe::LogLine(" >>> " + what.toStdString())));
     FrmVypalData->UpdateTrayControls();

@@ -2,6 +2,7 @@
 // The main window: owner of the burner component for the whole run, the four task tiles, the
 // settings tile and the menu; it receives the component's completion events and holds the
 // values every window shares (settings folder, temporary folder, recorder, run flags).
+#include <QElapsedTimer>
 #include <QMainWindow>
 #include <QString>
 #include <cstdint>
@@ -80,8 +81,8 @@ class TFrmHlavni : public QMainWindow {
   // status panel. It never waits: a medium becoming ready shows as such until a later tick.
   // Nothing is asked while a job, a wait or a dialog has the drive.
   void DriveWatchTick();
-  // The same, asking about the medium whatever the last answer was (after a flow or a tray
-  // change the medium may be another one).
+  // The same, asking about the medium whatever the last answer was and at once (after a flow
+  // the medium may be another one); the watcher's ticks leave a tray change readable a while.
   void RefreshDriveStatus();
   // The blank a copy needs: the source's family and size, read before the source came out.
   const std::optional<vdrive::TBlankNeed>& CopyNeed() const { return copyNeed_; }
@@ -176,4 +177,5 @@ class TFrmHlavni : public QMainWindow {
   bool forceMediumLook_ = true;
   std::optional<qvp::TMediumReadiness> lastReadiness_;
   std::optional<vdrive::TBlankNeed> copyNeed_;
+  QElapsedTimer trayTold_;  // since a tray change was told on the status panel
 };

@@ -3,6 +3,7 @@
 #include "app/FrmVypalData.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QDir>
 #include <QFileInfo>
 #include <QFileSystemModel>
@@ -42,7 +43,7 @@ constexpr int kInitialBarMaximum = 716800;
 // The compilation columns, and the room they leave to the options section when it is open.
 constexpr int kSplitterTop = 60;
 constexpr int kSplitterHeight = 372;
-constexpr int kOptionsHeight = 112;
+constexpr int kOptionsHeight = 96;
 
 QLabel* Header(QWidget* page, const QString& text) {
   auto* strip = new QLabel(QStringLiteral("   ") + text, page);
@@ -237,7 +238,13 @@ void TFrmVypalData::BuildOptions() {
   Moznosti->setAttribute(Qt::WA_StyledBackground);
   Moznosti->setStyleSheet(
       QStringLiteral("#Moznosti { background: rgba(10, 30, 60, 150); border: 1px solid #7f93ad; }"
-                     " QCheckBox, QLabel { color: white; background: transparent; }"));
+                     " QLabel { color: white; background: transparent; }"));
+  // The check boxes keep the style's own boxes; only their texts turn white on the picture.
+  for (QCheckBox* box : Moznosti->Flags) {
+    QPalette pal = box->palette();
+    pal.setColor(QPalette::WindowText, Qt::white);
+    box->setPalette(pal);
+  }
   Moznosti->hide();
   connect(Moznosti, &app::TBurnOptionsPanel::Changed, this, &TFrmVypalData::SaveOptions);
   connect(JmenoCD, &QLineEdit::editingFinished, this, &TFrmVypalData::SaveOptions);

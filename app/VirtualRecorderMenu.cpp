@@ -24,10 +24,12 @@ TVirtualRecorderMenu::TVirtualRecorderMenu(TFrmHlavni* main) : QObject(main), ma
   menu_ = new QMenu(QStringLiteral("Virtuální vypalovačka"), main);
   Vlozit1 = menu_->addAction(QStringLiteral("Vložit prázdné médium..."));
   Vysunout1 = menu_->addAction(QStringLiteral("Vysunout médium"));
+  Zasunout1 = menu_->addAction(QStringLiteral("Zasunout médium"));
   menu_->addSeparator();
   Ulozit1 = menu_->addAction(QStringLiteral("Uložit obraz disku..."));
   connect(Vlozit1, &QAction::triggered, this, &TVirtualRecorderMenu::Vlozit1Click);
   connect(Vysunout1, &QAction::triggered, this, &TVirtualRecorderMenu::Vysunout1Click);
+  connect(Zasunout1, &QAction::triggered, this, &TVirtualRecorderMenu::Zasunout1Click);
   connect(Ulozit1, &QAction::triggered, this, &TVirtualRecorderMenu::Ulozit1Click);
   // The selection may change behind the menu's back (the settings window): look again each time.
   connect(menu_, &QMenu::aboutToShow, this, &TVirtualRecorderMenu::Update);
@@ -38,7 +40,7 @@ TVirtualRecorderMenu::TVirtualRecorderMenu(TFrmHlavni* main) : QObject(main), ma
 
 QMenu* TVirtualRecorderMenu::NewMenu(QWidget* parent) {
   auto* menu = new QMenu(menu_->title(), parent);
-  menu->addActions({Vlozit1, Vysunout1});
+  menu->addActions({Vlozit1, Vysunout1, Zasunout1});
   menu->addSeparator();
   menu->addAction(Ulozit1);
   connect(menu, &QMenu::aboutToShow, this, &TVirtualRecorderMenu::Update);
@@ -61,6 +63,12 @@ void TVirtualRecorderMenu::SetAllowed(bool allowed) {
 void TVirtualRecorderMenu::Update() {
   const bool on = allowed_ && Virtual();
   for (QAction* a : {Vlozit1, Vysunout1, Ulozit1}) a->setEnabled(on);
+  // Only an open tray with a disc on it can be pushed back in.
+  vdrive::TLoadState state;
+  std::string error;
+  Zasunout1->setEnabled(
+      on && vdrive::ReadLoadState(SelectedRecorderFolder().toStdString(), state, error) &&
+      state.trayOpen && state.disc.has_value());
 }
 
 QWidget* TVirtualRecorderMenu::DialogParent() const {
@@ -152,6 +160,15 @@ void TVirtualRecorderMenu::Vysunout1Click() {
     return;
   }
   emit TrayChanged(QStringLiteral("Médium bylo vysunuto z virtuální vypalovačky."));
+}
+
+void TVirtualRecorderMenu::Zasunout1Click() {
+  if (!Virtual()) return;
+  if (!main_->Qvx().LoadDisc(true)) {
+    ShowError(QStringLiteral("Médium se nepodařilo zasunout."), DialogParent());
+    return;
+  }
+  emit TrayChanged(QStringLiteral("Médium bylo zasunuto do virtuální vypalovačky."));
 }
 
 void TVirtualRecorderMenu::Ulozit1Click() {

@@ -50,6 +50,7 @@ class TVirtualRecorderMenu : public QObject {
 
   QAction* Vlozit1;    // "Vložit prázdné médium..."
   QAction* Vysunout1;  // "Vysunout médium"
+  QAction* Zasunout1;  // "Zasunout médium": the tray back in with the disc a job ejected
   QAction* Ulozit1;    // "Uložit obraz disku..."
   TFrmVlozitMedium* FrmVlozitMedium;
   TFrmUlozitObraz* FrmUlozitObraz;
@@ -57,6 +58,7 @@ class TVirtualRecorderMenu : public QObject {
  public slots:
   void Vlozit1Click();
   void Vysunout1Click();
+  void Zasunout1Click();
   void Ulozit1Click();
 
  signals:

@@ -134,7 +134,7 @@ bool TBurnSequence::CheckFreeSpace(uint32_t& freeBlocks) {
   const uint32_t totalBlocks = qvx_.GetTotalBlocks();
   Log(text::kCapacity + BlocksToMB(totalBlocks, numbers) + text::kCapacityEnd);
   // A disc that holds sessions already has less room than its capacity; say how much.
-  if (qvx_.GetSessionCount() > 0)
+  if (freeBlocks < totalBlocks)
     Log(text::kFreeSpace + BlocksToMB(freeBlocks, numbers) + text::kCapacityEnd);
   if (requiredKB_ <= uint64_t{freeBlocks} * 2) return true;
   Log(text::kNoSpace + FormatSize(requiredKB_, numbers) + ")");
