@@ -85,6 +85,12 @@ TFrmVypalData::TFrmVypalData(TFrmHlavni* main) : TFormDialog(main), main_(main) 
   ShowCompilationPage();
 }
 
+TFrmVypalData::~TFrmVypalData() {
+  // Fields that lose the focus while the window goes must not reach its members any more.
+  JmenoCD->disconnect(this);
+  Moznosti->disconnect(this);
+}
+
 void TFrmVypalData::BuildCompilationPage() {
   PageCompilation = new QWidget(this);
   PageCompilation->setGeometry(0, 0, kClientWidth, kClientHeight);

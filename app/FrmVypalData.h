@@ -42,6 +42,7 @@ class TFrmVypalData : public app::TFormDialog, public TBurnView {
   Q_OBJECT
  public:
   explicit TFrmVypalData(TFrmHlavni* main);
+  ~TFrmVypalData() override;
 
   // ---- Compilation page ----
   QWidget* PageCompilation;

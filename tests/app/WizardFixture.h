@@ -6,6 +6,7 @@
 #include <QDialog>
 #include <QItemSelectionModel>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTimer>
