@@ -1,8 +1,10 @@
 # Ardovan: `make run` starts the program, `make demo` runs its main job on a virtual recorder,
 # `make test` builds and passes every test.
-.PHONY: all deps build test test-default test-asan test-tsan release demo run format lint clean
+.PHONY: all deps build test test-default test-asan test-tsan test-fuzz fuzz fuzz-build fuzz-seeds release demo run format lint clean
 
 JOBS ?= 2
+# Seconds each libFuzzer harness runs in `make fuzz`.
+FUZZ_SECONDS ?= 60
 STAMP := build/.deps-installed
 
 all: build
@@ -34,9 +36,27 @@ test-tsan: deps
 	cmake --build --preset tsan -j$(JOBS) --target test_engine test_platform test_reader
 	ctest --preset tsan -L 'engine|platform|reader'
 
+fuzz-build: deps
+	cmake --preset fuzz
+	cmake --build --preset fuzz -j$(JOBS)
+
+# Every harness on its corpus for 20 s with a fixed seed: the regression inputs replay first.
+# The per-input limit is generous here, as other test runs share the machine.
+test-fuzz: fuzz-build
+	./scripts/fuzz --seconds 20 --timeout 10 --seed 1
+
+# The harnesses for FUZZ_SECONDS each; an input over one second counts as a hang.
+fuzz: fuzz-build
+	./scripts/fuzz --seconds $(FUZZ_SECONDS)
+
+# Remakes the seed corpora of the drive, recorder and reader harnesses from virtual recorders.
+fuzz-seeds: fuzz-build
+	./build/fuzz/tests/fuzz/fuzz-seeds tests/fuzz/corpus
+
 # The whole suite, then the unit tests again under AddressSanitizer + UndefinedBehaviorSanitizer,
-# then the threaded parts (jobs, platform, disc reader) under ThreadSanitizer.
-test: test-default test-asan test-tsan
+# then the threaded parts (jobs, platform, disc reader) under ThreadSanitizer, then the fuzzers
+# for a short while over their corpora.
+test: test-default test-asan test-tsan test-fuzz
 
 demo: release
 	./scripts/demo

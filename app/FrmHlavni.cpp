@@ -56,6 +56,10 @@ class TFrmHlavni::TBurnHost : public fe::TBurnHost {
   void Eject() override { w_.qvx_->EjectDisc(true); }
   // A virtual recorder's tray is ours to close: the erased disc goes straight back in.
   bool LoadBack() override { return w_.VirtualMenu->Virtual() && w_.qvx_->LoadDisc(true); }
+  bool AllowIncomplete(const std::vector<fe::TSkippedEntry>&) override {
+    return app::Ask(Q(fe::text::kIncompleteQuestion), QMessageBox::Yes | QMessageBox::No,
+                    QMessageBox::No, w_.FrmVypalData) == QMessageBox::Yes;
+  }
   fe::TNumberSeparators Numbers() const override { return app::Numbers(); }
   void StateChanged(fe::TBurnState state) override {
     TBurnView* view = w_.burnView_;

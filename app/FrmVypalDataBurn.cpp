@@ -83,7 +83,10 @@ void TFrmVypalData::BurnStateChanged(fe::TBurnState state) {
   }
 }
 
-void TFrmVypalData::tmrWriteTimer() { main_->UpdateProgress(main_->Qvx().GetStatus()); }
+void TFrmVypalData::tmrWriteTimer() {
+  main_->UpdateProgress(main_->Qvx().GetStatus());
+  main_->Burn().Poll();
+}
 
 void TFrmVypalData::btnStornoClick() {
   // Before the job: the wait for the medium ends, and with it this press of "Vypálit".

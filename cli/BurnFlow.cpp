@@ -8,9 +8,10 @@
 #include "cli/Session.h"
 #include "engine/qvpQuorvexPro.h"
 #include "frontend/BurnSequence.h"
+#include "frontend/Outcome.h"
 #include "frontend/Progress.h"
 #include "frontend/Texts.h"
-#include "platform/Files.h"
+#include "platform/FileCheck.h"
 
 namespace cli {
 namespace {
@@ -26,13 +27,18 @@ class TCliBurn : public fe::TBurnHost {
     qvx_.OnEraseDone = [this](TQuorvexPro*, uint8_t, bool failed) {
       con_.ClearStatus();
       eraseFailed_ = failed;
-      if (failed) eraseError_ = qvx_.GetLastErrorText();
       seq_.EraseDone(failed);
+    };
+    // A Ctrl-C while the compilation is handed over leaves the rest of it out at once; the
+    // sequence then stops before anything is written.
+    qvx_.OnAddFile = [](void*, const char16_t*, plat::TFindData&, bool& skip) {
+      if (InterruptCount() > 0) skip = true;
     };
   }
   ~TCliBurn() override {
     qvx_.OnWriteDone = nullptr;
     qvx_.OnEraseDone = nullptr;
+    qvx_.OnAddFile = nullptr;
   }
 
   int Run(fe::TBurnRequest request) {
@@ -50,8 +56,12 @@ class TCliBurn : public fe::TBurnHost {
         case fe::TBurnState::Writing:
           return WaitForWrite();
         case fe::TBurnState::Refused:
+          // The recorder held by another program; the wizard's own checks are in the log.
+          if (!seq_.Reason().empty()) con_.Message(seq_.Reason());
           return kExitRefused;
-        default:  // stopped, or the job could not start
+        case fe::TBurnState::NotStarted:
+          return seq_.Failure().InUse() ? kExitRefused : kExitFailed;
+        default:  // stopped
           return kExitFailed;
       }
     }
@@ -67,6 +77,14 @@ class TCliBurn : public fe::TBurnHost {
   void Eject() override { s_.Eject(o_.NoEject); }
   void StateChanged(fe::TBurnState) override {}
   bool StopRequested() override { return InterruptCount() > 0; }
+  bool AllowIncomplete(const std::vector<fe::TSkippedEntry>& skipped) override {
+    if (o_.AllowIncomplete) return true;
+    con_.Message("ardovan-cli: " + std::to_string(skipped.size()) +
+                 " of the files and folders asked for cannot be on the disc (listed above); "
+                 "nothing was burned (--allow-incomplete burns without them)");
+    return false;
+  }
+  void Uninterruptible(uint8_t step) override { con_.Message(fe::UninterruptibleText(step)); }
   void Concluding(fe::TBurnOutcome outcome, const std::string& reason) override {
     // The reason on standard error as well, for scripts that keep only that.
     if (outcome == fe::TBurnOutcome::Failed) con_.Message(reason);
@@ -80,7 +98,10 @@ class TCliBurn : public fe::TBurnHost {
  private:
   int WaitForWrite() {
     s_.WaitFor([this] { return seq_.State() != fe::TBurnState::Writing; },
-               [this] { UpdateProgress(); },
+               [this] {
+                 UpdateProgress();
+                 seq_.Poll();
+               },
                [this] {
                  if (!seq_.Storno())
                    con_.Message("Still aborting: waiting for the recorder to close the track...");
@@ -114,7 +135,7 @@ class TCliBurn : public fe::TBurnHost {
                  con_.Message("An erase cannot be stopped; waiting for the recorder to finish...");
                });
     if (eraseFailed_) {
-      con_.Message(eraseError_);
+      con_.Message(seq_.Reason());
       return kExitFailed;
     }
     if (InterruptCount() > 0) {
@@ -133,7 +154,6 @@ class TCliBurn : public fe::TBurnHost {
   fe::TStatusLog statusLog_;
   bool erased_ = false;
   bool eraseFailed_ = false;
-  std::string eraseError_;
 };
 
 }  // namespace
@@ -141,10 +161,6 @@ class TCliBurn : public fe::TBurnHost {
 int RunBurn(TSession& s, const TBurnOptions& o, const std::vector<std::string>& paths) {
   fe::TCompilationList list;
   if (const int rc = BuildCompilation(paths, list, s.Console())) return rc;
-  list.Measure([&s](const std::string& link) {
-    s.Console().Message("ardovan-cli: the folder link " + link +
-                        " leads back to a folder above it; it is left out");
-  });
   if (const int rc = ApplyCompilationOptions(s.Qvx(), o.Compilation, s.Console())) return rc;
   if (const int rc = s.SelectDrive(false)) return rc;
   fe::TBurnRequest request;
@@ -152,12 +168,19 @@ int RunBurn(TSession& s, const TBurnOptions& o, const std::vector<std::string>& 
   request.Compilation = &list;
   request.VolumeId = o.Compilation.VolumeId;
   request.Boot = o.Compilation.Boot;
+  request.Import = o.Import;
   return TCliBurn(s, o).Run(request);
 }
 
 int RunBurnImage(TSession& s, const TBurnOptions& o, const std::string& image) {
-  if (!plat::FileExists(image)) {
+  const plat::TFileKind kind = plat::IdentityOf(image).Kind;
+  if (kind == plat::TFileKind::Missing) {
     s.Console().Message("ardovan-cli: no such image file: " + image);
+    return kExitUsage;
+  }
+  if (kind != plat::TFileKind::Regular) {
+    s.Console().Message("ardovan-cli: " + image + " is a " + plat::FileKindName(kind) +
+                        "; only a file can be burned as an image");
     return kExitUsage;
   }
   if (o.Compilation.CacheMiB) s.Qvx().SetCacheSize(*o.Compilation.CacheMiB);

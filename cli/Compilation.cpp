@@ -1,12 +1,12 @@
 #include "cli/Compilation.h"
 
-#include <sys/stat.h>
-
+#include <cerrno>
 #include <filesystem>
 #include <system_error>
 
 #include "cli/Console.h"
 #include "cli/Session.h"
+#include "platform/FileCheck.h"
 
 namespace cli {
 namespace fs = std::filesystem;
@@ -27,29 +27,20 @@ std::string LastComponent(const std::string& path) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-// What a path that is no file or folder is, for the message that refuses it.
-const char* KindOf(const std::string& path) {
-  struct stat st {};
-  if (stat(path.c_str(), &st) != 0) return nullptr;
-  if (S_ISFIFO(st.st_mode)) return "a FIFO (named pipe)";
-  if (S_ISSOCK(st.st_mode)) return "a socket";
-  if (S_ISCHR(st.st_mode)) return "a character device";
-  if (S_ISBLK(st.st_mode)) return "a block device";
-  return "neither a file nor a folder";
-}
-
 }  // namespace
 
 TAdd AddPath(fe::TCompilationList& list, const std::string& rawPath, std::string& message) {
   const std::string path = Normalized(rawPath);
-  std::error_code ec;
-  const bool folder = fs::is_directory(path, ec);
-  const bool file = !folder && fs::is_regular_file(path, ec);
-  if (!folder && !file) {
-    const char* kind = KindOf(path);
-    message =
-        kind ? "ardovan-cli: " + rawPath + " is " + kind + "; only files and folders can be burned"
-             : "ardovan-cli: no such file or folder: " + rawPath;
+  const plat::TFileIdentity id = plat::IdentityOf(path);
+  const bool folder = id.Kind == plat::TFileKind::Directory;
+  if (!folder && id.Kind != plat::TFileKind::Regular) {
+    if (id.Kind != plat::TFileKind::Missing)
+      message = "ardovan-cli: " + rawPath + " is a " + plat::FileKindName(id.Kind) +
+                "; only files and folders can be burned";
+    else if (id.Error != 0 && id.Error != ENOENT)
+      message = "ardovan-cli: " + rawPath + ": " + plat::SystemErrorText(id.Error);
+    else
+      message = "ardovan-cli: no such file or folder: " + rawPath;
     return TAdd::Missing;
   }
   message = list.Refusal(path, LastComponent(path), folder);

@@ -2,6 +2,7 @@
 #include "cli/Commands.h"
 #include "cli/Session.h"
 #include "engine/qvpQuorvexPro.h"
+#include "frontend/Outcome.h"
 #include "frontend/Report.h"
 #include "frontend/Texts.h"
 
@@ -11,12 +12,16 @@ int RunDrives(TSession& s) {
   s.InitializeDevices();
   TQuorvexPro& qvx = s.Qvx();
   const int count = qvx.GetDeviceCount();
-  if (count == 0) s.Console().Message(fe::text::kNoRecorder);
+  if (count == 0) s.NoRecorder();
   for (int i = 0; i < count; ++i) {
     const auto index = static_cast<uint8_t>(i);
     const std::string name = qvx.GetDeviceName(index);
-    const bool writer = qvx.SelectDevice(index) && qvx.IsWriter();
-    s.Console().Log(std::to_string(i) + ": " + name + (writer ? "  [recorder]" : ""));
+    const bool answers = qvx.SelectDevice(index);
+    const std::string mark =
+        !answers         ? "  [does not answer: " + SelectAnswerText(qvx.GetSelectAnswer()) + "]"
+        : qvx.IsWriter() ? "  [recorder]"
+                         : "";
+    s.Console().Log(std::to_string(i) + ": " + name + mark);
   }
   return kExitDone;
 }
@@ -30,14 +35,14 @@ int RunInfo(TSession& s) {
 int RunEject(TSession& s) {
   if (const int rc = s.SelectDrive(false)) return rc;
   if (s.Qvx().EjectDisc(false)) return kExitDone;
-  s.Console().Message(s.Qvx().GetLastErrorText());
+  s.Console().Message(fe::FailureText(fe::TakeFailure(s.Qvx())));
   return kExitFailed;
 }
 
 int RunLoad(TSession& s) {
   if (const int rc = s.SelectDrive(false)) return rc;
   if (s.Qvx().LoadDisc(false)) return kExitDone;
-  s.Console().Message(s.Qvx().GetLastErrorText());
+  s.Console().Message(fe::FailureText(fe::TakeFailure(s.Qvx())));
   return kExitFailed;
 }
 

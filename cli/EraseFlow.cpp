@@ -54,7 +54,9 @@ int RunErase(TSession& s, bool full, bool noEject) {
       con.Message("Aborted by user");
       return kExitFailed;
     }
-    return seq.Reason().empty() ? kExitRefused : kExitFailed;
+    if (seq.Reason().empty()) return kExitRefused;
+    con.Message(seq.Reason());
+    return seq.Failure().InUse() ? kExitRefused : kExitFailed;
   }
   // An activity display: the erase job reports no progress, only its status.
   const uint32_t start = plat::TickCount();

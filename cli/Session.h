@@ -29,6 +29,9 @@ struct TGlobalOptions {
   bool Aspi = false;         // discover the drives through the ASPI library
 };
 
+// Why a drive did not answer its selection (GetSelectAnswer), for the messages.
+std::string SelectAnswerText(uint8_t answer);
+
 // Milliseconds of platform clock that take `realMs` of real time (the clock may run scaled).
 uint32_t ClockMsForRealMs(uint32_t realMs);
 
@@ -51,6 +54,9 @@ class TSession {
   // just inserted or loaded is becoming ready.
   int SelectDrive(bool waitReady);
   int DriveIndex() const { return index_; }
+  // The list is empty: no recorder at all, or the ones there are named with why they cannot be
+  // used. kExitRefused.
+  int NoRecorder();
 
   // Waits (bounded, ended by Ctrl-C) while the drive reports that it is becoming ready or that
   // its medium just changed; answers whether it is ready.

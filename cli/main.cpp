@@ -93,6 +93,10 @@ int main(int argc, char** argv) {
   auto* burn = app.add_subcommand("burn", "Burn files and folders as a data disc");
   AddCompilationOptions(burn, burnOptions.Compilation);
   AddWriteOptions(burn, burnOptions);
+  burn->add_flag("--allow-incomplete", burnOptions.AllowIncomplete,
+                 "Burn even when some of the files and folders cannot be added (exit code 1)");
+  burn->add_flag("--import", burnOptions.Import,
+                 "Keep the files of the disc's last session in view (only new data is written)");
   burn->add_option("PATH", paths, "Files (to the root) and folders (as top-level folders)")
       ->required();
 
@@ -114,13 +118,23 @@ int main(int argc, char** argv) {
                    "Image file (default: ardovan.iso in the kept temporary folder)");
   copy->add_flag("--no-eject", copyNoEject, "Leave the disc in the drive");
 
-  fe::TCompilationOptions mkOptions;
+  cli::TMkImageOptions mkOptions;
   std::vector<std::string> mkPaths;
   std::string mkOutput;
   auto* mkimage =
       app.add_subcommand("mkimage", "Write the image of a data disc to a file, without a drive");
-  AddCompilationOptions(mkimage, mkOptions);
-  AddCacheOption(mkimage, mkOptions.CacheMiB);
+  AddCompilationOptions(mkimage, mkOptions.Compilation);
+  AddCacheOption(mkimage, mkOptions.Compilation.CacheMiB);
+  mkimage->add_flag("--allow-incomplete", mkOptions.AllowIncomplete,
+                    "Write the image even when some of the files and folders cannot be added "
+                    "(exit code 1)");
+  auto* sessionStart = mkimage->add_option(
+      "--session-start", mkOptions.SessionStart,
+      "Make the image of a session that starts at this sector (LBA) of the medium");
+  mkimage
+      ->add_option("--import-from", mkOptions.ImportFrom,
+                   "Keep the files of the last session of this medium image in view")
+      ->needs(sessionStart);
   mkimage->add_option("--output", mkOutput, "Image file, or - for standard output")->required();
   mkimage->add_option("PATH", mkPaths, "Files (to the root) and folders (as top-level folders)");
 

@@ -6,13 +6,19 @@ if(ARDOVAN_SANITIZE STREQUAL "address")
 elseif(ARDOVAN_SANITIZE STREQUAL "thread")
   add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
   add_link_options(-fsanitize=thread)
+elseif(ARDOVAN_SANITIZE STREQUAL "fuzzer")
+  # Everything carries the fuzzer's coverage hooks; only the harnesses link its main
+  # (tests/fuzz adds -fsanitize=fuzzer to them).
+  add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer
+                      -fno-sanitize-recover=undefined)
+  add_link_options(-fsanitize=address,undefined)
 endif()
 
 # Warnings are errors on our own code (third-party headers come in as system includes).
 function(ardovan_target target)
   # g++ 12 reports -Wrestrict inside libstdc++'s string code at -O2/-O3 where no overlap can
   # happen (GCC bug 105329); it would break optimised builds on correct code.
-  target_compile_options(${target} PRIVATE -Wall -Wextra -Werror -Wno-restrict)
+  target_compile_options(${target} PRIVATE -Wall -Wextra -Werror $<$<CXX_COMPILER_ID:GNU>:-Wno-restrict>)
   target_include_directories(${target} PUBLIC ${PROJECT_SOURCE_DIR})
 endfunction()
 

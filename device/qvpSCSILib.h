@@ -135,6 +135,13 @@ uint32_t GetFreeBlocks(TSCSIDevice& dev);
 uint32_t GetTotalBlocks(TSCSIDevice& dev);
 uint32_t FindIsoVolumeSize(TSCSIDevice& dev);
 
+// Disc status of READ DISC INFORMATION: blank, incomplete (appendable), complete; unknown when
+// the drive does not answer it.
+constexpr uint8_t kDiscBlank = 0, kDiscIncomplete = 1, kDiscComplete = 2, kDiscStatusUnknown = 0xFF;
+uint8_t GetDiscStatus(TSCSIDevice& dev);
+// Media written in place wherever the drive is told, rather than at a next writable address.
+bool IsOverwritable(uint8_t mediumType);
+
 // Host-order fields of the last READ TRACK INFORMATION.
 inline uint32_t TrackField(const TSCSIDevice& dev, int offset) {
   return mmc::GetHost32(dev.TrackInfo + offset);

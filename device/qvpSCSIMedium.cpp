@@ -203,4 +203,23 @@ uint32_t FindIsoVolumeSize(TSCSIDevice& dev) {
   return uint32_t{v[0]} | uint32_t{v[1]} << 8 | uint32_t{v[2]} << 16 | uint32_t{v[3]} << 24;
 }
 
+uint8_t GetDiscStatus(TSCSIDevice& dev) {
+  if (!ReadDiscInfo(dev)) return kDiscStatusUnknown;
+  const uint8_t status = DiscStatus(dev);
+  return status <= kDiscComplete ? status : kDiscStatusUnknown;
+}
+
+bool IsOverwritable(uint8_t mediumType) {
+  switch (mediumType) {
+    case mtDVDRAM:
+    case mtDVDRWRO:
+    case mtDVDPLUSRW:
+    case mtBDRE:
+    case mtHDDVDRAM:
+      return true;
+    default:
+      return false;
+  }
+}
+
 }  // namespace qvp

@@ -4,16 +4,13 @@
 #include <algorithm>
 
 #include "device/qvpSCSILib.h"
+#include "device/qvpSense.h"
 #include "platform/Clock.h"
 
 namespace qvp {
 
 namespace {
 
-constexpr uint8_t kKeyNotReady = 0x02;
-constexpr uint8_t kKeyUnitAttention = 0x06;
-constexpr uint8_t kAscNotReady = 0x04;
-constexpr uint8_t kAscNoMedium = 0x3A;
 // "Logical unit not ready" causes that end by themselves: cause not reportable, becoming ready,
 // format, operation and long write in progress.
 constexpr bool EndsByItself(uint8_t ascq) {
@@ -22,8 +19,6 @@ constexpr bool EndsByItself(uint8_t ascq) {
 // A drive reports one attention per event (medium changed, reset, ...), so a few in a row are
 // normal; an endless stream is a drive that is not well and is waited for like a busy one.
 constexpr int kAttentionsInARow = 8;
-
-uint8_t SenseKey(const TSCSIDevice& dev) { return dev.LastSense[2] & 0x0F; }
 
 }  // namespace
 
@@ -38,10 +33,10 @@ TMediumReadiness WaitUntilMediumReady(TSCSIDevice& dev, const std::function<bool
       dev.LastAscAscq = errorBefore;
       return TMediumReadiness::Ready;
     }
-    const uint8_t key = SenseKey(dev), asc = dev.LastSense[12];
-    if (key == kKeyUnitAttention && ++attentions <= kAttentionsInARow) continue;
+    const uint8_t key = LastSenseKey(dev), asc = dev.LastSense[12];
+    if (key == key::UnitAttention && ++attentions <= kAttentionsInARow) continue;
     if (dev.Busy == 0 && !FailedWhileSettling(dev)) {
-      if (asc == kAscNoMedium) return TMediumReadiness::NoMedium;
+      if (asc == asc::MediumNotPresent) return TMediumReadiness::NoMedium;
       if (key == 0 && asc == 0) return TMediumReadiness::NotAnswering;
       return TMediumReadiness::Unusable;
     }
@@ -53,9 +48,9 @@ TMediumReadiness WaitUntilMediumReady(TSCSIDevice& dev, const std::function<bool
 }
 
 bool FailedWhileSettling(const TSCSIDevice& dev) {
-  const uint8_t key = SenseKey(dev);
-  return key == kKeyUnitAttention || (key == kKeyNotReady && dev.LastSense[12] == kAscNotReady &&
-                                      EndsByItself(dev.LastSense[13]));
+  const uint8_t key = LastSenseKey(dev);
+  return key == key::UnitAttention || (key == key::NotReady && dev.LastSense[12] == asc::NotReady &&
+                                       EndsByItself(dev.LastSense[13]));
 }
 
 }  // namespace qvp

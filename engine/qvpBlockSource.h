@@ -21,5 +21,11 @@ class TBlockSource {
   virtual std::string SourceName() const = 0;
   // Sectors of boot image and file data opened so far.
   virtual uint32_t QueuedDataSectors() const { return 0; }
+  // A source file that changed while it was read (the file and what happened), one at a time in
+  // the order they were met; false when there is no new one. The blocks keep to the layout.
+  virtual bool TakeSourceProblem(std::string& detail) {
+    (void)detail;
+    return false;
+  }
 };
 

@@ -28,11 +28,19 @@ int32_t TImageFileSource::NextBlock(uint8_t* block, TBlockInfo& info) {
   const uint32_t piece = static_cast<uint32_t>(std::min<uint64_t>(remaining_, kBlockSize));
   const int64_t got = file_.Read(block, piece);
   if (got < 0) return -1;
+  if (static_cast<uint32_t>(got) < piece) shorter_ = true;
   // Bytes the file no longer delivers, and the padding of a partial last sector, are zeros.
   const uint32_t padded = static_cast<uint32_t>(SectorsOf(piece) * kSectorBytes);
   std::memset(block + got, 0, padded - static_cast<uint32_t>(got));
   remaining_ -= piece;
   return static_cast<int32_t>(padded);
+}
+
+bool TImageFileSource::TakeSourceProblem(std::string& detail) {
+  if (!shorter_ || reported_) return false;
+  reported_ = true;
+  detail = name_ + " (shorter than when the burn started)";
+  return true;
 }
 
 TCacheThread::TCacheThread(TJobState& job, std::unique_ptr<TBlockSource> source)
@@ -113,6 +121,9 @@ void TCacheThread::Execute() {
     TBlockInfo info;
     const int32_t length = source_->NextBlock(block.get(), info);
     job_.QueuedDataSectors.store(source_->QueuedDataSectors());
+    // The layout is written on regardless; the job ends as failed, naming the first such file.
+    for (std::string detail; source_->TakeSourceProblem(detail);)
+      job_.FailWith(kErrSourceChanged, detail);
     if (length < 0) {
       Fail(kErrOpenFile, false);
       return Finish();

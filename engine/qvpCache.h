@@ -13,17 +13,20 @@
 #include "platform/Threads.h"
 
 // An existing image file, copied as it is. A last piece that is not a whole number of sectors
-// is padded with zeros to its sector end, so no byte of the image is lost.
+// is padded with zeros to its sector end, so no byte of the image is lost. A file that ends
+// before the size it had when the burn started is padded too, and reported.
 class TImageFileSource : public TBlockSource {
  public:
   TImageFileSource(plat::TFile& file, uint64_t size, std::string name);
   int32_t NextBlock(uint8_t* block, TBlockInfo& info) override;
   std::string SourceName() const override { return name_; }
+  bool TakeSourceProblem(std::string& detail) override;
 
  private:
   plat::TFile& file_;
   uint64_t remaining_;
   std::string name_;
+  bool shorter_ = false, reported_ = false;
 };
 
 class TCacheThread : public plat::TThread {

@@ -40,12 +40,19 @@ class TCompilationSource : public TBlockSource {
 
   std::string SourceName() const override { return plat::Utf16ToUtf8(stream_.CurrentSource()); }
   uint32_t QueuedDataSectors() const override { return stream_.QueuedDataSectors(); }
+  bool TakeSourceProblem(std::string& detail) override {
+    const auto& problems = stream_.SourceProblems();
+    if (reported_ >= problems.size()) return false;
+    detail = DescribeSourceProblem(problems[reported_++]);
+    return true;
+  }
 
  private:
   TImageBuilder& b_;
   TImageStream stream_;
   uint32_t bootStart_ = 0, bootEnd_ = 0, dataStart_ = 0, dataEnd_ = 0;
   bool released_ = false;
+  size_t reported_ = 0;
 };
 
 }  // namespace

@@ -4,15 +4,14 @@
 
 #include "device/qvpConsts.h"
 #include "device/qvpDeviceTypes.h"
+#include "device/qvpFormat.h"
 #include "device/qvpSCSILib.h"
 #include "device/qvpSCSIReady.h"
+#include "device/qvpSense.h"
 #include "engine/qvpWrite.h"
 #include "platform/Clock.h"
 
 using namespace qvp;
-
-const uint8_t kFormatBdReQuick[12] = {0x00, 0x82, 0x00, 0x08, 0x00, 0x00, 0x02, 0x80, 0xC0, 0x00, 0x10, 0x00};
-const uint8_t kFormatDvdRamFull[12] = {0x00, 0x82, 0x00, 0x08, 0x00, 0x22, 0x21, 0x20, 0x00, 0x00, 0x08, 0x00};
 
 TEraseThread::TEraseThread(TJobState& job, TSCSIDevice& device, bool quick, TEraseDoneEvent handler)
     : job_(job), d_(device), quick_(quick), handler_(std::move(handler)) {
@@ -28,11 +27,16 @@ bool TEraseThread::WriteZeros(uint32_t count, bool keepHandleOpen) {
   if (keepHandleOpen) d_.CloseAfterCommand = 0;
   bool ok = true;
   for (uint32_t i = 0; i < count; ++i) {
+    // An erase of a rewritable disc may stop between two writes: the disc is rewritten anyway.
+    if (job_.Aborted()) {
+      ok = false;
+      break;
+    }
     if (!keepHandleOpen) d_.CloseAfterCommand = 0;
     const bool written = Write10(d_, i * kBlockSectors, kBlockSectors, kBlockSize, zeros.data());
     if (!keepHandleOpen) d_.CloseAfterCommand = 1;
     if (!written) {
-      ok = false;
+      ok = Refused();
       break;
     }
   }
@@ -40,9 +44,15 @@ bool TEraseThread::WriteZeros(uint32_t count, bool keepHandleOpen) {
 }
 
 bool TEraseThread::FormatThenWait(const uint8_t (&list)[12]) {
+  const TUninterruptibleStep formatting(job_, kStepFormatting);
   if (!FormatWith(d_, list)) return false;
-  WaitWhileNotReady(d_);
+  WaitWhileNotReady(job_, d_, kStepFormatting);
   return true;
+}
+
+bool TEraseThread::Refused() {
+  job_.FailOnCommand(d_);
+  return false;
 }
 
 void TEraseThread::Execute() {
@@ -60,13 +70,16 @@ void TEraseThread::Execute() {
         failed = !WriteZeros(128, true);
         d_.CloseAfterCommand = 1;
         SynchronizeCache(d_, false);
-      } else if (FormatWith(d_, kFormatDvdRamFull)) {
-        do {
-          TestUnitReady(d_);
-          plat::Sleep(5000);
-        } while (LastAsc(d_) == 0x04);
       } else {
-        failed = true;
+        const TUninterruptibleStep formatting(job_, kStepFormatting);
+        if (FormatWith(d_, kFormatDvdRamFull)) {
+          do {
+            TestUnitReady(d_);
+            plat::Sleep(5000);
+          } while (LastAsc(d_) == asc::NotReady);
+        } else {
+          failed = !Refused();
+        }
       }
       break;
     case mtDVDPLUSRW:
@@ -75,7 +88,7 @@ void TEraseThread::Execute() {
         failed = !WriteZeros(16, false);
         d_.CloseAfterCommand = 0;
         SynchronizeCache(d_, false);
-        CloseTrackSession(d_, false, 3, 0, 0, 0);
+        CloseTrackSession(d_, false, closefn::CompleteFormat, 0, 0, 0);
         d_.CloseAfterCommand = 1;
       } else if (FormatThenWait(kFormatDvdPlusRwBasic)) {
         job_.SetStatus(kStatusBackgroundFormat);
@@ -83,7 +96,7 @@ void TEraseThread::Execute() {
         SynchronizeCache(d_, false);
         d_.CloseAfterCommand = 1;
       } else {
-        failed = true;
+        failed = !Refused();
       }
       break;
     case mtBDRE:
@@ -92,21 +105,23 @@ void TEraseThread::Execute() {
         failed = !WriteZeros(16, false);
         d_.CloseAfterCommand = 0;
         SynchronizeCache(d_, false);
-        CloseTrackSession(d_, false, 3, 0, 0, 0);
+        CloseTrackSession(d_, false, closefn::CompleteFormat, 0, 0, 0);
         d_.CloseAfterCommand = 1;
       }
       // A full erase of a BD-RE needs nothing sent: the medium is rewritten in place.
       break;
-    default:
+    default: {
+      const TUninterruptibleStep blanking(job_, kStepBlanking);
       if (Blank(d_, quick_)) {
         plat::Sleep(5000);
-        WaitWhileNotReady(d_);
+        WaitWhileNotReady(job_, d_, kStepBlanking);
       } else {
-        failed = true;
+        failed = !Refused();
       }
       break;
+    }
   }
-
+  job_.ReleaseJobClaim();
   // Idle before the event, so a handler that looks at the status sees the job ended.
   job_.SetStatus(kStatusIdle);
   job_.DeliverEraseDone(handler_, failed);

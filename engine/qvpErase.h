@@ -10,9 +10,6 @@ namespace qvp {
 struct TSCSIDevice;
 }
 
-extern const uint8_t kFormatBdReQuick[12];
-extern const uint8_t kFormatDvdRamFull[12];
-
 class TEraseThread : public plat::TThread {
  public:
   // Starts at once; handler is the copy of OnEraseDone taken by EraseDisc.
@@ -23,9 +20,12 @@ class TEraseThread : public plat::TThread {
   void Execute() override;
 
  private:
-  // count zero writes of 32 sectors from LBA 0; false when one is refused.
+  // count zero writes of 32 sectors from LBA 0; false when one is refused (or the erase is
+  // aborted between two of them).
   bool WriteZeros(uint32_t count, bool keepHandleOpen);
   bool FormatThenWait(const uint8_t (&list)[12]);
+  // Records the refusal of the last command as the erase's failure; returns false.
+  bool Refused();
 
   TJobState& job_;
   qvp::TSCSIDevice& d_;

@@ -76,9 +76,10 @@ bool TImageFileSink::Finish() {
 }
 
 TImageFileResult WriteImageFile(TImageBuilder& b, uint32_t cacheBytes, const std::string& output,
-                                TImageFileJob& w) {
+                                TImageFileJob& w, uint32_t sessionStart) {
   const uint64_t sectors = BuilderLaidOut(b) ? BuilderTotalSectors(b) : 0;
-  if (sectors == 0 || !BuilderRender(b, 0, 0, 0)) return TImageFileResult::NotLaidOut;
+  if (sectors == 0 || !BuilderRender(b, sessionStart, 0, sessionStart))
+    return TImageFileResult::NotLaidOut;
   TImageFileSink sink;
   if (!sink.Open(output)) {
     w.Error = output;
@@ -125,12 +126,13 @@ TImageFileResult WriteImageFile(TImageBuilder& b, uint32_t cacheBytes, const std
     result = TImageFileResult::WriteFailed;
   } else if (job.ErrorCode.load() != kErrNone || job.OutOfMemory.load() ||
              sink.Written() != total) {
-    std::string source;
+    std::string source, detail;
     {
       std::lock_guard<plat::TCriticalSection> g(job.Lock);
       source = job.CurrentSource;
+      detail = job.FailureDetail;
     }
-    w.Error = ErrorTextFor(job.ErrorCode.load(), 0, source);
+    w.Error = ErrorTextFor(job.ErrorCode.load(), 0, source, detail);
     result = job.ErrorCode.load() == kErrAborted ? TImageFileResult::Aborted
                                                  : TImageFileResult::SourceFailed;
   }

@@ -41,7 +41,8 @@ struct TImageFileJob {
   std::string Error;
 };
 
-// Renders the metadata of the laid-out compilation for sector 0 and writes the whole image into
-// output through a software buffer of cacheBytes. A file left incomplete is removed.
+// Renders the metadata of the laid-out compilation for sector 0 (or for a session that is to
+// start at sessionStart on a medium) and writes the whole image into output through a software
+// buffer of cacheBytes. A file left incomplete is removed.
 TImageFileResult WriteImageFile(TImageBuilder& b, uint32_t cacheBytes, const std::string& output,
-                                TImageFileJob& job);
+                                TImageFileJob& job, uint32_t sessionStart = 0);

@@ -1,9 +1,12 @@
 #include "engine/qvpImageLink.h"
 
 #include "image/qvpISO9660.h"
+#include "image/qvpImport.h"
 #include "image/qvpTree.h"
 #include "image/qvpTreeTypes.h"
 #include "image/qvpUDFBridge.h"
+#include "platform/FileCheck.h"
+#include "platform/Text.h"
 
 void TImageBuilderDeleter::operator()(TImageBuilder* b) const { delete b; }
 
@@ -50,11 +53,15 @@ TDirNode* BuilderInsertDir(TImageBuilder& b, const TAddFileEvent& h, const std::
 }
 
 int32_t BuilderPrepare(TImageBuilder& b) { return static_cast<int32_t>(PrepareImage(b)); }
+const std::vector<TOmittedEntry>& BuilderOmitted(const TImageBuilder& b) { return b.Omitted; }
 
 bool BuilderLaidOut(const TImageBuilder& b) { return b.LaidOut != 0; }
 uint32_t BuilderTotalSectors(const TImageBuilder& b) { return b.TotalSectors; }
 
-bool BuilderRender(TImageBuilder& b, uint32_t sessionStart, uint32_t volumeSizeBase, uint32_t udfBase) {
+bool BuilderRender(TImageBuilder& b, uint32_t sessionStart, uint32_t volumeSizeBase,
+                   uint32_t udfBase) {
+  // A volume whose folders list files of earlier sessions spans them: it reaches from LBA 0.
+  if (volumeSizeBase == 0 && HasImportedEntries(b)) volumeSizeBase = sessionStart;
   b.SessionStart = sessionStart;
   b.VolumeSizeBase = volumeSizeBase;
   b.Udf.UdfBase = udfBase;
@@ -66,5 +73,24 @@ bool BuilderMediumAnchor(const TImageBuilder& b, uint8_t* sector) {
   // The anchor writer records UdfBase + location as the tag location; the one read at medium
   // LBA 256 must record 256 itself. Unsigned arithmetic wraps, so the sum is 256 for any base.
   WriteAnchor(b, sector, kUdfAnchorSector - b.Udf.UdfBase);
+  WriteMediumFileSet(b, sector + kSectorSize);
   return true;
+}
+
+bool BuilderFindUnreadableSource(const TImageBuilder& b, std::string& path, uint32_t& error) {
+  if (!b.BootImage.empty() && !plat::CanReadFile(b.BootImage, error)) {
+    path = b.BootImage;
+    return true;
+  }
+  for (const TFileNode* e : b.Entries) {
+    // Folders, empty files and sourceless entries are never opened by the stream.
+    if (e->SubDir != nullptr || e->SourcePath == nullptr || e->Size == 0 || e->FixedExtent)
+      continue;
+    const std::string p = plat::Utf16ToUtf8(e->SourcePath);
+    if (!plat::CanReadFile(p, error)) {
+      path = p;
+      return true;
+    }
+  }
+  return false;
 }

@@ -1,9 +1,14 @@
 #include "engine/qvpJob.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <mutex>
 #include <new>
+#include <utility>
+
+#include "platform/Clock.h"
+#include "platform/FileCheck.h"
 
 void TBlockDeleter::operator()(uint8_t* p) const { std::free(p); }
 
@@ -61,6 +66,67 @@ void TJobState::ReleaseBlocks() {
   Changed.notify_all();
 }
 
+void TJobState::FailWith(uint32_t code, const std::string& detail, const qvp::TSense* sense) {
+  std::lock_guard<plat::TCriticalSection> g(Lock);
+  if (HasFailed()) return;
+  FailureDetail = detail;
+  if (sense != nullptr) {
+    FailureSense.store(sense->Packed());
+    FailureSenseSet.store(true);
+  }
+  FailureSenseUnread.store(false);
+  ErrorCode.store(code);
+}
+
+void TJobState::FailOnDevice(const qvp::TSense& sense) {
+  std::lock_guard<plat::TCriticalSection> g(Lock);
+  if (HasFailed()) return;
+  FailureSense.store(sense.Packed());
+  FailureSenseSet.store(true);
+  FailureSenseUnread.store(true);
+}
+
+void TJobState::FailOnCommand(const qvp::TSCSIDevice& d) {
+  const qvp::TSense sense = qvp::LastSenseOf(d);
+  if (d.Busy != 0)
+    FailWith(kErrDriveBusy, std::string());
+  else if (sense.Empty())
+    FailWith(kErrNoAnswer, " (" + plat::SystemErrorText(d.LastSystemError) + ")");
+  else
+    FailOnDevice(sense);
+}
+
+void TJobState::ResetOutcome() {
+  std::lock_guard<plat::TCriticalSection> g(Lock);
+  ErrorCode.store(kErrNone);
+  FailureDetail.clear();
+  FailureSenseSet.store(false);
+  FailureSenseUnread.store(false);
+  FailureSense.store(0);
+  Uninterruptible.store(kStepNone);
+}
+
+void TJobState::ReleaseJobClaim() {
+  plat::TDriveHandle claim = plat::kInvalidDriveHandle;
+  {
+    std::lock_guard<plat::TCriticalSection> g(Lock);
+    if (!JobOwnsClaim) return;
+    claim = std::exchange(Claim, plat::kInvalidDriveHandle);
+    JobOwnsClaim = false;
+  }
+  plat::CloseDrive(claim);
+}
+
+bool TJobState::SleepUnlessAborted(uint32_t ms) {
+  while (ms > 0) {
+    if (Aborted()) return false;
+    const uint32_t slice = std::min(ms, kAbortPollMs);
+    plat::Sleep(slice);
+    ms -= slice;
+  }
+  return !Aborted();
+}
+
 void TJobState::DeliverWriteDone(const TWriteDoneEvent& handler, bool failed) {
   if (!handler) return;
   if (Window)
@@ -77,7 +143,8 @@ void TJobState::DeliverEraseDone(const TEraseDoneEvent& handler, bool failed) {
     handler(Component, 0, failed);
 }
 
-std::string ErrorTextFor(uint32_t engineCode, uint16_t deviceCode, const std::string& source) {
+std::string ErrorTextFor(uint32_t engineCode, uint16_t deviceCode, const std::string& source,
+                         const std::string& detail) {
   switch (engineCode) {
     case kErrNone:
       break;
@@ -89,6 +156,24 @@ std::string ErrorTextFor(uint32_t engineCode, uint16_t deviceCode, const std::st
       return source.empty() ? "Error creating file" : "Error creating file \\" + source + "\\";
     case kErrAborted:
       return "Aborted by user";
+    case kErrSourceChanged:
+      return "Source file changed while it was written: " + detail;
+    case kErrRecorderInUse:
+      return "The recorder is in use by another program" + detail;
+    case kErrClosingFailed:
+      return detail;
+    case kErrImageEmpty:
+      return "The image file is empty" + (source.empty() ? std::string() : ": \\" + source + "\\");
+    case kErrImageNotRegular:
+      return "The image is not a regular file" + detail;
+    case kErrDiscNotBlank:
+      return "The disc is not blank: an image is written only onto a blank or a rewritable disc";
+    case kErrRecorderNotOpened:
+      return "The recorder cannot be opened for writing" + detail;
+    case kErrDriveBusy:
+      return "The recorder stayed busy and took no more data";
+    case kErrNoAnswer:
+      return "The recorder stopped answering" + detail;
     default:
       break;
   }

@@ -15,7 +15,9 @@
 #include <string>
 #include <vector>
 
+#include "device/qvpSense.h"
 #include "engine/qvpEvents.h"
+#include "platform/Drives.h"
 #include "platform/Files.h"
 #include "platform/NotifyQueue.h"
 #include "platform/Threads.h"
@@ -114,6 +116,21 @@ struct TJobState {
   // Test seam: how buffer blocks are obtained (null means the heap).
   uint8_t* (*AllocateBlock)() = nullptr;
 
+  // ---- The outcome of the job ----
+  // The first failure is the one the error text names (a later refusal of a closing command,
+  // sent all the same, must not hide it): either the sense data of the refused command, or an
+  // engine code with its detail (the changed file, the recorder's holder, the refused close).
+  std::atomic<bool> FailureSenseSet{false};
+  std::atomic<uint32_t> FailureSense{0};        // qvp::TSense::Packed()
+  std::atomic<bool> FailureSenseUnread{false};  // not yet explained by GetLastErrorText
+  std::string FailureDetail;                    // under Lock
+  // The step the drive must be allowed to finish (kStep...); front ends say so once on abort.
+  std::atomic<uint8_t> Uninterruptible{kStepNone};
+  // The recorder held for the job (kInvalidDriveHandle when none), and whether the job gives it
+  // back when it ends (not when the owner claimed the recorder itself).
+  plat::TDriveHandle Claim = plat::kInvalidDriveHandle;  // under Lock
+  bool JobOwnsClaim = false;                             // under Lock
+
   uint16_t GetStatus() const { return Status->load(); }
   void SetStatus(uint16_t s) { Status->store(s); }
   // Sets the abort flag and wakes every waiter of the queue.
@@ -128,6 +145,23 @@ struct TJobState {
   // Releases every queued and spare block.
   void ReleaseBlocks();
 
+  // True once the job has a failure of its own (engine code or refused command).
+  bool HasFailed() const { return ErrorCode.load() != kErrNone || FailureSenseSet.load(); }
+  // Records the failure that ends the job, unless an earlier one is recorded already.
+  // With sense, the refused command's sense data is kept beside the code.
+  void FailWith(uint32_t code, const std::string& detail, const qvp::TSense* sense = nullptr);
+  void FailOnDevice(const qvp::TSense& sense);
+  // The last command of d failed for good: its sense data, BUSY, or the system's reason when it
+  // did not reach the recorder.
+  void FailOnCommand(const qvp::TSCSIDevice& d);
+  // Clears the outcome before a job starts (error code, detail, sense, step).
+  void ResetOutcome();
+  // Gives the recorder back when the job took it itself.
+  void ReleaseJobClaim();
+  // Sleeps ms of clock time in slices of at most 200 ms; false (early) once an abort is asked
+  // for.
+  bool SleepUnlessAborted(uint32_t ms);
+
   // Delivers the end of a write or an erase: posted to the window as message 1126/1125 with the
   // failure flag, or, without a window, a direct call of handler on the calling thread.
   void DeliverWriteDone(const TWriteDoneEvent& handler, bool failed);
@@ -140,5 +174,9 @@ void MarkJobThread(const plat::TThread* t);
 bool IsCurrentJobThread(const plat::TThread* t);
 
 // Text of an error: the engine error code when not 0, else the device's sense code
-// (ASC x 256 + ASCQ). source is the name of the current source file, empty when none is known.
-std::string ErrorTextFor(uint32_t engineCode, uint16_t deviceCode, const std::string& source);
+// (ASC x 256 + ASCQ). source is the name of the current source file, empty when none is known;
+// detail completes the texts of codes 5 to 11.
+std::string ErrorTextFor(uint32_t engineCode, uint16_t deviceCode, const std::string& source,
+                         const std::string& detail = std::string());
+// Longest single sleep of a job loop: an abort is noticed at least this often.
+constexpr uint32_t kAbortPollMs = 200;

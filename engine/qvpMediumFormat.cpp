@@ -4,6 +4,7 @@
 
 #include "device/qvpConsts.h"
 #include "device/qvpDeviceTypes.h"
+#include "device/qvpFormat.h"
 #include "device/qvpSCSIFormats.h"
 #include "device/qvpSCSILib.h"
 #include "device/qvpSCSIReady.h"

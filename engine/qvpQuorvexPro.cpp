@@ -12,9 +12,11 @@
 #include "engine/qvpCache.h"
 #include "engine/qvpErase.h"
 #include "engine/qvpImageLink.h"
+#include "engine/qvpImportSession.h"
 #include "engine/qvpJob.h"
 #include "engine/qvpWrite.h"
 #include "platform/Clock.h"
+#include "platform/FileCheck.h"
 #include "platform/Text.h"
 
 namespace {
@@ -76,7 +78,59 @@ struct TQuorvexPro::TImpl {
     return qvp::GetMediumType(*Device);
   }
   bool StartWrite(TQuorvexPro* self, std::unique_ptr<TBlockSource> source, uint8_t mediumType);
+
+  int32_t HolderPid = 0;
+  std::vector<plat::TUnusableDrive> Unusable;
+  uint8_t SelectAnswer = kSelectAnswered;
+  // Takes the selected recorder for the owner (jobOwns false) or for the job about to start;
+  // true when it is held (also when the owner holds it already). False with the job's error code.
+  bool Claim(bool jobOwns);
+  void ReleaseClaim();
+  // Everything a job starts with: no abort, no failure of an earlier job.
+  void ResetForJob() {
+    Job.AbortFlag.store(0);
+    Job.ResetOutcome();
+  }
 };
+
+bool TQuorvexPro::TImpl::Claim(bool jobOwns) {
+  {
+    std::lock_guard<plat::TCriticalSection> g(Job.Lock);
+    if (Job.Claim != plat::kInvalidDriveHandle) {
+      // The owner's claim carries the job; an owner claiming during a job takes it over.
+      if (!jobOwns) Job.JobOwnsClaim = false;
+      return true;
+    }
+  }
+  // Drives reached only through an ASPI library have no letter to claim.
+  if (Device->CurrentLetter == '?') return true;
+  plat::TClaimResult result;
+  int32_t pid = 0;
+  uint32_t error = 0;
+  const plat::TDriveHandle h = plat::ClaimDrive(Device->CurrentLetter, result, pid, error);
+  if (result == plat::TClaimResult::Claimed) {
+    std::lock_guard<plat::TCriticalSection> g(Job.Lock);
+    Job.Claim = h;
+    Job.JobOwnsClaim = jobOwns;
+    return true;
+  }
+  HolderPid = result == plat::TClaimResult::InUse ? pid : 0;
+  if (result == plat::TClaimResult::InUse)
+    Job.FailWith(kErrRecorderInUse, pid > 0 ? " (pid " + std::to_string(pid) + ")" : std::string());
+  else
+    Job.FailWith(kErrRecorderNotOpened, " (" + plat::SystemErrorText(error) + ")");
+  return false;
+}
+
+void TQuorvexPro::TImpl::ReleaseClaim() {
+  plat::TDriveHandle h = plat::kInvalidDriveHandle;
+  {
+    std::lock_guard<plat::TCriticalSection> g(Job.Lock);
+    h = std::exchange(Job.Claim, plat::kInvalidDriveHandle);
+    Job.JobOwnsClaim = false;
+  }
+  if (h != plat::kInvalidDriveHandle) plat::CloseDrive(h);
+}
 
 TQuorvexPro::TQuorvexPro(bool owned) : impl_(std::make_unique<TImpl>()) {
   TImpl& m = *impl_;
@@ -106,6 +160,7 @@ TQuorvexPro::~TQuorvexPro() {
   TImpl& m = *impl_;
   if (m.JobRunning()) Abort();
   m.Reap();
+  m.ReleaseClaim();
   qvp::ReleaseDevice(*m.Device);
 }
 
@@ -174,13 +229,55 @@ void TQuorvexPro::SetBootImage(const std::string& fileName) {
 
 bool TQuorvexPro::InitializeDevices(uint8_t AspiOnly, const std::string& AspiLibrary,
                                     const std::string& LogFileName) {
-  return qvp::InitializeDevices(*impl_->Device, AspiOnly, AspiLibrary, LogFileName);
+  TImpl& m = *impl_;
+  const bool found = qvp::InitializeDevices(*m.Device, AspiOnly, AspiLibrary, LogFileName);
+  // Drives of the system that did not make it into the list, with the reason.
+  m.Unusable = plat::UnusableDrives();
+  for (char letter : plat::OpticalDriveLetters()) {
+    if (plat::VirtualDriveAt(letter) != nullptr) continue;
+    bool listed = false;
+    for (int i = 0; i < m.Device->DriveCount; ++i)
+      listed = listed || m.Device->Drives[i].Letter == letter;
+    if (listed) continue;
+    uint32_t error = 0;
+    const plat::TDriveHandle h = plat::OpenDrive(letter, false, error);
+    if (h != plat::kInvalidDriveHandle) {
+      plat::CloseDrive(h);
+      continue;
+    }
+    m.Unusable.push_back(
+        plat::TUnusableDrive{plat::DrivePath(letter), plat::SystemErrorText(error)});
+  }
+  return found;
 }
 uint16_t TQuorvexPro::GetDeviceCount() { return qvp::GetDeviceCount(*impl_->Device); }
-std::string TQuorvexPro::GetDeviceName(uint8_t Index) { return qvp::GetDeviceName(*impl_->Device, Index); }
+std::string TQuorvexPro::GetDeviceName(uint8_t Index) {
+  return qvp::GetDeviceName(*impl_->Device, Index);
+}
 bool TQuorvexPro::SelectDevice(uint8_t Index) {
+  // A recorder held for the owner is given back when another one is chosen.
+  if (Index >= impl_->Device->DriveCount ||
+      impl_->Device->Drives[Index].Letter != impl_->Device->CurrentLetter)
+    ReleaseRecorder();
   mediumWaitTimedOut_ = false;  // another drive is waited for afresh
-  return qvp::SelectDevice(*impl_->Device, Index);
+  qvp::TSCSIDevice& d = *impl_->Device;
+  const bool ok = qvp::SelectDevice(d, Index);
+  // The identification asked once more tells how the recorder failed to answer (the commands
+  // that followed the first one left their own sense behind).
+  alignas(4) uint8_t inquiry[64];
+  if (ok)
+    impl_->SelectAnswer = kSelectAnswered;
+  else if (Index >= d.DriveCount)
+    impl_->SelectAnswer = kSelectNoSuchDrive;
+  else if (qvp::Inquiry(d, inquiry))
+    impl_->SelectAnswer = kSelectBusy;  // it answers now: it was busy a moment ago
+  else if (d.Busy != 0)
+    impl_->SelectAnswer = kSelectBusy;
+  else if (!qvp::LastSenseOf(d).Empty())
+    impl_->SelectAnswer = kSelectRefused;
+  else
+    impl_->SelectAnswer = kSelectNoAnswer;
+  return ok;
 }
 uint8_t TQuorvexPro::GetDeviceCapability(uint8_t Code) {
   return qvp::GetDeviceCapability(*impl_->Device, Code);
@@ -250,6 +347,7 @@ bool TQuorvexPro::TImpl::StartWrite(TQuorvexPro* self, std::unique_ptr<TBlockSou
   Adopt(std::move(cache));
   if (failed) {
     // The buffer failed while it filled (a source missing, no memory, or Abort): the job ends here.
+    Job.ReleaseJobClaim();
     Job.SetStatus(kStatusIdle);
     Job.DeliverWriteDone(Job.WriteDone, true);
     return false;
@@ -262,17 +360,36 @@ bool TQuorvexPro::BurnData() {
   TImpl& m = *impl_;
   m.Reap();
   TImageBuilder& b = *m.Builder;
+  m.ResetForJob();
   // A compilation changed since its layout would stream a stale sector map.
-  if (!BuilderLaidOut(b)) return false;
+  if (!BuilderLaidOut(b)) {
+    m.Job.FailWith(kErrDataNotPrepared, std::string());
+    return false;
+  }
   m.Job.ImageSource = false;
   m.Job.ImageFile.Close();
-  m.Job.AbortFlag.store(0);
-  m.Job.ErrorCode.store(kErrNone);
+  // Every source must open before the first command: a write-once disc is never spent on a
+  // compilation that cannot be read.
+  std::string unreadable;
+  uint32_t error = 0;
+  if (BuilderFindUnreadableSource(b, unreadable, error)) {
+    {
+      std::lock_guard<plat::TCriticalSection> g(m.Job.Lock);
+      m.Job.CurrentSource = unreadable;
+    }
+    m.Job.FailWith(kErrOpenFile, std::string());
+    return false;
+  }
+  if (!m.Claim(true)) return false;
   const uint8_t type = m.JobMediumType();
   m.Job.TotalSectors.store(BuilderTotalSectors(b));
   PrepareDataWrite(m.Job, *m.Device, type, BuilderUdf(b));
-  if (!BuilderRender(b, m.Job.SessionStart, m.Job.VolumeSizeBase, m.Job.UdfBase)) return false;
-  m.Job.MediumAnchor.assign(kSectorBytes, 0);
+  if (!BuilderRender(b, m.Job.SessionStart, m.Job.VolumeSizeBase, m.Job.UdfBase)) {
+    m.Job.FailWith(kErrDataNotPrepared, std::string());
+    m.Job.ReleaseJobClaim();
+    return false;
+  }
+  m.Job.MediumAnchor.assign(kMediumAnchorSectors * kSectorBytes, 0);
   if (!BuilderMediumAnchor(b, m.Job.MediumAnchor.data())) m.Job.MediumAnchor.clear();
   return m.StartWrite(this, NewCompilationSource(b), type);
 }
@@ -283,19 +400,50 @@ bool TQuorvexPro::BurnImage(const std::string& FileName) {
   m.Job.ImageSource = true;
   m.Job.MediumAnchor.clear();
   m.Job.TotalSectors.store(0);
-  m.Job.AbortFlag.store(0);
-  m.Job.ErrorCode.store(kErrNone);
+  m.ResetForJob();
   m.Job.ImageFile.Close();
-  if (!m.Job.ImageFile.OpenRead(std::string_view(FileName))) {
+  {
     std::lock_guard<plat::TCriticalSection> g(m.Job.Lock);
     m.Job.CurrentSource = FileName;
-    m.Job.ErrorCode.store(kErrOpenFile);
+  }
+  // A FIFO or a device would be read until it ends (or forever), a folder not at all: only a
+  // regular file is an image. It is checked before the open, which would wait on a FIFO.
+  const plat::TFileIdentity id = plat::IdentityOf(FileName);
+  if (id.Kind != plat::TFileKind::Regular && id.Kind != plat::TFileKind::Missing) {
+    m.Job.FailWith(kErrImageNotRegular, std::string(" (") + plat::FileKindName(id.Kind) + ")");
+    return false;
+  }
+  if (!m.Job.ImageFile.OpenRead(std::string_view(FileName))) {
+    m.Job.FailWith(kErrOpenFile, std::string());
     return false;
   }
   const int64_t size = m.Job.ImageFile.Size();
   m.Job.ImageSize = size > 0 ? static_cast<uint64_t>(size) : 0;
+  // Nothing to write would leave a blank disc behind a success.
+  if (m.Job.ImageSize == 0) {
+    m.Job.ImageFile.Close();
+    m.Job.FailWith(kErrImageEmpty, std::string());
+    return false;
+  }
   m.Job.TotalSectors.store(static_cast<uint32_t>(SectorsOf(m.Job.ImageSize)));
+  if (!m.Claim(true)) {
+    m.Job.ImageFile.Close();
+    return false;
+  }
   const uint8_t type = m.JobMediumType();
+  // An image is written from LBA 0. A write-once disc (or a sequential rewritable one) that
+  // already holds data takes writes only at its next writable address, so the write would fail
+  // on its first block with a raw device code. Such a disc is refused here with a reason the
+  // user can act on (erase it, or use a blank one). Rewritable media that are overwritten in
+  // place (DVD+RW, DVD-RAM, BD-RE, restricted overwrite DVD-RW) simply get the image over what
+  // they held.
+  if (!qvp::IsOverwritable(type) && qvp::GetDiscStatus(*m.Device) != qvp::kDiscBlank &&
+      qvp::GetDiscStatus(*m.Device) != qvp::kDiscStatusUnknown) {
+    m.Job.ImageFile.Close();
+    m.Job.FailWith(kErrDiscNotBlank, std::string());
+    m.Job.ReleaseJobClaim();
+    return false;
+  }
   ResetWriteFigures(m.Job, *m.Device);
   return m.StartWrite(this, std::make_unique<TImageFileSource>(m.Job.ImageFile, m.Job.ImageSize, FileName),
                       type);
@@ -304,6 +452,8 @@ bool TQuorvexPro::BurnImage(const std::string& FileName) {
 bool TQuorvexPro::EraseDisc(bool Quick) {
   TImpl& m = *impl_;
   m.Reap();
+  m.ResetForJob();
+  if (!m.Claim(true)) return false;
   m.Job.SetStatus(kStatusErasing);
   m.Adopt(std::make_unique<TEraseThread>(m.Job, *m.Device, Quick, OnEraseDone));
   return true;
@@ -358,19 +508,24 @@ std::string TQuorvexPro::GetLastErrorText() {
     std::lock_guard<plat::TCriticalSection> g(m.Job.Lock);
     source = m.Job.CurrentSource;
   }
+  std::string detail;
+  {
+    std::lock_guard<plat::TCriticalSection> g(m.Job.Lock);
+    detail = m.Job.FailureDetail;
+  }
   const uint32_t code = m.Job.ErrorCode.exchange(kErrNone);
+  // The refused command that ended the job, not whatever a later closing command left behind.
+  const bool jobSense = m.Job.FailureSenseUnread.exchange(false);
   uint16_t device = 0;
-  if (code == kErrNone) device = std::exchange(m.Device->LastAscAscq, uint16_t{0});
-  const std::string text = ErrorTextFor(code, device, source);
+  if (code == kErrNone) {
+    device = std::exchange(m.Device->LastAscAscq, uint16_t{0});
+    if (jobSense) device = qvp::TSense::FromPacked(m.Job.FailureSense.load()).Code();
+  }
+  const std::string text = ErrorTextFor(code, device, source, detail);
   const size_t n = std::min(text.size(), sizeof m.Device->ErrorText - 1);
   std::copy_n(text.data(), n, m.Device->ErrorText);
   m.Device->ErrorText[n] = '\0';
   return text;
-}
-
-TQuorvexPro::TSenseCode TQuorvexPro::GetLastSense() const {
-  const qvp::TSCSIDevice& d = *impl_->Device;
-  return TSenseCode{static_cast<uint8_t>(d.LastSense[2] & 0x0F), d.LastSense[12], d.LastSense[13]};
 }
 
 bool TQuorvexPro::LoadDisc(bool Immediate) { return qvp::LoadMedium(*impl_->Device, Immediate); }
@@ -392,5 +547,98 @@ TImageFileResult TQuorvexPro::MakeImageFile(const std::string& Output, TImageFil
   return WriteImageFile(*impl_->Builder, impl_->Job.CacheBytes, Output, Job);
 }
 
+// ---- Session import ----
+
+namespace {
+
+template <typename TRead>
+TImportResult RunImport(TJobState& job, TRead read) {
+  job.AbortFlag.store(0);
+  job.SetStatus(kStatusImportingSession);
+  const TImportResult r = read(job.AbortFlag);
+  if (job.Aborted()) {
+    // Abort asked for the reading to stop; no job has ended, so nothing else is left to do.
+    job.AbortFlag.store(0);
+    job.ErrorCode.store(kErrNone);
+  }
+  job.SetStatus(kStatusIdle);
+  return r;
+}
+
+}  // namespace
+
+TImportResult TQuorvexPro::ImportSession() {
+  TImpl& m = *impl_;
+  return RunImport(m.Job, [&](const std::atomic<uint8_t>& stop) {
+    return ImportFromMedium(*m.Device, *m.Builder, stop);
+  });
+}
+
+TImportResult TQuorvexPro::ImportSessionFromImage(const std::string& ImageFile,
+                                                  uint32_t SessionStart) {
+  TImpl& m = *impl_;
+  return RunImport(m.Job, [&](const std::atomic<uint8_t>& stop) {
+    return ImportFromImageFile(ImageFile, SessionStart, *m.Builder, stop);
+  });
+}
+
+TImageFileResult TQuorvexPro::MakeSessionImageFile(const std::string& Output, uint32_t SessionStart,
+                                                   TImageFileJob& Job) {
+  return WriteImageFile(*impl_->Builder, impl_->Job.CacheBytes, Output, Job, SessionStart);
+}
+
+std::string TQuorvexPro::ImportResultText(TImportResult r) { return ::ImportResultText(r); }
+
 TImageBuilder& TQuorvexPro::Builder() { return *impl_->Builder; }
 qvp::TSCSIDevice& TQuorvexPro::Device() { return *impl_->Device; }
+
+// ---- Outcomes the front ends can act on ----
+
+bool TQuorvexPro::ClaimRecorder() {
+  TImpl& m = *impl_;
+  m.Job.ResetOutcome();
+  return m.Claim(false);
+}
+
+void TQuorvexPro::ReleaseRecorder() {
+  TImpl& m = *impl_;
+  {
+    std::lock_guard<plat::TCriticalSection> g(m.Job.Lock);
+    if (m.Job.Claim == plat::kInvalidDriveHandle || m.Job.JobOwnsClaim) return;
+  }
+  // A running job keeps the recorder to its end and gives it back then.
+  if (m.JobRunning()) {
+    std::lock_guard<plat::TCriticalSection> g(m.Job.Lock);
+    m.Job.JobOwnsClaim = true;
+    return;
+  }
+  m.ReleaseClaim();
+}
+
+int32_t TQuorvexPro::GetRecorderHolderPid() const { return impl_->HolderPid; }
+
+uint32_t TQuorvexPro::GetLastErrorCode() const { return impl_->Job.ErrorCode.load(); }
+
+TQuorvexPro::TSenseCode TQuorvexPro::GetLastSense() const {
+  return qvp::LastSenseOf(*impl_->Device);
+}
+
+TQuorvexPro::TSenseCode TQuorvexPro::GetFailureSense() const {
+  const TJobState& j = impl_->Job;
+  if (j.FailureSenseSet.load()) return qvp::TSense::FromPacked(j.FailureSense.load());
+  return GetLastSense();
+}
+
+std::string TQuorvexPro::DescribeSense(const qvp::TSense& s) { return qvp::FormatSense(s); }
+
+uint8_t TQuorvexPro::GetUninterruptibleStep() const { return impl_->Job.Uninterruptible.load(); }
+
+const std::vector<TOmittedEntry>& TQuorvexPro::GetOmittedEntries() const {
+  return BuilderOmitted(*impl_->Builder);
+}
+
+std::vector<plat::TUnusableDrive> TQuorvexPro::GetUnusableRecorders() const {
+  return impl_->Unusable;
+}
+
+uint8_t TQuorvexPro::GetSelectAnswer() const { return impl_->SelectAnswer; }

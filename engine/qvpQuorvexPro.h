@@ -14,11 +14,16 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "device/qvpSCSIReady.h"
+#include "device/qvpSense.h"
 #include "engine/qvpEvents.h"
 #include "engine/qvpImageFile.h"
+#include "image/qvpImportResult.h"
 #include "image/qvpTreeEvents.h"
+#include "image/qvpTreeOmitted.h"
+#include "platform/Drives.h"
 #include "platform/Files.h"
 #include "platform/NotifyQueue.h"
 
@@ -143,11 +148,6 @@ class TQuorvexPro {
   std::string GetLastErrorText();
 
   // ---- What the front ends need beyond the described face ----
-  // Sense data of the last drive command that returned some (zeros when none did).
-  struct TSenseCode {
-    uint8_t Key = 0, Asc = 0, Ascq = 0;
-  };
-  TSenseCode GetLastSense() const;
   // Closes the tray / loads the medium (START STOP UNIT with the load bit).
   bool LoadDisc(bool Immediate);
   // Drive letter of a row of the drive list; 0 when Index >= count.
@@ -179,6 +179,65 @@ class TQuorvexPro {
   // BurnImage format it before the first write, with status 3 while the format runs; a front
   // end asks this before the burn to say so in its log.
   bool MediumNeedsFormat();
+
+  // ---- Session import ----
+  // Reads the last session of the medium in the recorder and merges its files and folders into
+  // the compilation: the new session's trees then list them beside the new files, pointing at
+  // their data where it already lies, and PrepareImage counts only the new data. A folder of the
+  // compilation with the name of an imported one takes in its entries; a file or folder of the
+  // compilation stands where an imported entry has its name.
+  // Call it after the insertions and before PrepareImage, with JolietFileSystem, ISO9660v1999FS
+  // and UDFBridge set: the session must have every tree they write. Runs on the calling thread
+  // (status 8 meanwhile); Abort from another thread ends the reading with Aborted. A refusal
+  // leaves the compilation unchanged; NothingToImport (a blank medium) too.
+  TImportResult ImportSession();
+  // The same from a medium image file, for a new session that is to start at SessionStart: the
+  // last session of the image that begins before that LBA (0: the image's last session). The
+  // new session's image is then made with MakeSessionImageFile for that start.
+  TImportResult ImportSessionFromImage(const std::string& ImageFile, uint32_t SessionStart);
+  // MakeImageFile for a session that is to start at SessionStart on a medium: every address the
+  // image records counts from there (with imported entries its volume reaches from LBA 0).
+  TImageFileResult MakeSessionImageFile(const std::string& Output, uint32_t SessionStart,
+                                        TImageFileJob& Job);
+  // English text of an import outcome.
+  static std::string ImportResultText(TImportResult r);
+
+  // ---- Outcomes the front ends can act on ----
+  // Holds the selected recorder for this component until ReleaseRecorder, SelectDevice of
+  // another drive or the destructor, so the checks a front end makes before a job and the job
+  // itself meet the same, untouched recorder. Jobs claim the recorder themselves for their run
+  // when the owner has not. False (nothing sent) with error code kErrRecorderInUse (another
+  // program or component holds it; GetRecorderHolderPid names it when known) or
+  // kErrRecorderNotOpened.
+  bool ClaimRecorder();
+  void ReleaseRecorder();
+  // Process id of the holder behind the last kErrRecorderInUse, 0 when unknown.
+  int32_t GetRecorderHolderPid() const;
+  // The engine error code that the next GetLastErrorText explains (kErr..., 0 when the text
+  // comes from the device), without consuming it.
+  uint32_t GetLastErrorCode() const;
+  // Sense data of the last drive command that returned some (zeros when none did).
+  using TSenseCode = qvp::TSense;
+  TSenseCode GetLastSense() const;
+  // Sense data of the refused command that ended the last job (what GetLastErrorText's
+  // "Hardware Error" names), kept until the next job starts; without one, GetLastSense().
+  TSenseCode GetFailureSense() const;
+  // "3/0C/00 medium error: write error".
+  static std::string DescribeSense(const qvp::TSense& s);
+  // The step of the running job that the drive must be allowed to finish (kStepClosing,
+  // kStepFormatting, kStepBlanking) or kStepNone. An abort asked for meanwhile takes effect
+  // after it: front ends say so once.
+  uint8_t GetUninterruptibleStep() const;
+  // What the insertions since ClearCompilation left out, each with its reason (OmitReasonText
+  // gives it as an English line). An insertion that leaves its item out this way still reports
+  // success (the skip mark for InsertFile); the list is how the front ends learn of it.
+  const std::vector<TOmittedEntry>& GetOmittedEntries() const;
+  // Recorders the system has that the last InitializeDevices could not list (a drive that
+  // cannot be opened, a virtual recorder refused as damaged), with path and reason. An empty
+  // list with GetDeviceCount() 0 means there is no recorder at all.
+  std::vector<plat::TUnusableDrive> GetUnusableRecorders() const;
+  // Why the last SelectDevice failed (kSelect...; kSelectAnswered after a success).
+  uint8_t GetSelectAnswer() const;
 
   // ---- The records, for tests ----
   TImageBuilder& Builder();

@@ -5,23 +5,16 @@
 
 #include "device/qvpConsts.h"
 #include "device/qvpDeviceTypes.h"
+#include "device/qvpFormat.h"
 #include "device/qvpSCSILib.h"
+#include "device/qvpSense.h"
 #include "engine/qvpMediumFormat.h"
 #include "platform/Clock.h"
+#include "platform/FileCheck.h"
 
 using namespace qvp;
 
-const uint8_t kFormatDvdRwQuick1000[12] = {0x00, 0xA2, 0x00, 0x08, 0x00, 0x00, 0x03, 0xE8, 0x54, 0x00, 0x00, 0x10};
-const uint8_t kFormatDvdRwQuick0[12] = {0x00, 0x82, 0x00, 0x08, 0x00, 0x00, 0x00, 0x00, 0x54, 0x00, 0x00, 0x10};
-const uint8_t kFormatDvdRwGrow[12] = {0x00, 0x82, 0x00, 0x08, 0x00, 0x00, 0x00, 0x00, 0x4C, 0x00, 0x00, 0x10};
-const uint8_t kFormatDvdPlusRwBasic[12] = {0x00, 0x82, 0x00, 0x08, 0x00, 0x23, 0x05, 0x40, 0x98, 0x00, 0x00, 0x00};
-
 namespace {
-
-constexpr uint8_t kAscNotReady = 0x04;
-constexpr uint8_t kAscResetOccurred = 0x29;
-constexpr uint8_t kAscCannotWriteMedium = 0x30;
-constexpr uint8_t kAscqIncompatibleFormat = 0x05;
 
 // Media that are written with streaming performance set from the drive's current speeds.
 bool UsesStreaming(uint8_t t) {
@@ -50,19 +43,11 @@ bool AnchorFollowsTheVolume(uint8_t t) { return t == mtDVDPLUSRW || t == mtDVDRA
 
 }  // namespace
 
-uint8_t LastAsc(const TSCSIDevice& d) { return d.LastSense[12]; }
-uint8_t LastAscq(const TSCSIDevice& d) { return d.LastSense[13]; }
-
-bool FormatWith(TSCSIDevice& d, const uint8_t (&list)[12]) {
-  uint8_t copy[12];
-  std::memcpy(copy, list, sizeof copy);
-  return FormatUnit(d, kFormatDataFollows, copy, sizeof copy);
-}
-
-void WaitWhileNotReady(TSCSIDevice& d) {
+void WaitWhileNotReady(TJobState& job, TSCSIDevice& d, uint8_t step) {
+  const TUninterruptibleStep marked(job, step);
   for (;;) {
     ReadDiscInformation(d, d.DiscInfo, 42);
-    if (LastAsc(d) != kAscNotReady) return;
+    if (LastAsc(d) != asc::NotReady) return;
     plat::Sleep(5000);
   }
 }
@@ -79,11 +64,12 @@ void PrepareDataWrite(TJobState& job, TSCSIDevice& d, uint8_t type, bool udf) {
   ReadDiscInformation(d, d.DiscInfo, 64);
   const uint8_t lastTrack = d.DiscInfo[6];
   if (type == mtDVDRWSR || type == mtDVDRWRO) {
+    const TUninterruptibleStep formatting(job, kStepFormatting);
     if (type == mtDVDRWRO)
       FormatWith(d, kFormatDvdRwGrow);
     else if (!FormatWith(d, kFormatDvdRwQuick1000))
       FormatWith(d, kFormatDvdRwQuick0);
-    WaitWhileNotReady(d);
+    WaitWhileNotReady(job, d, kStepFormatting);
   }
   job.VolumeSizeBase = 0;
   bool trackRead = false;
@@ -176,120 +162,163 @@ bool TWriteThread::FormatFreshMedium() {
   return formatted;
 }
 
-bool TWriteThread::WriteAtStartOfMedium(uint32_t lba, uint8_t* data, int32_t length) {
+TWriteThread::TWritten TWriteThread::WriteAtStartOfMedium(uint32_t lba, uint8_t* data,
+                                                          int32_t length) {
   const uint16_t blocks = static_cast<uint16_t>(length / kSectorBytes);
   uint32_t counter = 0;
   while (!Write10(d_, lba, blocks, static_cast<uint32_t>(length), data)) {
-    const uint8_t asc = LastAsc(d_);
+    const uint8_t sensed = LastAsc(d_);
     const bool busy = d_.Busy != 0;
     // An unformatted DVD+RW is formatted once and the write tried once more.
-    if (type_ == mtDVDPLUSRW && counter == 0 && asc == kAscCannotWriteMedium &&
-        LastAscq(d_) == kAscqIncompatibleFormat) {
-      if (FormatWith(d_, kFormatDvdPlusRwBasic)) WaitWhileNotReady(d_);
+    if (type_ == mtDVDPLUSRW && counter == 0 && sensed == asc::IncompatibleMedium &&
+        LastAscq(d_) == ascq::IncompatibleFormat) {
+      const TUninterruptibleStep formatting(job_, kStepFormatting);
+      if (FormatWith(d_, kFormatDvdPlusRwBasic)) WaitWhileNotReady(job_, d_, kStepFormatting);
+      ++counter;
+      if (job_.Aborted()) return TWritten::Aborted;
+      continue;
+    }
+    if ((busy || sensed == asc::NotReady) && counter < 5000) {
+      if (!job_.SleepUnlessAborted(200)) return TWritten::Aborted;
       ++counter;
       continue;
     }
-    if ((busy || asc == kAscNotReady) && counter < 5000) {
-      plat::Sleep(200);
+    if ((busy || sensed == 0 || sensed == asc::ResetOccurred) && counter < 100) {
+      if (!job_.SleepUnlessAborted(sensed == asc::ResetOccurred ? 1200 : 200))
+        return TWritten::Aborted;
       ++counter;
       continue;
     }
-    if ((busy || asc == 0 || asc == kAscResetOccurred) && counter < 100) {
-      if (asc == kAscResetOccurred) plat::Sleep(1000);
-      plat::Sleep(200);
-      ++counter;
-      continue;
-    }
-    return false;
+    job_.FailOnCommand(d_);
+    return TWritten::Failed;
   }
-  return true;
+  return TWritten::Done;
 }
 
-bool TWriteThread::WriteBlock(uint32_t lba, int32_t length) {
+TWriteThread::TWritten TWriteThread::WriteBlock(uint32_t lba, int32_t length) {
   const uint16_t blocks = static_cast<uint16_t>(length / kSectorBytes);
   uint32_t counter = 0;
   while (!Write10(d_, lba, blocks, static_cast<uint32_t>(length), block_.get())) {
-    const uint8_t asc = LastAsc(d_);
-    if (!(d_.Busy != 0 || asc == kAscNotReady || asc == 0) || ++counter >= 5000) return false;
-    plat::Sleep(100);
+    const uint8_t sensed = LastAsc(d_);
+    if (!(d_.Busy != 0 || sensed == asc::NotReady || sensed == 0) || ++counter >= 5000) {
+      job_.FailOnCommand(d_);
+      return TWritten::Failed;
+    }
+    // A drive that stays not ready must not keep the user's abort waiting.
+    if (!job_.SleepUnlessAborted(100)) return TWritten::Aborted;
   }
-  return true;
+  return TWritten::Done;
 }
 
 void TWriteThread::WaitForClosing() {
-  WaitWhileNotReady(d_);
+  WaitWhileNotReady(job_, d_, kStepClosing);
   do {
     TestUnitReady(d_);
     plat::Sleep(5000);
-  } while (LastAsc(d_) == kAscNotReady);
+  } while (LastAsc(d_) == asc::NotReady);
+}
+
+void TWriteThread::Closed(bool accepted, const char* what) {
+  if (accepted) return;
+  const TSense sense = LastSenseOf(d_);
+  const std::string why = d_.Busy != 0 ? std::string("it answered BUSY")
+                          : sense.Empty()
+                              ? "no answer: " + plat::SystemErrorText(d_.LastSystemError)
+                              : FormatSense(sense);
+  job_.FailWith(
+      kErrClosingFailed,
+      std::string("The recorder refused to ") + what + " (" + why + "); the disc may be left open",
+      sense.Empty() ? nullptr : &sense);
 }
 
 void TWriteThread::Close() {
+  const TUninterruptibleStep closing(job_, kStepClosing);
   const bool leaveOpen = d_.FinalizeDisc == 0;
   const uint8_t s = static_cast<uint8_t>(sessions_);
+  constexpr const char* kFlush = "write its cache to the disc";
+  constexpr const char* kCloseSession = "close the session";
+  // The command that leaves the disc readable decides the outcome; a track closed on the way
+  // there may be refused when the drive has already closed it.
   switch (type_) {
     case mtDVDR:
-      SynchronizeCache(d_, false);
+      Closed(SynchronizeCache(d_, false), kFlush);
       ClearBufferFigures();
-      CloseTrackSession(d_, false, 1, 0, 0, static_cast<uint8_t>(s + 1));
-      CloseTrackSession(d_, false, 1, 0, 0, static_cast<uint8_t>(s + 2));
-      CloseTrackSession(d_, false, 2, 0, 0, static_cast<uint8_t>(s + 3));
+      CloseTrackSession(d_, false, closefn::Track, 0, 0, static_cast<uint8_t>(s + 1));
+      CloseTrackSession(d_, false, closefn::Track, 0, 0, static_cast<uint8_t>(s + 2));
+      Closed(CloseTrackSession(d_, false, closefn::Session, 0, 0, static_cast<uint8_t>(s + 3)),
+             kCloseSession);
       break;
     case mtDVDPLUSR:
-      SynchronizeCache(d_, false);
+      Closed(SynchronizeCache(d_, false), kFlush);
       ClearBufferFigures();
-      CloseTrackSession(d_, false, 1, 0, 0, static_cast<uint8_t>(s + 1));
+      CloseTrackSession(d_, false, closefn::Track, 0, 0, static_cast<uint8_t>(s + 1));
       // Closing the session leaves a DVD+R appendable whatever the write parameters say;
       // finalizing is a close function of its own.
       if (d_.FinalizeDisc)
-        CloseTrackSession(d_, false, 6, 0, 0, 0);
+        Closed(CloseTrackSession(d_, false, closefn::FinalizeDisc, 0, 0, 0), "finalize the disc");
       else
-        CloseTrackSession(d_, false, 2, 0, 0, 255);
+        Closed(CloseTrackSession(d_, false, closefn::Session, 0, 0, kCloseAnyTrack), kCloseSession);
       break;
     case mtDVDPLUSRDL:
-      SynchronizeCache(d_, false);
+      Closed(SynchronizeCache(d_, false), kFlush);
       ClearBufferFigures();
-      CloseTrackSession(d_, false, 1, 0, 0, static_cast<uint8_t>(s + 1));
+      CloseTrackSession(d_, false, closefn::Track, 0, 0, static_cast<uint8_t>(s + 1));
       if (d_.FinalizeDisc)
-        CloseTrackSession(d_, false, 6, 0, 0, 0);
+        Closed(CloseTrackSession(d_, false, closefn::FinalizeDisc, 0, 0, 0), "finalize the disc");
       else
-        CloseTrackSession(d_, false, 2, 0, 0, 0);
+        Closed(CloseTrackSession(d_, false, closefn::Session, 0, 0, 0), kCloseSession);
       break;
     case mtDVDPLUSRW:
-      SynchronizeCache(d_, false);
+      Closed(SynchronizeCache(d_, false), kFlush);
       ClearBufferFigures();
-      CloseTrackSession(d_, false, 3, 0, 0, 255);
+      Closed(CloseTrackSession(d_, false, closefn::CompleteFormat, 0, 0, kCloseAnyTrack),
+             kCloseSession);
       break;
     case mtDVDRW:
     case mtDVDRWRO:
     case mtDVDRWSR:
-      SynchronizeCache(d_, false);
+      Closed(SynchronizeCache(d_, false), kFlush);
       ClearBufferFigures();
-      CloseTrackSession(d_, false, 1, 0, 0, 1);
-      CloseTrackSession(d_, true, 2, 0, 0, 0);
-      WaitWhileNotReady(d_);
+      CloseTrackSession(d_, false, closefn::Track, 0, 0, 1);
+      Closed(CloseTrackSession(d_, true, closefn::Session, 0, 0, 0), kCloseSession);
+      WaitWhileNotReady(job_, d_, kStepClosing);
       break;
     case mtCDR:
-    case mtCDRW:
-      SynchronizeCache(d_, true);
+    case mtCDRW: {
+      Closed(SynchronizeCache(d_, true), kFlush);
       WaitForClosing();
       ClearBufferFigures();
       SetWriteParameters(d_, d_.TestWrite != 0, d_.BurnProof != 0, type_, leaveOpen);
-      if (!CloseTrackOrSession(d_, false, true, 0)) CloseTrackOrSession(d_, true, true, 0);
+      bool closed = CloseTrackOrSession(d_, false, true, 0);
+      // A drive that wants the track closed first gets it, and then the session once more: a
+      // session left open hides the track from readers and catches the next burn.
+      if (!closed && CloseTrackOrSession(d_, true, true, 0)) {
+        WaitForClosing();
+        closed = CloseTrackOrSession(d_, false, true, 0);
+      }
+      Closed(closed, kCloseSession);
       break;
-    default:
-      SynchronizeCache(d_, true);
+    }
+    default: {
+      Closed(SynchronizeCache(d_, true), kFlush);
       if (type_ != mtDVDRAM) WaitForClosing();
       ClearBufferFigures();
       if (!CloseTrackOrSession(d_, true, false, 0)) CloseTrackOrSession(d_, true, true, 0);
       SetWriteParameters(d_, d_.TestWrite != 0, d_.BurnProof != 0, type_, leaveOpen);
+      bool closed;
       if (type_ == mtBDR && d_.FinalizeDisc) {
         // A BD-R, like a DVD+R, is finalized by a close function of its own.
-        CloseTrackSession(d_, true, 6, 0, 0, 0);
-      } else if (!CloseTrackOrSession(d_, false, true, 0)) {
-        CloseTrackOrSession(d_, false, false, 0);
+        closed = CloseTrackSession(d_, true, closefn::FinalizeDisc, 0, 0, 0);
+      } else {
+        closed = CloseTrackOrSession(d_, false, true, 0);
+        if (!closed) closed = CloseTrackOrSession(d_, false, false, 0);
       }
+      // Random-access media have no session to close: the drive refuses, and the data is in
+      // place once the cache is written.
+      const bool randomAccess = type_ == mtDVDRAM || type_ == mtBDRE || type_ == mtHDDVDRAM;
+      if (!randomAccess) Closed(closed, kCloseSession);
       break;
+    }
   }
 }
 
@@ -301,6 +330,7 @@ void TWriteThread::Execute() {
   if (!PrepareDrive(startLba)) {
     // Nothing has been written, so there is no track to close and nothing to reload: the
     // producer is stopped and the job reports its failure.
+    job_.FailOnCommand(d_);
     job_.RequestAbort();
     job_.WrittenSectors.store(0);
     job_.SetStatus(kStatusWriteError);
@@ -314,33 +344,32 @@ void TWriteThread::Execute() {
   while ((length = TakeBlock(job_, block_, 10)) < 0) {
   }
 
-  bool writeError = false;
+  TWritten outcome = TWritten::Done;
   if (!job_.ImageSource && RewritesFirstBlock(type_)) {
     SynchronizeCache(d_, false);
     // The descriptors at the start of the medium must describe the grown volume.
     if (startLba != 0 && length > 0) {
-      writeError = !WriteAtStartOfMedium(0, block_.get(), length);
-      // The UDF bridge's anchor lies beyond that block. Left as it is, it would keep showing
-      // UDF readers the previous volume while ISO 9660 readers see the new one. (An image that
-      // starts before it covers LBA 256 with its own data.)
-      if (!writeError && !job_.MediumAnchor.empty() && AnchorFollowsTheVolume(type_) &&
-          startLba > kMediumAnchorLba)
-        writeError = !WriteAtStartOfMedium(kMediumAnchorLba, job_.MediumAnchor.data(), kSectorBytes);
-      if (!writeError) SynchronizeCache(d_, false);
+      outcome = WriteAtStartOfMedium(0, block_.get(), length);
+      // The UDF bridge's anchor, and the file set at its partition's start, lie beyond that block.
+      // Left as they are, they would keep showing UDF readers the previous volume while ISO 9660
+      // readers see the new one. (An image that starts before them covers them with its own data.)
+      const auto anchorBytes = static_cast<int32_t>(job_.MediumAnchor.size());
+      if (outcome == TWritten::Done && anchorBytes > 0 && AnchorFollowsTheVolume(type_) &&
+          startLba >= kMediumAnchorLba + anchorBytes / kSectorBytes)
+        outcome = WriteAtStartOfMedium(kMediumAnchorLba, job_.MediumAnchor.data(), anchorBytes);
+      if (outcome == TWritten::Done) SynchronizeCache(d_, false);
     }
   }
 
   uint32_t lba = startLba;
   int countdown = 2;
-  while (!writeError && length != 0) {
+  while (outcome == TWritten::Done && length != 0) {
     if (length < 0) {
       length = TakeBlock(job_, block_, 10);
       continue;
     }
-    if (!WriteBlock(lba, length)) {
-      writeError = true;
-      break;
-    }
+    outcome = WriteBlock(lba, length);
+    if (outcome != TWritten::Done) break;
     if (--countdown < 0 && pollBuffer_) {
       ReadBufferCapacity(d_);
       countdown = 5;
@@ -352,6 +381,7 @@ void TWriteThread::Execute() {
     length = TakeBlock(job_, block_, 10);
   }
 
+  const bool writeError = outcome == TWritten::Failed;
   if (writeError) {
     job_.RequestAbort();
     plat::Sleep(100);
@@ -364,7 +394,7 @@ void TWriteThread::Execute() {
   d_.CloseAfterCommand = 1;
   Close();
   if (type_ != mtDVDRAM) {
-    WaitWhileNotReady(d_);
+    WaitWhileNotReady(job_, d_, kStepClosing);
     AllowMediumRemoval(d_);
     LoadMedium(d_, false);
     RezeroUnit(d_);
@@ -380,10 +410,12 @@ void TWriteThread::Finish() {
   }
   block_.reset();
 
+  // The last command has been sent: the recorder is free for others before the owner hears.
+  job_.ReleaseJobClaim();
   TWriteDoneEvent handler;
   {
     std::lock_guard<plat::TCriticalSection> g(job_.Lock);
-    if (job_.ErrorCode.load() != kErrNone || job_.OutOfMemory.load()) failed_ = true;
+    if (job_.HasFailed() || job_.OutOfMemory.load()) failed_ = true;
     job_.SetStatus(kStatusIdle);
     handler = job_.WriteDone;
   }

@@ -14,23 +14,27 @@ namespace qvp {
 struct TSCSIDevice;
 }
 
-// FORMAT UNIT parameter lists (second CDB byte 11h).
-extern const uint8_t kFormatDvdRwQuick1000[12];
-extern const uint8_t kFormatDvdRwQuick0[12];
-extern const uint8_t kFormatDvdRwGrow[12];
-extern const uint8_t kFormatDvdPlusRwBasic[12];
-constexpr uint8_t kFormatDataFollows = 0x11;
 // Where UDF readers look for the first anchor of the volume.
 constexpr uint32_t kMediumAnchorLba = 256;
-// FORMAT UNIT with format data (CDB byte 1 = 11h) carrying one of the lists above.
-bool FormatWith(qvp::TSCSIDevice& d, const uint8_t (&list)[12]);
 
 // Polls READ DISC INFORMATION (42 bytes) every 5000 ms while the drive reports it is becoming
-// ready (ASC 04h).
-void WaitWhileNotReady(qvp::TSCSIDevice& d);
-// ASC and ASCQ of the last command.
-uint8_t LastAsc(const qvp::TSCSIDevice& d);
-uint8_t LastAscq(const qvp::TSCSIDevice& d);
+// ready (ASC 04h). The drive is finishing an operation that cannot be interrupted (step, one of
+// kStep...): the job shows it meanwhile, and an abort takes effect after it.
+void WaitWhileNotReady(TJobState& job, qvp::TSCSIDevice& d, uint8_t step);
+
+// Marks a step the drive must be allowed to finish for as long as the object lives.
+class TUninterruptibleStep {
+ public:
+  TUninterruptibleStep(TJobState& job, uint8_t step)
+      : job_(job), previous_(job.Uninterruptible.exchange(step)) {}
+  ~TUninterruptibleStep() { job_.Uninterruptible.store(previous_); }
+  TUninterruptibleStep(const TUninterruptibleStep&) = delete;
+  TUninterruptibleStep& operator=(const TUninterruptibleStep&) = delete;
+
+ private:
+  TJobState& job_;
+  uint8_t previous_;
+};
 
 // Clears the speed sample ring and the polled drive figures at the start of a write.
 void ResetWriteFigures(TJobState& job, qvp::TSCSIDevice& d);
@@ -48,12 +52,12 @@ class TWriteThread : public plat::TThread {
   void Execute() override;
 
  private:
-  // Writes the block just taken at lba, with the busy and not-ready retries; false: write error.
-  bool WriteBlock(uint32_t lba, int32_t length);
+  enum class TWritten { Done, Failed, Aborted };
+  // Writes the block just taken at lba, with the busy and not-ready retries.
+  TWritten WriteBlock(uint32_t lba, int32_t length);
   // Writes a grown volume's descriptors at the start of the medium (the image's first block at
-  // LBA 0, the UDF anchor at 256), with the retries and the one format a DVD+RW may need;
-  // false: write error.
-  bool WriteAtStartOfMedium(uint32_t lba, uint8_t* data, int32_t length);
+  // LBA 0, the UDF anchor at 256), with the retries and the one format a DVD+RW may need.
+  TWritten WriteAtStartOfMedium(uint32_t lba, uint8_t* data, int32_t length);
   // Step by step preparation of the drive up to the first WRITE; false when a simulation was
   // asked for and the drive refused it.
   bool PrepareDrive(uint32_t startLba);
@@ -61,6 +65,9 @@ class TWriteThread : public plat::TThread {
   // runs; false when the drive refused the format.
   bool FormatFreshMedium();
   void Close();
+  // Judges a closing command: a refusal fails the job (unless it failed before) and says the
+  // disc may be left open.
+  void Closed(bool accepted, const char* what);
   // Waits for the producer to end and delivers the job's one completion.
   void Finish();
   void ClearBufferFigures();

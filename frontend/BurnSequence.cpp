@@ -1,12 +1,15 @@
 #include "frontend/BurnSequence.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "device/qvpConsts.h"
+#include "engine/qvpEvents.h"
 #include "engine/qvpQuorvexPro.h"
 #include "frontend/Readiness.h"
 #include "frontend/SizeEstimate.h"
 #include "frontend/Texts.h"
+#include "platform/Threads.h"
 
 namespace fe {
 
@@ -25,12 +28,45 @@ bool MediumSimulates(uint8_t mediumType) {
   }
 }
 
+namespace {
+
+// Hears the host's stop request while the component reads the medium's last session on the
+// front end's own thread: the read ends with Aborted.
+class TStopWatch : public plat::TThread {
+ public:
+  TStopWatch(TQuorvexPro& qvx, TBurnHost& host) : qvx_(qvx), host_(host) { Resume(); }
+  ~TStopWatch() override {
+    done_.Set();
+    WaitFor();
+  }
+
+ protected:
+  void Execute() override {
+    while (!done_.WaitFor(100))
+      if (host_.StopRequested()) {
+        qvx_.Abort();
+        return;
+      }
+  }
+
+ private:
+  TQuorvexPro& qvx_;
+  TBurnHost& host_;
+  plat::TEvent done_;
+};
+
+}  // namespace
+
 void TBurnSequence::Log(const std::string& text) { host_.Log(LogLine(text)); }
 
 void TBurnSequence::Enter(TBurnState state) {
   state_ = state;
+  if (state != TBurnState::Checking && state != TBurnState::Writing && state != TBurnState::Erasing)
+    Release();
   host_.StateChanged(state);
 }
+
+void TBurnSequence::Release() { qvx_.ReleaseRecorder(); }
 
 void TBurnSequence::Refuse() {
   host_.Eject();
@@ -48,12 +84,14 @@ void TBurnSequence::Press(const TBurnRequest& request) {
   request_ = request;
   outcome_ = TBurnOutcome::None;
   reason_.clear();
+  failure_ = TJobFailure();
   skipped_.clear();
   abortAsked_ = false;
+  stepTold_ = false;
+  Log(text::kStart);
+  if (Stop() || !Claim()) return;
   ApplyWriteOptions();
   testWrite_ = qvx_.GetTestWrite();
-  Log(text::kStart);
-  if (Stop()) return;
   const qvp::TMediumReadiness ready = MediumPresent();
   if (ready == qvp::TMediumReadiness::Aborted && Stop()) return;
   if (ready != qvp::TMediumReadiness::Ready) {
@@ -66,6 +104,17 @@ void TBurnSequence::Press(const TBurnRequest& request) {
   uint32_t freeBlocks = 0;
   if (!CheckFreeSpace(freeBlocks) || Stop()) return;
   StartJob(freeBlocks);
+}
+
+bool TBurnSequence::Claim() {
+  // The recorder is this program's from its first command to the job's end: another program's
+  // burn on it would spoil both discs.
+  if (qvx_.ClaimRecorder()) return true;
+  failure_ = TakeFailure(qvx_);
+  reason_ = FailureText(failure_);
+  Log(text::kNotStartedPrefix + FailureTextCz(failure_) + "... ");
+  Enter(TBurnState::Refused);
+  return false;
 }
 
 void TBurnSequence::ApplyWriteOptions() {
@@ -102,8 +151,9 @@ bool TBurnSequence::CheckRewritable() {
   if (!qvx_.IsErasable()) return true;
   Log(text::kRewritable);
   Log(text::kCheckRewritable);
-  // Less free space than capacity: something is recorded on it.
-  if (qvx_.GetTotalBlocks() <= qvx_.GetFreeBlocks()) return true;
+  // Less free space than capacity: something is recorded on it. Files kept in view are added
+  // to, never erased.
+  if (qvx_.GetTotalBlocks() <= qvx_.GetFreeBlocks() || Importing()) return true;
   Log(text::kHoldsData);
   const bool erase = host_.AskEraseData();
   if (Stop()) return false;
@@ -145,12 +195,7 @@ bool TBurnSequence::CheckFreeSpace(uint32_t& freeBlocks) {
 void TBurnSequence::StartJob(uint32_t freeBlocks) {
   bool started;
   if (request_.Mode == TBurnMode::Compilation) {
-    StartCompilation(qvx_, request_.VolumeId, request_.Boot);
-    Log(text::kPreparing);
-    const std::vector<std::string> paths = request_.Compilation != nullptr
-                                               ? request_.Compilation->Paths()
-                                               : std::vector<std::string>();
-    skipped_ = FillCompilation(qvx_, paths, [this](const std::string& line) { host_.Log(line); });
+    if (!HandOver() || !Import()) return;
     Log(text::kInitializing);
     const int32_t prepared = qvx_.PrepareImage();
     if (Stop()) return;
@@ -166,23 +211,22 @@ void TBurnSequence::StartJob(uint32_t freeBlocks) {
     }
     SayFormat();
     started = qvx_.BurnData();
-    if (started)
-      Log(text::kBurning);
-    else
-      Log(text::kWriteFailed + (reason_ = qvx_.GetLastErrorText()));
+    if (started) Log(text::kBurning);
   } else {
     qvx_.ClearCompilation();
     SayFormat();
     started = qvx_.BurnImage(request_.ImageFile);
-    if (started)
-      Log(text::kWritingImage);
-    else
-      Log(text::kImageFailed + (reason_ = qvx_.GetLastErrorText()));
+    if (started) Log(text::kWritingImage);
   }
   if (started) {
     Enter(TBurnState::Writing);
     return;
   }
+  failure_ = TakeFailure(qvx_);
+  reason_ = FailureText(failure_);
+  // The described line with the component's text, then the outcome says it in full.
+  Log((request_.Mode == TBurnMode::Compilation ? text::kWriteFailed : text::kImageFailed) +
+      failure_.Text);
   Conclude(TBurnOutcome::Failed);
   Enter(TBurnState::NotStarted);
 }
@@ -193,12 +237,66 @@ void TBurnSequence::SayFormat() {
   if (qvx_.MediumNeedsFormat()) Log(text::kWillFormat);
 }
 
+bool TBurnSequence::HandOver() {
+  StartCompilation(qvx_, request_.VolumeId, request_.Boot);
+  Log(text::kPreparing);
+  const std::vector<std::string> paths =
+      request_.Compilation != nullptr ? request_.Compilation->Paths() : std::vector<std::string>();
+  skipped_ = FillCompilation(qvx_, paths, [this](const std::string& line) { host_.Log(line); });
+  if (Stop()) return false;
+  if (skipped_.empty()) return true;
+  // Nothing the user asked for is left out without being named, and a disc (a write-once one
+  // above all) is not spent on less than was asked for unless the user agrees.
+  for (const TSkippedEntry& e : skipped_)
+    host_.Log(text::kSkippedPrefix + e.Path + " (" + e.Reason + ")");
+  if (host_.AllowIncomplete(skipped_)) return !Stop();
+  Log(text::kIncompletePrefix + std::to_string(skipped_.size()) + text::kIncompleteSuffix);
+  Refuse();
+  return false;
+}
+
+bool TBurnSequence::Importing() const {
+  return request_.Mode == TBurnMode::Compilation && request_.Import;
+}
+
+bool TBurnSequence::Import() {
+  if (!Importing()) return true;
+  TImportResult result;
+  {
+    const TStopWatch watch(qvx_, host_);
+    result = qvx_.ImportSession();
+  }
+  if (ImportGoesOn(result)) return true;
+  if (result == TImportResult::Aborted) {
+    Conclude(TBurnOutcome::Aborted);
+    Enter(TBurnState::Stopped);
+    return false;
+  }
+  // Nothing was written: the disc is as it was.
+  failure_ = TJobFailure();
+  reason_ = TQuorvexPro::ImportResultText(result);
+  reasonCz_ = ImportRefusalCz(result);
+  Conclude(TBurnOutcome::Failed);
+  Enter(TBurnState::NotStarted);
+  return false;
+}
+
 bool TBurnSequence::Storno() {
   if (abortAsked_) return false;
   abortAsked_ = true;
   Log(text::kStorno);
   qvx_.Abort();
+  Poll();
   return true;
+}
+
+void TBurnSequence::Poll() {
+  if (!abortAsked_ || stepTold_ || state_ != TBurnState::Writing) return;
+  const uint8_t step = qvx_.GetUninterruptibleStep();
+  if (step == kStepNone) return;
+  stepTold_ = true;
+  Log(UninterruptibleLine(step));
+  host_.Uninterruptible(step);
 }
 
 void TBurnSequence::WriteDone(bool failed) {
@@ -216,7 +314,8 @@ void TBurnSequence::WriteDone(bool failed) {
   host_.Eject();
   if (ran) {
     if (failed) {
-      reason_ = qvx_.GetLastErrorText();
+      failure_ = TakeFailure(qvx_);
+      reason_ = FailureText(failure_);
       Conclude(abortAsked_ ? TBurnOutcome::Aborted : TBurnOutcome::Failed);
     } else {
       Conclude(!skipped_.empty() ? TBurnOutcome::Incomplete
@@ -238,16 +337,15 @@ void TBurnSequence::Conclude(TBurnOutcome outcome) {
       Log(text::kOutcomeSimulated);
       break;
     case TBurnOutcome::Incomplete:
-      // Nothing the user asked for is left out without being named.
-      for (const TSkippedEntry& e : skipped_)
-        host_.Log(text::kSkippedPrefix + e.Path + " (" + e.Reason + ")");
+      // The entries were named before the burn began.
       Log(text::kOutcomeIncomplete + std::to_string(skipped_.size()) + ").");
       break;
     case TBurnOutcome::Aborted:
       Log(text::kOutcomeAborted);
       break;
     case TBurnOutcome::Failed:
-      Log(text::kOutcomeFailed + reason_);
+      Log(text::kOutcomeFailed +
+          (reasonCz_.empty() ? FailureTextCz(failure_) : std::exchange(reasonCz_, {})));
       break;
     case TBurnOutcome::None:
       break;
@@ -256,6 +354,8 @@ void TBurnSequence::Conclude(TBurnOutcome outcome) {
 
 void TBurnSequence::EraseDone(bool failed) {
   if (failed) {
+    failure_ = TakeFailure(qvx_);
+    reason_ = FailureText(failure_);
     Log(text::kEraseFailedInBurn);
   } else {
     Log(text::kEraseDoneInBurn);

@@ -14,6 +14,7 @@
 #include "device/qvpSCSIReady.h"
 #include "frontend/Compilation.h"
 #include "frontend/Formats.h"
+#include "frontend/Outcome.h"
 
 class TQuorvexPro;
 
@@ -24,7 +25,7 @@ enum class TBurnMode { Compilation, Image };
 enum class TBurnState {
   Idle,        // no job of this sequence has run yet
   Checking,    // the medium is there: the checks run ("Vypálit" and "< Zpět" off)
-  Refused,     // a check refused the work; nothing was written
+  Refused,     // a check refused the work (Failure() when the recorder was); nothing was written
   Stopped,     // the user stopped the sequence before a job began
   Erasing,     // the quick erase inside the sequence runs
   EraseEnded,  // and has ended; the burn starts again with the medium back in
@@ -49,6 +50,9 @@ struct TBurnRequest {
   std::string Boot;                         // compilation mode: El Torito image, or empty
   std::string ImageFile;                    // image mode
   bool WaitForMedium = false;               // give a medium that is becoming ready its time
+  // Compilation mode: the files of the medium's last session stay in view beside the new ones
+  // (only the new data is written; a rewritable medium that holds data is added to, not erased).
+  bool Import = false;
   // Write options handed to the component when the sequence starts, after the drive has been
   // chosen (choosing a drive list anew resets them); absent ones stay as the component has them.
   std::optional<bool> Finalize, TestWrite, BurnProof;
@@ -67,11 +71,17 @@ class TBurnHost {
   virtual void Eject() = 0;
   // The sequence has entered `state`: buttons, timers, waits follow from it.
   virtual void StateChanged(TBurnState state) = 0;
-  // Polled where the sequence may stop before a job begins (a Ctrl-C).
+  // Polled where the sequence may stop before a job begins (a Ctrl-C); while the medium's last
+  // session is read, also from another thread.
   virtual bool StopRequested() { return false; }
   // The erase inside the sequence has ended and the medium came out: a front end that can put it
   // back itself (a virtual recorder's tray) does so and returns true.
   virtual bool LoadBack() { return false; }
+  // The compilation lacks these entries (each logged already): true burns without them, and the
+  // outcome is incomplete; false refuses the burn.
+  virtual bool AllowIncomplete(const std::vector<TSkippedEntry>& /*skipped*/) { return false; }
+  // Storno waits for a step the drive must be allowed to finish (kStepClosing, ...); once a job.
+  virtual void Uninterruptible(uint8_t /*step*/) {}
   // Right before the outcome line is logged.
   virtual void Concluding(TBurnOutcome /*outcome*/, const std::string& /*reason*/) {}
   // The number separators of the log's capacity and size texts.
@@ -87,13 +97,19 @@ class TBurnSequence {
   // "Storno" while the job runs: logged and passed to the component once; false (and nothing
   // done) when it was asked for already.
   bool Storno();
+  // While the job runs (with the progress display): after Storno, tells once that the job waits
+  // for a step the drive must finish.
+  void Poll();
   // The component's completions (OnWriteDone, OnEraseDone of an erase started here).
   void WriteDone(bool failed);
   void EraseDone(bool failed);
 
   TBurnState State() const { return state_; }
   TBurnOutcome Outcome() const { return outcome_; }
+  // Why the job failed or could not start, in English (the log has it in Czech).
   const std::string& Reason() const { return reason_; }
+  // The component's account of that failure, or of a refused claim of the recorder.
+  const TJobFailure& Failure() const { return failure_; }
   // The size in KB the capacity check asked for (the compilation's estimate or the image's size).
   uint64_t RequiredKB() const { return requiredKB_; }
   // The entries the last compilation handed over lacks, with their reasons.
@@ -103,8 +119,13 @@ class TBurnSequence {
   void ApplyWriteOptions();
   void Log(const std::string& text);  // the time, then the text
   void Enter(TBurnState state);
-  void Refuse();  // eject, refused
-  bool Stop();    // true (and stopped) when the host asks to stop
+  void Refuse();   // eject, refused
+  void Release();  // gives the recorder back once the sequence has nothing running
+  bool Claim();
+  bool HandOver();  // the compilation to the component; false when the burn may not go on
+  bool Import();
+  bool Importing() const;
+  bool Stop();  // true (and stopped) when the host asks to stop
   qvp::TMediumReadiness MediumPresent();
   bool CheckWritable();
   bool CheckRewritable();  // false also when the erase was started
@@ -122,6 +143,9 @@ class TBurnSequence {
   uint64_t requiredKB_ = 0;
   bool testWrite_ = false;
   bool abortAsked_ = false;
+  bool stepTold_ = false;
+  TJobFailure failure_;
+  std::string reasonCz_;  // the outcome's reason where no failure of the component gives it
   std::vector<TSkippedEntry> skipped_;
 };
 

@@ -1,8 +1,10 @@
 #include "frontend/Compilation.h"
 
 #include "engine/qvpQuorvexPro.h"
+#include "frontend/Outcome.h"
 #include "frontend/SizeEstimate.h"
 #include "frontend/Texts.h"
+#include "platform/FileCheck.h"
 #include "platform/Files.h"
 #include "platform/Text.h"
 
@@ -88,22 +90,33 @@ std::vector<TSkippedEntry> FillCompilation(TQuorvexPro& qvx, const std::vector<s
                                            const std::function<void(const std::string&)>& log) {
   std::vector<TSkippedEntry> skipped;
   for (const std::string& path : paths) {
-    if (plat::DirectoryExists(path)) {
+    const size_t omitted = qvx.GetOmittedEntries().size();
+    const plat::TFileIdentity id = plat::IdentityOf(path);
+    if (id.Kind == plat::TFileKind::Directory) {
       const std::string name = LastComponent(path);
       if (!qvx.CreateDir("\\", name)) {
         log(text::kDirCreateFailed + path);
         skipped.push_back({path, text::kReasonDirCreate});
       }
+      // A folder of which only part could be added still comes back; what it lacks is listed
+      // by the component below.
       if (!qvx.InsertDir("\\" + name, path, false, true, "*.*")) {
         log(text::kDirInsertFailed + path);
         skipped.push_back({path, text::kReasonDirInsert});
       }
-    } else if (!plat::FileExists(path)) {
+    } else if (id.Kind == plat::TFileKind::Missing) {
       skipped.push_back({path, text::kReasonMissing});
-    } else if (!qvx.InsertFile("\\", path)) {
+    } else if (id.Kind != plat::TFileKind::Regular) {
+      skipped.push_back(
+          {path, std::string(text::kNotRegularPrefix) + plat::FileKindName(id.Kind) + ")"});
+    } else if (!qvx.InsertFile("\\", path) && qvx.GetOmittedEntries().size() == omitted) {
+      // Refused without a reason of the component's own.
       skipped.push_back({path, text::kReasonFileInsert});
     }
   }
+  // Nothing the user asked for is left out without being named.
+  for (const TOmittedEntry& e : qvx.GetOmittedEntries())
+    skipped.push_back({OmittedPath(e), OmitReasonCz(e)});
   return skipped;
 }
 

@@ -5,6 +5,8 @@
 #include <optional>
 #include <string>
 
+#include "frontend/Outcome.h"
+
 class TQuorvexPro;
 
 namespace fe {
@@ -30,13 +32,17 @@ class TEraseSequence {
   bool Start(bool waitForMedium = false);
   // The component's OnEraseDone.
   void Done(bool failed);
-  // The component's error text of a failed erase.
+  // The component's error text of a failed or refused erase (English, the sense decoded).
   const std::string& Reason() const { return reason_; }
+  const TJobFailure& Failure() const { return failure_; }
 
  private:
+  void Refused();  // the claim or the start refused: told, the recorder given back
+
   TQuorvexPro& qvx_;
   TEraseHost& host_;
   std::string reason_;
+  TJobFailure failure_;
 };
 
 }  // namespace fe

@@ -187,6 +187,7 @@ TSettings SettingsFromIni(const TIniFile& ini, const std::string& systemTemp) {
   s.BurnerIndex = ini.ReadInteger(kIniSection, "IDVyp", -1);
   s.BurnProof = ini.ReadBool(kIniSection, "BurnProof", true);
   s.TempDir = TempDirFromText(ini.ReadString(kIniSection, "TempDir", std::string()), systemTemp);
+  s.Import = ini.ReadBool(kIniSection, kImportKey, false);
   return s;
 }
 
@@ -201,6 +202,12 @@ bool WriteSettings(const std::string& folder, const TSettings& s) {
   ini.WriteInteger(kIniSection, "IDVyp", s.BurnerIndex);
   ini.WriteBool(kIniSection, "BurnProof", s.BurnProof);
   ini.WriteString(kIniSection, "TempDir", TempDirFromText(s.TempDir, plat::TempPath()));
+  return ini.UpdateFile();
+}
+
+bool WriteImportChoice(const std::string& folder, bool import) {
+  TIniFile ini(SettingsPath(folder));
+  ini.WriteBool(kIniSection, kImportKey, import);
   return ini.UpdateFile();
 }
 

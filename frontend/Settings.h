@@ -1,9 +1,10 @@
 #pragma once
 // The kept settings: "ardovan.ini" in the settings folder, section "Setting", keys "IDVyp"
-// (recorder index, -1 = search), "BurnProof" (any non-zero number is on) and "TempDir" (folder for
-// disc copies). One rule set for reading and writing: section and key names compare without regard
-// to case; a missing file, section or key, or a value that is not a number, gives the default; an
-// empty temporary folder means the system's temporary folder, and the folder always ends with '/'.
+// (recorder index, -1 = search), "BurnProof" (any non-zero number is on), "TempDir" (folder for
+// disc copies) and "Import" (session import, off by default). One rule set for reading and writing:
+// section and key names compare without regard to case; a missing file, section or key, or a value
+// that is not a number, gives the default; an empty temporary folder means the system's temporary
+// folder, and the folder always ends with '/'.
 #include <string>
 #include <string_view>
 #include <vector>
@@ -56,7 +57,11 @@ struct TSettings {
   int BurnerIndex = -1;
   bool BurnProof = true;
   std::string TempDir;  // always ends with '/'
+  // "Připojit k předchozím souborům na disku" (key "Import"): off until chosen, then kept by
+  // WriteImportChoice.
+  bool Import = false;
 };
+inline constexpr const char* kImportKey = "Import";
 
 // The temporary folder as it is kept: the text without blanks around it and with one trailing
 // '/'; the system's temporary folder when the text is empty.
@@ -70,5 +75,8 @@ TSettings ReadSettings(const std::string& folder);
 // Stores the three keys in <folder>/ardovan.ini, keeping every other line; false when the file
 // cannot be written (then it is left as it was).
 bool WriteSettings(const std::string& folder, const TSettings& s);
+// Keeps the compilation page's choice of session import, touching no other line; false when the
+// file cannot be written.
+bool WriteImportChoice(const std::string& folder, bool import);
 
 }  // namespace fe

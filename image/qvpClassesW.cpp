@@ -63,18 +63,29 @@ size_t TNameIndex::SlotOf(const TDirNode* dir, uint32_t hash) const {
   return static_cast<size_t>(h) & (slots_.size() - 1);
 }
 
-TFileNode* TNameIndex::Find(const TEntries& entries, const TDirNode* dir, std::u16string_view name,
-                            uint32_t hash) const {
+TFileNode* TNameIndex::Probe(const TEntries& entries, const TDirNode* dir, std::u16string_view name,
+                             uint32_t hash, bool exact) const {
   if (slots_.empty()) return nullptr;
   const size_t mask = slots_.size() - 1;
+  // Case variants share the hash, so they sit on the same probe run.
   for (size_t i = SlotOf(dir, hash);; i = (i + 1) & mask) {
     const uint32_t slot = slots_[i];
     if (slot == 0) return nullptr;
     TFileNode* n = entries[slot - 1];
-    if (n->Owner == dir && n->NameHash == hash &&
-        plat::EqualsNoCase(std::u16string_view(n->LongName, n->LongNameLen), name))
-      return n;
+    if (n->Owner != dir || n->NameHash != hash) continue;
+    const std::u16string_view have(n->LongName, n->LongNameLen);
+    if (exact ? have == name : plat::EqualsNoCase(have, name)) return n;
   }
+}
+
+TFileNode* TNameIndex::Find(const TEntries& entries, const TDirNode* dir, std::u16string_view name,
+                            uint32_t hash) const {
+  return Probe(entries, dir, name, hash, false);
+}
+
+TFileNode* TNameIndex::FindExact(const TEntries& entries, const TDirNode* dir,
+                                 std::u16string_view name, uint32_t hash) const {
+  return Probe(entries, dir, name, hash, true);
 }
 
 void TNameIndex::Grow(const TEntries& entries) {

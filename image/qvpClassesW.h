@@ -41,7 +41,12 @@ class TTreeArena {
 class TNameIndex {
  public:
   using TEntries = std::vector<TFileNode*>;
+  // An entry of dir whose long name equals name without regard to case (the first found).
   TFileNode* Find(const TEntries& entries, const TDirNode* dir, std::u16string_view name, uint32_t hash) const;
+  // The entry of dir with exactly that long name: names differing only in case are distinct
+  // files here.
+  TFileNode* FindExact(const TEntries& entries, const TDirNode* dir, std::u16string_view name,
+                       uint32_t hash) const;
   // The entry at `position` of the table; its Owner, LongName and NameHash must be set.
   void Insert(const TEntries& entries, uint32_t position);
   void Clear();
@@ -50,6 +55,8 @@ class TNameIndex {
 
  private:
   size_t SlotOf(const TDirNode* dir, uint32_t hash) const;
+  TFileNode* Probe(const TEntries& entries, const TDirNode* dir, std::u16string_view name,
+                   uint32_t hash, bool exact) const;
   void Grow(const TEntries& entries);
   std::vector<uint32_t> slots_;  // entry position + 1; 0 is free
   size_t count_ = 0;

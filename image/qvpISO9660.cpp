@@ -10,7 +10,11 @@
 #include "platform/Text.h"
 
 std::string IsoIdentifier(const TImageBuilder& b, const TFileNode* e) {
-  if (b.ISO9660v1999FS) return plat::WideToRecording(std::u16string_view(e->LongName, e->LongNameLen));
+  if (e->IsoNameLen != 0) return std::string(e->IsoName, e->IsoNameLen);
+  if (b.ISO9660v1999FS)
+    return plat::WideToRecording(std::u16string_view(e->LongName, e->LongNameLen));
+  if (const TImportedData* im = ImportedOf(e); im != nullptr && im->IsoName != nullptr)
+    return std::string(im->IsoName, im->IsoNameLen);
   std::string s(e->ShortName, e->ShortNameLen);
   for (char& c : s) {
     if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
@@ -19,7 +23,10 @@ std::string IsoIdentifier(const TImageBuilder& b, const TFileNode* e) {
 }
 
 std::string IsoIdentifier(const TImageBuilder& b, const TDirNode* d) {
-  if (b.ISO9660v1999FS) return plat::WideToRecording(std::u16string_view(d->LongName, d->LongNameLen));
+  if (d->Entry != nullptr && d->Entry->IsoNameLen != 0) return IsoIdentifier(b, d->Entry);
+  if (b.ISO9660v1999FS)
+    return plat::WideToRecording(std::u16string_view(d->LongName, d->LongNameLen));
+  if (d->Entry != nullptr && ImportedOf(d->Entry) != nullptr) return IsoIdentifier(b, d->Entry);
   return std::string(d->ShortName, d->ShortNameLen);
 }
 
@@ -28,9 +35,15 @@ namespace {
 // Identifier lengths as the layout counts them: the short name, or the long name in wide
 // characters (one recorded byte each).
 uint32_t IsoNameLength(const TImageBuilder& b, const TFileNode* e) {
+  if (e->IsoNameLen != 0) return e->IsoNameLen;
+  if (const TImportedData* im = ImportedOf(e);
+      im != nullptr && im->IsoName != nullptr && !b.ISO9660v1999FS)
+    return im->IsoNameLen;
   return b.ISO9660v1999FS ? e->LongNameLen : e->ShortNameLen;
 }
 uint32_t IsoNameLength(const TImageBuilder& b, const TDirNode* d) {
+  if (d->Entry != nullptr && d->Entry->IsoNameLen != 0) return d->Entry->IsoNameLen;
+  if (d->Entry != nullptr && ImportedOf(d->Entry) != nullptr) return IsoNameLength(b, d->Entry);
   return b.ISO9660v1999FS ? d->LongNameLen : d->ShortNameLen;
 }
 
@@ -56,6 +69,7 @@ uint32_t PrepareImage(TImageBuilder& b) {
   if (b.Root == nullptr) return 0;
   b.Status = 6;
   b.ISO9660FS = 1;
+  AssignIsoNames(b);
   OrderTree(b);
   std::memset(b.ZeroBlock, 0, sizeof b.ZeroBlock);
   b.BootImageSet = b.BootImage.empty() ? 0 : 1;

@@ -3,11 +3,13 @@
 // (descriptors, path tables, directory extents, boot catalogue and image, UDF area, file data);
 // RenderMetadata then writes everything before the boot image / UDF area / file data into the
 // metadata buffer, whole sectors at a time, through Append.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
 
+#include "image/qvpImportTypes.h"
 #include "image/qvpTreeTypes.h"
 
 // Lays the compilation out and returns the sectors to write: DataStart + DataSectors, plus 1
@@ -26,6 +28,11 @@ void Append(TImageBuilder& b, const void* bytes, size_t count);
 // Appends count zero bytes (from ZeroBlock).
 void AppendZeros(TImageBuilder& b, size_t count);
 
+// ---- Names (part of PrepareImage) ----
+// Makes the primary tree's identifiers unique in every folder: the later entry of a clash gets
+// an identifier of its own in IsoName (see IsoIdentifier).
+void AssignIsoNames(TImageBuilder& b);
+
 // ---- Ordering (part of PrepareImage) ----
 // Puts the directories into path-table order (numbering them) and sorts every directory's
 // entries by short name; records the number of ordering rounds in b.OrderRounds.
@@ -34,8 +41,10 @@ void OrderTree(TImageBuilder& b);
 // ---- Sizes shared by the layout and the writers ----
 // Largest data length one directory record can carry: 4 GiB - 2048 bytes.
 constexpr uint64_t kMaxExtentBytes = 0xFFFFF800ull;
-// Directory records (extents) a file needs: 1 below 4 GiB.
+// Directory records (extents) a file needs: 1 below 4 GiB; an imported file keeps its own.
 inline uint32_t ExtentCount(const TFileNode* e) {
+  if (const TImportedData* im = ImportedOf(e); im != nullptr)
+    return std::max<uint32_t>(im->ExtentCount, 1);
   if (e->SubDir != nullptr || e->Size <= kMaxExtentBytes) return 1;
   return static_cast<uint32_t>((e->Size + kMaxExtentBytes - 1) / kMaxExtentBytes);
 }
@@ -59,7 +68,8 @@ uint32_t DirectoryBytes(const TDirNode* d, F recordLength) {
   return sectors * kSectorSize;
 }
 // The identifier the primary tree records for an entry or a directory: the short name upper-
-// cased, or with ISO 9660:1999 the long name (one byte per character, case kept).
+// cased (an imported entry's identifier as it was recorded), or with ISO 9660:1999 the long name
+// (one byte per character, case kept).
 std::string IsoIdentifier(const TImageBuilder& b, const TFileNode* e);
 std::string IsoIdentifier(const TImageBuilder& b, const TDirNode* d);
 inline uint32_t IsoRecordLength(uint32_t identLen) { return 33 + identLen + ((identLen & 1) == 0 ? 1 : 0); }

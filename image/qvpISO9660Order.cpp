@@ -50,9 +50,13 @@ void SortEntries(TDirNode* d, bool reverseEqual, std::vector<TFileNode*>& buf) {
   buf.clear();
   for (TFileNode* e = d->FirstEntry; e != nullptr; e = e->Next) buf.push_back(e);
   if (buf.size() < 2) return;
-  auto less = [](const TFileNode* a, const TFileNode* b) {
-    return plat::CompareAsciiNoCase(std::string_view(a->ShortName, a->ShortNameLen),
-                                    std::string_view(b->ShortName, b->ShortNameLen)) < 0;
+  // An entry renamed to keep its identifier unique sorts under that identifier.
+  auto key = [](const TFileNode* e) {
+    return e->IsoNameLen != 0 ? std::string_view(e->IsoName, e->IsoNameLen)
+                              : std::string_view(e->ShortName, e->ShortNameLen);
+  };
+  auto less = [&](const TFileNode* a, const TFileNode* b) {
+    return plat::CompareAsciiNoCase(key(a), key(b)) < 0;
   };
   std::stable_sort(buf.begin(), buf.end(), less);
   if (reverseEqual) {

@@ -187,6 +187,16 @@ void WriteDirectoryExtents(TImageBuilder& b, bool joliet) {
                                            static_cast<uint8_t>(identLen)));
         continue;
       }
+      if (const TImportedData* im = ImportedOf(e); im != nullptr && im->ExtentCount > 0) {
+        // Data already on the medium: its extents as they were recorded.
+        for (uint32_t i = 0; i < im->ExtentCount; ++i) {
+          const bool last = i + 1 == im->ExtentCount;
+          sink.Put(rec, BuildDirectoryRecord(rec, im->Extents[i].Lba, im->Extents[i].Length, date,
+                                             static_cast<uint8_t>(flags | (last ? 0 : 0x80)), ident,
+                                             static_cast<uint8_t>(identLen)));
+        }
+        continue;
+      }
       uint32_t extent = 0;
       if (e->Size > 0) extent = e->FixedExtent ? e->Extent : e->Extent + b.DataStart + b.SessionStart;
       // Files of 4 GiB and more: consecutive extents of at most 4 GiB - 2048 bytes, every

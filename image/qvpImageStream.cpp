@@ -1,6 +1,7 @@
 #include "image/qvpImageStream.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <vector>
 
@@ -8,6 +9,7 @@
 #include "image/qvpISO9660.h"
 #include "image/qvpSysUtilsW.h"
 #include "image/qvpUDFBridge.h"
+#include "platform/FileCheck.h"
 #include "platform/Text.h"
 
 namespace {
@@ -15,6 +17,59 @@ bool HasData(const TFileNode* e) {
   return e->SubDir == nullptr && (e->Attributes & plat::kAttrDirectory) == 0 && e->Size > 0 && !e->FixedExtent;
 }
 }  // namespace
+
+std::string SourceChangeText(const TSourceProblem& p) {
+  switch (p.Change) {
+    case TSourceChange::Vanished:
+      return "vanished";
+    case TSourceChange::Unreadable:
+      return "could not be read: " + plat::SystemErrorText(p.Error);
+    case TSourceChange::Replaced:
+      return "replaced by another file";
+    case TSourceChange::Shorter:
+      return "shorter than when the compilation was made";
+    case TSourceChange::Longer:
+      return "longer than when the compilation was made";
+    case TSourceChange::Modified:
+      return "modified after the compilation was made";
+  }
+  return "changed";
+}
+
+std::string DescribeSourceProblem(const TSourceProblem& p) {
+  return p.Path + " (" + SourceChangeText(p) + ")";
+}
+
+void TImageStream::Problem(TSourceChange change, uint32_t error) {
+  if (sourceReported_) return;
+  sourceReported_ = true;
+  problems_.push_back(TSourceProblem{plat::Utf16ToUtf8(source_), change, error});
+}
+
+void TImageStream::OpenSource(uint64_t size, uint64_t volume, uint64_t id, uint64_t writeTime,
+                              bool wide) {
+  sourceReported_ = false;
+  expectedSize_ = size;
+  const bool opened = wide ? file_.OpenRead(std::u16string_view(source_))
+                           : file_.OpenRead(plat::WideToAnsi(source_));
+  if (!opened) {
+    // The layout keeps its place: the file's sectors become zeros.
+    const uint32_t error = file_.LastError();
+    Problem(error == ENOENT ? TSourceChange::Vanished : TSourceChange::Unreadable, error);
+    fileBytesLeft_ = 0;
+    return;
+  }
+  const plat::TFileIdentity now = plat::IdentityOfOpen(file_.Fd());
+  openedWriteTime_ = now.WriteTime.Value;
+  if (id != 0 && (now.Volume != volume || now.Id != id))
+    Problem(TSourceChange::Replaced);
+  else if (now.Size < size)
+    Problem(TSourceChange::Shorter);
+  else if (now.Size > size)
+    Problem(TSourceChange::Longer);
+  else if (writeTime != 0 && now.WriteTime.Value != writeTime)
+    Problem(TSourceChange::Modified);
+}
 
 TImageStream::TImageStream(TImageBuilder& b) : b_(b) {
   total_ = b.TotalSectors;
@@ -65,14 +120,10 @@ bool TImageStream::OpenNextFile() {
   if (e->SourcePath == nullptr) {
     // Nothing to read: the laid-out sectors are zeros.
     fileBytesLeft_ = 0;
+    sourceReported_ = true;
     return true;
   }
-  const bool opened = e->WideOpen ? file_.OpenRead(std::u16string_view(source_))
-                                  : file_.OpenRead(plat::WideToAnsi(source_));
-  if (!opened) {
-    failed_ = true;
-    return true;
-  }
+  OpenSource(e->Size, e->SourceVolume, e->SourceId, e->SourceWriteTime, e->WideOpen != 0);
   queuedData_ += fileSectorsLeft_;
   return true;
 }
@@ -85,16 +136,26 @@ int64_t TImageStream::ReadFile(uint8_t* dest, uint32_t sectors) {
     const size_t want = static_cast<size_t>(std::min<uint64_t>(bytes, fileBytesLeft_));
     const int64_t n = file_.Read(dest, want);
     if (n < 0) {
-      failed_ = true;
-      return -1;
+      Problem(TSourceChange::Unreadable, file_.LastError());
+      fileBytesLeft_ = 0;
+    } else {
+      got = static_cast<size_t>(n);
+      // A source that ended early gives zeros for the rest of its recorded size.
+      if (got < want) Problem(TSourceChange::Shorter);
+      fileBytesLeft_ = got < want ? 0 : fileBytesLeft_ - want;
     }
-    got = static_cast<size_t>(n);
-    // A source that ended early gives zeros for the rest of its recorded size.
-    fileBytesLeft_ = got < want ? 0 : fileBytesLeft_ - want;
   }
   if (got < bytes) std::memset(dest + got, 0, bytes - got);
   fileSectorsLeft_ -= k;
   if (fileSectorsLeft_ == 0) {
+    // Whatever was appended or rewritten while the file was read is not on the disc.
+    if (file_.IsOpen()) {
+      const plat::TFileIdentity end = plat::IdentityOfOpen(file_.Fd());
+      if (end.Size > expectedSize_)
+        Problem(TSourceChange::Longer);
+      else if (end.WriteTime.Value != openedWriteTime_)
+        Problem(TSourceChange::Modified);
+    }
     file_.Close();
     fileActive_ = false;
   }
@@ -123,10 +184,7 @@ int64_t TImageStream::Read(uint8_t* dest, uint32_t sectors) {
           fileSectorsLeft_ = Sectors(b_.BootImageSize);
           fileBytesLeft_ = b_.BootImageSize;
           fileActive_ = true;
-          if (!file_.OpenRead(std::string_view(b_.BootImage))) {
-            failed_ = true;
-            return -1;
-          }
+          OpenSource(b_.BootImageSize, 0, 0, 0, false);
           queuedData_ += fileSectorsLeft_;
         }
         const int64_t n = ReadFile(out, want);

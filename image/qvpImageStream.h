@@ -7,9 +7,24 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "image/qvpTreeTypes.h"
 #include "platform/Files.h"
+
+// What happened to a source file after the compilation was made. The layout cannot change any
+// more, so the stream keeps to it (zeros for what is missing, nothing beyond the recorded size)
+// and reports the change, and the job or the image file ends as failed.
+enum class TSourceChange : uint8_t { Vanished, Unreadable, Replaced, Shorter, Longer, Modified };
+struct TSourceProblem {
+  std::string Path;  // UTF-8
+  TSourceChange Change = TSourceChange::Vanished;
+  uint32_t Error = 0;  // errno value of Vanished and Unreadable
+};
+// "shorter than when the compilation was made", "vanished", ...
+std::string SourceChangeText(const TSourceProblem& p);
+// "/home/ana/a.txt (shorter than when the compilation was made)"
+std::string DescribeSourceProblem(const TSourceProblem& p);
 
 class TImageStream {
  public:
@@ -32,12 +47,18 @@ class TImageStream {
   std::u16string_view CurrentSource() const { return source_; }
   // Sectors of boot image and file data opened so far.
   uint32_t QueuedDataSectors() const { return queuedData_; }
+  // Source files that changed since the compilation was made, in the order they were met (one
+  // problem per file).
+  const std::vector<TSourceProblem>& SourceProblems() const { return problems_; }
 
  private:
   enum class TPhase { Metadata, Boot, Udf, Files, Padding, Anchor, End };
   bool OpenNextFile();
+  // Opens the current source and compares it with what was compiled (identity 0: unknown).
+  void OpenSource(uint64_t size, uint64_t volume, uint64_t id, uint64_t writeTime, bool wide);
   int64_t ReadFile(uint8_t* dest, uint32_t sectors);
   void Advance();
+  void Problem(TSourceChange change, uint32_t error = 0);
 
   TImageBuilder& b_;
   TPhase phase_ = TPhase::Metadata;
@@ -54,5 +75,9 @@ class TImageStream {
   std::u16string source_;
   uint32_t queuedData_ = 0;
   bool failed_ = false;
+  // The current source as compiled and as opened, and whether a problem was reported for it.
+  uint64_t expectedSize_ = 0;
+  uint64_t openedWriteTime_ = 0;
+  bool sourceReported_ = false;
+  std::vector<TSourceProblem> problems_;
 };
-

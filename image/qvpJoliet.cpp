@@ -7,6 +7,7 @@
 #include "image/qvpClassesW.h"
 #include "image/qvpCommonLib.h"
 #include "image/qvpISO9660.h"
+#include "image/qvpUDFUnicode.h"
 #include "platform/Text.h"
 
 namespace {
@@ -40,21 +41,36 @@ std::u16string CutJolietName(std::u16string_view full, uint32_t attempt) {
   return out;
 }
 
+// An imported entry keeps the Joliet name it was recorded under.
+const TImportedData* RecordedJoliet(const TFileNode* e) {
+  const TImportedData* im = ImportedOf(e);
+  return im != nullptr && im->JolietNameLen != 0 ? im : nullptr;
+}
+
 void AssignInDirectory(TImageBuilder& b, TDirNode* d) {
   bool any = false;
   for (TFileNode* e = d->FirstEntry; e != nullptr; e = e->Next) {
-    if (e->LongNameLen > kMaxJolietName) {
+    if (const TImportedData* im = RecordedJoliet(e)) {
+      e->JolietName = const_cast<char16_t*>(im->JolietName);
+      e->JolietNameLen = im->JolietNameLen;
+    } else if (e->LongNameLen > kMaxJolietName) {
       any = true;
     } else {
       e->JolietNameLen = 0;
     }
   }
   if (!any) return;
+  auto keeps = [](const TFileNode* e) {
+    return e->LongNameLen <= kMaxJolietName || RecordedJoliet(e) != nullptr;
+  };
   std::unordered_set<std::u16string_view, TNoCaseHash, TNoCaseEqual> taken;
   for (TFileNode* e = d->FirstEntry; e != nullptr; e = e->Next)
-    if (e->LongNameLen <= kMaxJolietName) taken.insert(std::u16string_view(e->LongName, e->LongNameLen));
+    if (keeps(e)) taken.insert(JolietIdentifier(e));
   for (TFileNode* e = d->FirstEntry; e != nullptr; e = e->Next) {
-    if (e->LongNameLen <= kMaxJolietName) continue;
+    if (keeps(e)) continue;
+    // A recorded name's buffer (of an entry since replaced by a new file) is too short for a cut
+    // name.
+    if (e->Imported != nullptr && e->JolietName == e->Imported->JolietName) e->JolietName = nullptr;
     const std::u16string_view full(e->LongName, e->LongNameLen);
     for (uint32_t attempt = 0;; ++attempt) {
       const std::u16string cut = CutJolietName(full, attempt);
@@ -90,8 +106,10 @@ void WriteJolietDescriptor(TImageBuilder& b) {
   uint8_t s[kSectorSize] = {};
   PutDescriptorHead(s, 2, 1);
   size_t n = 0;
-  while (n < 16 && b.VolumeIdWide[n] != 0) ++n;
-  PutUcs2BE(s + 40, std::u16string_view(b.VolumeIdWide, n));
+  while (n < std::size(b.VolumeIdWide) && b.VolumeIdWide[n] != 0) ++n;
+  // Sixteen units, but never the first half of a character outside the basic plane alone.
+  const std::u16string_view label(b.VolumeIdWide, n);
+  PutUcs2BE(s + 40, label.substr(0, UdfCutLength(label, 16)));
   PutVolumeDescriptorFields(b, s, b.JolietPathTableSize, b.JolietLPathTable, b.JolietMPathTable,
                             b.JolietDirArea, b.Root->JolietSize);
   s[88] = 0x25;

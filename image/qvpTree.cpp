@@ -1,10 +1,14 @@
 #include "image/qvpTree.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
+#include <utility>
+#include <vector>
 
 #include "image/qvpClassesW.h"
 #include "image/qvpSysUtilsW.h"
+#include "platform/FileCheck.h"
 #include "platform/Text.h"
 
 TImageBuilder::TImageBuilder() = default;
@@ -17,7 +21,7 @@ TFileNode* SkipMark() {
 
 namespace {
 
-enum class TAddResult { Failed, Skipped, Created, Replaced, Existing };
+enum class TAddResult { Failed, Skipped, TooLong, TableFull, Created, Replaced, Existing };
 
 constexpr size_t kMaxShortName = 12;
 
@@ -57,13 +61,16 @@ TAddResult AddEntryImpl(TImageBuilder& b, TDirNode* dir, plat::TFindData& fd, bo
   const size_t len = WStrLen(fd.FileName);
   if (len > kMaxLongName) {
     result = SkipMark();
-    return TAddResult::Skipped;
+    return TAddResult::TooLong;
   }
   if (len == 0) return TAddResult::Failed;
   const std::u16string_view name(fd.FileName, len);
   const uint32_t hash = TNameIndex::Hash(name);
   TTreeStore& store = *b.Store;
-  TFileNode* node = store.Index.Find(b.Entries, dir, name, hash);
+  // Only the very same name clashes: a.txt and A.TXT are two files here, and both go onto the
+  // disc (the layout keeps every recorded name unique).
+  TFileNode* node = b.MergingSession ? store.Index.Find(b.Entries, dir, name, hash)
+                                     : store.Index.FindExact(b.Entries, dir, name, hash);
   TAddResult outcome = TAddResult::Replaced;
   if (node != nullptr) {
     result = node;
@@ -71,7 +78,7 @@ TAddResult AddEntryImpl(TImageBuilder& b, TDirNode* dir, plat::TFindData& fd, bo
     // A folder is never overwritten by a file: its content would be left without a parent.
     if (node->SubDir != nullptr && !forDirectory) return TAddResult::Existing;
   } else {
-    if (b.EntryCount >= kMaxEntries) return TAddResult::Failed;
+    if (b.EntryCount >= kMaxEntries) return TAddResult::TableFull;
     node = static_cast<TFileNode*>(store.Arena.Allocate(sizeof(TFileNode), alignof(TFileNode)));
     node->Owner = dir;
     node->NameHash = hash;
@@ -127,9 +134,57 @@ TAddResult AddEntryImpl(TImageBuilder& b, TDirNode* dir, plat::TFindData& fd, bo
   node->Extent = fixedExtent;
   node->FixedExtent = fixedExtent != 0 ? 1 : 0;
   node->Attributes = fd.FileAttributes;
+  node->SourceVolume = fd.VolumeId;
+  node->SourceId = fd.FileId;
+  node->SourceWriteTime = fd.LastWriteTime.Value;
   result = node;
   return outcome;
 }
+
+// The compilation path of an entry named name in dir, for the list of what was left out.
+std::string CompilationPathOf(const TDirNode* dir, std::u16string_view name) {
+  return plat::WideToAnsi(DirectoryPath(dir)) + plat::WideToAnsi(name);
+}
+
+// Names what an insertion left out. path is where the item came from (a disk path, or the
+// compilation path for items made in the compilation).
+void NoteRefusal(TImageBuilder& b, TAddResult r, const TFileNode* existing, bool forDirectory,
+                 const char16_t* sourcePath, std::string_view path) {
+  switch (r) {
+    case TAddResult::TooLong:
+      RecordOmission(b, path, TOmitReason::NameTooLong);
+      break;
+    case TAddResult::TableFull:
+      RecordOmission(b, path, TOmitReason::TooManyEntries);
+      break;
+    case TAddResult::Existing:
+      if (existing == nullptr || forDirectory) break;
+      if (existing->SubDir != nullptr) {
+        RecordOmission(b, path, TOmitReason::FolderInTheWay);
+      } else if (sourcePath == nullptr || existing->SourcePath == nullptr ||
+                 WStr(existing->SourcePath) != WStr(sourcePath)) {
+        // The same file given twice loses nothing; another file of that name would be lost.
+        RecordOmission(b, path, TOmitReason::SameName);
+      }
+      break;
+    default:
+      break;
+  }
+}
+
+TFileNode* AddEntryNoted(TImageBuilder& b, TDirNode* dir, plat::TFindData& fd, bool wideOpen,
+                         uint32_t fixedExtent, const char16_t* sourcePath, std::string_view path) {
+  TFileNode* result = nullptr;
+  const bool forDirectory = (fd.FileAttributes & plat::kAttrDirectory) != 0;
+  const TAddResult r =
+      AddEntryImpl(b, dir, fd, wideOpen, fixedExtent, sourcePath, forDirectory, result);
+  NoteRefusal(b, r, result, forDirectory, sourcePath, path);
+  return result;
+}
+
+// AddSubdirectory, naming what it refuses under path.
+TDirNode* AddSubdirectoryNoted(TImageBuilder& b, TDirNode* parent, plat::TFindData& fd,
+                               std::string_view path);
 
 void CopyName(char16_t* dest, size_t capacity, std::u16string_view text) {
   size_t n = std::min(text.size(), capacity - 1);
@@ -176,13 +231,19 @@ void ClearCompilation(TImageBuilder& b) {
   b.BootImage.clear();
   b.BootImageSize = 0;
   b.LaidOut = 0;
+  b.Omitted.clear();
+  b.Omitted.shrink_to_fit();
+  b.OmittedBeyondList = 0;
 }
 
 TDirNode* FindDirectory(TImageBuilder& b, std::u16string_view path) {
   if (b.Root == nullptr) return nullptr;
   TDirNode* dir = b.Root;
   for (std::u16string_view part : SplitCompilationPath(path)) {
-    TFileNode* e = b.Store->Index.Find(b.Entries, dir, part, TNameIndex::Hash(part));
+    // The folder of exactly that name, else one whose name differs only in case.
+    const uint32_t hash = TNameIndex::Hash(part);
+    TFileNode* e = b.Store->Index.FindExact(b.Entries, dir, part, hash);
+    if (e == nullptr || e->SubDir == nullptr) e = b.Store->Index.Find(b.Entries, dir, part, hash);
     if (e == nullptr || e->SubDir == nullptr) return nullptr;
     dir = e->SubDir;
   }
@@ -192,27 +253,49 @@ TDirNode* FindDirectory(TImageBuilder& b, std::u16string_view path) {
 TFileNode* AddEntry(TImageBuilder& b, TDirNode* dir, plat::TFindData& fd, bool wideOpen,
                     uint32_t fixedExtent, const char16_t* sourcePath) {
   if (b.Root == nullptr || dir == nullptr) return nullptr;
-  TFileNode* result = nullptr;
-  AddEntryImpl(b, dir, fd, wideOpen, fixedExtent, sourcePath,
-               (fd.FileAttributes & plat::kAttrDirectory) != 0, result);
-  return result;
+  fd.FileName[259] = 0;
+  const std::string path = sourcePath != nullptr && sourcePath[0] != 0
+                               ? plat::WideToAnsi(WStr(sourcePath))
+                               : CompilationPathOf(dir, WStr(fd.FileName));
+  return AddEntryNoted(b, dir, fd, wideOpen, fixedExtent, sourcePath, path);
 }
 
 TDirNode* AddSubdirectory(TImageBuilder& b, TDirNode* parent, plat::TFindData& fd) {
   if (b.Root == nullptr || parent == nullptr) return nullptr;
   fd.FileName[259] = 0;
+  return AddSubdirectoryNoted(b, parent, fd, CompilationPathOf(parent, WStr(fd.FileName)));
+}
+
+namespace {
+
+TDirNode* AddSubdirectoryNoted(TImageBuilder& b, TDirNode* parent, plat::TFindData& fd,
+                               std::string_view path) {
+  fd.FileName[259] = 0;
   const std::u16string_view name = WStr(fd.FileName);
-  TFileNode* existing = b.Store->Index.Find(b.Entries, parent, name, TNameIndex::Hash(name));
+  const uint32_t hash = TNameIndex::Hash(name);
+  TFileNode* existing = b.MergingSession ? b.Store->Index.Find(b.Entries, parent, name, hash)
+                                         : b.Store->Index.FindExact(b.Entries, parent, name, hash);
   if (existing != nullptr && existing->SubDir != nullptr) return existing->SubDir;
   // A file of that name is in the way; only the replace rule may turn it into the folder.
-  if (existing != nullptr && !b.ReplaceFile) return nullptr;
+  if (existing != nullptr && !b.ReplaceFile) {
+    RecordOmission(b, path, TOmitReason::FileInTheWay);
+    return nullptr;
+  }
   // Both tables must have room before anything changes.
-  if (b.DirCount >= kMaxDirs) return nullptr;
-  if (existing == nullptr && b.EntryCount >= kMaxEntries) return nullptr;
+  if (b.DirCount >= kMaxDirs) {
+    RecordOmission(b, path, TOmitReason::TooManyFolders);
+    return nullptr;
+  }
+  if (existing == nullptr && b.EntryCount >= kMaxEntries) {
+    RecordOmission(b, path, TOmitReason::TooManyEntries);
+    return nullptr;
+  }
 
   TFileNode* entry = nullptr;
   TAddResult r = AddEntryImpl(b, parent, fd, true, 0, nullptr, true, entry);
-  if (r == TAddResult::Failed || r == TAddResult::Skipped) return nullptr;
+  if (r == TAddResult::TooLong) RecordOmission(b, path, TOmitReason::NameTooLong);
+  if (r == TAddResult::Failed || r == TAddResult::Skipped || r == TAddResult::TooLong)
+    return nullptr;
   // The handler may have renamed the record onto a name already present.
   if (entry->SubDir != nullptr) return entry->SubDir;
   if (r == TAddResult::Existing) return nullptr;
@@ -243,8 +326,6 @@ TDirNode* AddSubdirectory(TImageBuilder& b, TDirNode* parent, plat::TFindData& f
   return dir;
 }
 
-namespace {
-
 // The find record CreateDir makes for a new, empty folder.
 plat::TFindData FolderRecord(std::string_view name) {
   plat::TFindData fd;
@@ -265,44 +346,127 @@ TDirNode* CreateDir(TImageBuilder& b, std::string_view destPath, std::string_vie
   return AddSubdirectory(b, dest, fd);
 }
 
+namespace {
+
+bool IsUtf8(std::string_view s) { return plat::Utf16ToUtf8(plat::Utf8ToUtf16(s)) == s; }
+
+// A file that cannot be opened by the path the tree keeps, or not read, is named at once: found
+// only while it streams, it would spend the disc.
+bool UsableSource(TImageBuilder& b, const std::string& path) {
+  if (path.size() > plat::kMaxPathBytes) {
+    RecordOmission(b, path, TOmitReason::PathTooLong);
+    return false;
+  }
+  const size_t slash = path.rfind('/');
+  if (!IsUtf8(slash == std::string::npos ? path : path.substr(slash + 1))) {
+    RecordOmission(b, path, TOmitReason::NameNotUtf8);
+    return false;
+  }
+  uint32_t error = 0;
+  if (!plat::CanAccessForReading(path, error)) {
+    RecordOmission(b, path, TOmitReason::FileUnreadable, plat::SystemErrorText(error));
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
 TFileNode* InsertFile(TImageBuilder& b, std::string_view destPath, std::string_view fileName) {
   plat::TFindData fd;
   if (!plat::FindFile(fileName, fd)) return nullptr;
   if ((fd.FileAttributes & plat::kAttrDirectory) != 0) return nullptr;
   TDirNode* dest = FindDirectory(b, plat::AnsiToWide(destPath));
   if (dest == nullptr) return nullptr;
+  const std::string path(fileName);
+  if (!UsableSource(b, path)) return SkipMark();
   const std::u16string source = plat::AnsiToWide(fileName);
-  return AddEntry(b, dest, fd, false, 0, source.c_str());
+  return AddEntryNoted(b, dest, fd, false, 0, source.c_str(), path);
 }
 
 namespace {
 
+// Folders on the path being walked, by identity: a link back to one of them would be walked
+// without end.
+using TWalkPath = std::vector<std::pair<uint64_t, uint64_t>>;
+
+void NoteSkipped(TImageBuilder& b, const std::string& folder, const plat::TSkippedEntry& s) {
+  const std::string path = folder + "/" + s.Name;
+  switch (s.Reason) {
+    case plat::TSkippedEntry::NotUtf8:
+      RecordOmission(b, path, TOmitReason::NameNotUtf8);
+      break;
+    case plat::TSkippedEntry::NameTooLong:
+      RecordOmission(b, path, TOmitReason::NameTooLong);
+      break;
+    case plat::TSkippedEntry::SpecialFile:
+      RecordOmission(b, path, TOmitReason::SpecialFile,
+                     plat::FileKindName(plat::FileKindOfMode(s.Detail)));
+      break;
+    case plat::TSkippedEntry::Unreadable:
+      RecordOmission(b, path, TOmitReason::FileUnreadable, plat::SystemErrorText(s.Detail));
+      break;
+  }
+}
+
 bool FillFolder(TImageBuilder& b, TDirNode* dest, const std::string& folder, bool recursive,
-                std::string_view mask) {
+                std::string_view mask, TWalkPath& walk) {
   plat::TFindData fd;
   plat::TFindEnumerator en;
   // With the usual mask the subfolders' enumeration lists the files as well: it is kept across
   // the recursion and gone through again, rather than reading and stat-ing the folder twice.
   const bool sameList = recursive && mask == "*.*";
+  auto unreadable = [&] {
+    const uint32_t error = en.LastError();
+    if (error == 0) return false;
+    RecordOmission(b, folder,
+                   error == ENAMETOOLONG ? TOmitReason::PathTooLong : TOmitReason::FolderUnreadable,
+                   error == ENAMETOOLONG ? std::string() : plat::SystemErrorText(error));
+    return true;
+  };
   if (recursive) {
     std::vector<plat::TFindData> subs;
-    for (bool ok = en.First(folder + "/*.*", fd); ok; ok = en.Next(fd)) {
+    bool ok = en.First(folder + "/*.*", fd);
+    if (!ok && unreadable()) return true;
+    for (; ok; ok = en.Next(fd)) {
       if ((fd.FileAttributes & plat::kAttrDirectory) != 0) subs.push_back(fd);
     }
+    for (const plat::TSkippedEntry& s : en.Skipped())
+      if (s.Folder || sameList) NoteSkipped(b, folder, s);
     if (!sameList) en.Close();
     for (plat::TFindData& sub : subs) {
-      const std::string name = plat::WideToAnsi(WStr(sub.FileName));
-      TDirNode* d = AddSubdirectory(b, dest, sub);
-      if (d == nullptr) return false;
-      if (!FillFolder(b, d, folder + "/" + name, true, mask)) return false;
+      const std::string path = folder + "/" + plat::WideToAnsi(WStr(sub.FileName));
+      if (path.size() > plat::kMaxPathBytes) {
+        RecordOmission(b, path, TOmitReason::PathTooLong);
+        continue;
+      }
+      const plat::TFileIdentity id = plat::IdentityOf(path);
+      const auto here = std::make_pair(id.Volume, id.Id);
+      if (std::find(walk.begin(), walk.end(), here) != walk.end()) {
+        RecordOmission(b, path, TOmitReason::LinkLoop);
+        continue;
+      }
+      TDirNode* d = AddSubdirectoryNoted(b, dest, sub, path);
+      if (d == nullptr) continue;  // named in the list, or left out by the handler
+      walk.push_back(here);
+      FillFolder(b, d, path, true, mask, walk);
+      walk.pop_back();
     }
   }
   std::string pattern = folder + "/";
   pattern += mask;
-  for (bool ok = sameList ? en.Rewind(fd) : en.First(pattern, fd); ok; ok = en.Next(fd)) {
+  bool ok = sameList ? en.Rewind(fd) : en.First(pattern, fd);
+  if (!sameList) {
+    if (!ok && !recursive && unreadable()) return true;
+    for (const plat::TSkippedEntry& s : en.Skipped())
+      if (!s.Folder) NoteSkipped(b, folder, s);
+  }
+  for (; ok; ok = en.Next(fd)) {
     if ((fd.FileAttributes & plat::kAttrDirectory) != 0) continue;
-    const std::u16string source = plat::AnsiToWide(folder + "/" + plat::WideToAnsi(WStr(fd.FileName)));
-    AddEntry(b, dest, fd, false, 0, source.c_str());
+    const std::string path = folder + "/" + plat::WideToAnsi(WStr(fd.FileName));
+    if (!UsableSource(b, path)) continue;
+    const std::u16string source = plat::AnsiToWide(path);
+    AddEntryNoted(b, dest, fd, false, 0, source.c_str(), path);
   }
   return true;
 }
@@ -325,8 +489,11 @@ TDirNode* InsertDir(TImageBuilder& b, std::string_view destPath, std::string_vie
       if (dest == nullptr) return nullptr;
     }
   }
-  if (!FillFolder(b, dest, source, recursive, fileMask.empty() ? std::string_view("*.*") : fileMask))
-    return nullptr;
+  const std::string top = source.empty() ? std::string("/") : source;
+  const plat::TFileIdentity id = plat::IdentityOf(top);
+  TWalkPath walk{{id.Volume, id.Id}};
+  FillFolder(b, dest, source, recursive, fileMask.empty() ? std::string_view("*.*") : fileMask,
+             walk);
   return dest;
 }
 

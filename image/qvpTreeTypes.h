@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "image/qvpTreeEvents.h"
+#include "image/qvpTreeOmitted.h"
 #include "image/qvpUDFTypes.h"
 #include "platform/Clock.h"
 #include "platform/Files.h"
@@ -24,6 +25,7 @@ constexpr uint32_t kSectorSize = 2048;
 constexpr uint32_t kMetadataMinSectors = 150;
 
 struct TDirNode;
+struct TImportedData;
 class TTreeStore;
 
 // One entry of a directory: a file, or the record that names a subdirectory. The fields are
@@ -53,6 +55,16 @@ struct TFileNode {
   // UTC offset in effect at ModTime, in 15-minute units (recorded with the date).
   int8_t GmtOffset;
   uint8_t JolietNameLen;
+  // The primary tree's identifier when the layout had to make it unique in its folder (null
+  // otherwise; see AssignIsoNames).
+  char* IsoName;
+  uint8_t IsoNameLen;
+  // The source as it was compiled (from the find record; 0 when unknown), so the stream can tell
+  // a file that changed or was replaced since.
+  uint64_t SourceVolume, SourceId;
+  uint64_t SourceWriteTime;
+  // Entry taken over from a session already on the medium (see qvpImportTypes.h); null otherwise.
+  const TImportedData* Imported;
 };
 
 struct TDirNode {
@@ -142,6 +154,13 @@ struct TImageBuilder {
 
   // Arena of nodes and names, and the case-insensitive name index of the directories.
   std::unique_ptr<TTreeStore> Store;
+
+  // What the insertions left out since ClearCompilation, and how many beyond the listed ones.
+  std::vector<TOmittedEntry> Omitted;
+  uint32_t OmittedBeyondList = 0;
+  // Set while a session already on the medium is merged in: its names meet the compilation's
+  // without regard to case (the compilation's entry stands), and what stays out is no omission.
+  uint8_t MergingSession = 0;
 };
 
 // The result of an insertion that the OnAddFile handler (or a name over 217 characters) left

@@ -6,14 +6,34 @@
 #include <cstring>
 
 #include "image/qvpECMA_167.h"
+#include "image/qvpImportTypes.h"
 #include "image/qvpOSTA_UDF_150.h"
 #include "image/qvpUDFBridge.h"
 #include "image/qvpUDFTime.h"
 #include "image/qvpUDFUtils.h"
 
-void UdfWriteFileEntry(uint8_t* s, const TUdfTimestamp& time, uint32_t location, uint8_t fileType,
-                       uint16_t linkCount, uint64_t informationLength, uint64_t uniqueId,
-                       uint32_t position) {
+namespace {
+
+// Allocation descriptors of one run from ad on, within the room of the entry; returns the end.
+uint8_t* PutRun(uint8_t* ad, const uint8_t* end, uint32_t position, uint64_t length) {
+  if (length <= kShortAdMaxLength) {
+    if (ad + 8 > end) return ad;
+    EcmaPutShortAd(ad, static_cast<uint32_t>(length), position);
+    return ad + 8;
+  }
+  while (length > 0 && ad + 8 <= end) {
+    const uint32_t len = static_cast<uint32_t>(std::min<uint64_t>(length, kUdfMaxExtentLength));
+    EcmaPutShortAd(ad, len, position);
+    ad += 8;
+    position += kUdfMaxExtentLength / kUdfSectorSize;
+    length -= len;
+  }
+  return ad;
+}
+
+void WriteEntry(uint8_t* s, const TUdfTimestamp& time, uint32_t location, uint8_t fileType,
+                uint16_t linkCount, uint64_t informationLength, uint64_t uniqueId,
+                const TUdfRun* runs, uint32_t runCount, uint32_t position) {
   std::memset(s, 0, kUdfSectorSize);
   EcmaPutIcbTag(s + 16, fileType, 0);
   UdfPut32(s + 36, 0xFFFFFFFF);  // uid
@@ -31,20 +51,29 @@ void UdfWriteFileEntry(uint8_t* s, const TUdfTimestamp& time, uint32_t location,
   UdfPut32(s + 168, 0);  // length of extended attributes
   UdfPut32(s + 172, kUdfMaxAllocationDescriptors * 8);
   uint8_t* ad = s + 176;
-  if (informationLength <= kShortAdMaxLength) {
-    EcmaPutShortAd(ad, static_cast<uint32_t>(informationLength), position);
-    ad += 8;
+  const uint8_t* end = ad + kUdfMaxAllocationDescriptors * 8;
+  if (runs == nullptr) {
+    ad = PutRun(ad, end, position, informationLength);
   } else {
-    uint64_t left = informationLength;
-    for (uint32_t i = 0; left && i < kUdfMaxAllocationDescriptors; ++i) {
-      const uint32_t len = static_cast<uint32_t>(std::min<uint64_t>(left, kUdfMaxExtentLength));
-      EcmaPutShortAd(ad, len, position);
-      ad += 8;
-      position += kUdfMaxExtentLength / kUdfSectorSize;
-      left -= len;
-    }
+    for (uint32_t i = 0; i < runCount; ++i) ad = PutRun(ad, end, runs[i].Position, runs[i].Length);
   }
   EcmaWriteTagZeroTail(s, kTagFileEntry, location, kUdfSectorSize - 16, ad - s);
+}
+
+}  // namespace
+
+void UdfWriteFileEntry(uint8_t* s, const TUdfTimestamp& time, uint32_t location, uint8_t fileType,
+                       uint16_t linkCount, uint64_t informationLength, uint64_t uniqueId,
+                       uint32_t position) {
+  WriteEntry(s, time, location, fileType, linkCount, informationLength, uniqueId, nullptr, 0,
+             position);
+}
+
+void UdfWriteFileEntry(uint8_t* s, const TUdfTimestamp& time, uint32_t location, uint8_t fileType,
+                       uint16_t linkCount, uint64_t informationLength, uint64_t uniqueId,
+                       const TUdfRun* runs, uint32_t runCount) {
+  WriteEntry(s, time, location, fileType, linkCount, informationLength, uniqueId, runs, runCount,
+             0);
 }
 
 uint32_t UdfWriteIdentifier(uint8_t* out, uint32_t location, uint8_t characteristics,
@@ -148,6 +177,16 @@ bool ProduceSector(TImageBuilder& b, uint8_t* s) {
       u.CurrentDir = e->SubDir;
       u.Phase = 0;
       continue;
+    }
+    if (const TImportedData* im = ImportedOf(e); im != nullptr && im->ExtentCount > 0) {
+      // Data of an earlier session: the partition starts at LBA 257 and reaches over it.
+      TUdfRun runs[kUdfMaxAllocationDescriptors];
+      const uint32_t n = std::min(im->ExtentCount, kUdfMaxAllocationDescriptors);
+      for (uint32_t i = 0; i < n; ++i)
+        runs[i] = {im->Extents[i].Lba - kUdfPartitionStart, im->Extents[i].Length};
+      UdfWriteFileEntry(s, u.RecordingTime, UdfBlock(u, e->UdfFileEntrySector), kFileTypeFile, 1,
+                        e->Size, u.NextUniqueId++, runs, n);
+      return true;
     }
     UdfWriteFileEntry(s, u.RecordingTime, UdfBlock(u, e->UdfFileEntrySector), kFileTypeFile, 1,
                       e->Size, u.NextUniqueId++, FilePosition(u, *e));

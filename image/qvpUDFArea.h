@@ -29,6 +29,15 @@ constexpr uint32_t kUdfMaxAllocationDescriptors = 234;  // 1872 bytes of descrip
 void UdfWriteFileEntry(uint8_t* sector, const TUdfTimestamp& time, uint32_t location,
                        uint8_t fileType, uint16_t linkCount, uint64_t informationLength,
                        uint64_t uniqueId, uint32_t position);
+// The same for data in several runs (blocks and byte lengths, together informationLength), each
+// taking as many descriptors as its length needs: the extents of an imported file.
+struct TUdfRun {
+  uint32_t Position;
+  uint32_t Length;
+};
+void UdfWriteFileEntry(uint8_t* sector, const TUdfTimestamp& time, uint32_t location,
+                       uint8_t fileType, uint16_t linkCount, uint64_t informationLength,
+                       uint64_t uniqueId, const TUdfRun* runs, uint32_t runCount);
 
 // A file identifier descriptor; returns its size (a multiple of 4, at most
 // kUdfMaxIdentifierSize). An empty name makes the parent identifier.

@@ -281,6 +281,13 @@ void RenderUdfFileSet(const TImageBuilder& b, uint8_t* dest) {
   EcmaWriteTag(dest + kUdfSectorSize, kTagTerminating, UdfBlock(b.Udf, kUdfPartitionStart + 1), 496);
 }
 
+void WriteMediumFileSet(const TImageBuilder& b, uint8_t* sector) {
+  uint8_t fileSet[kUdfFileSetSectors * kUdfSectorSize];
+  RenderUdfFileSet(b, fileSet);
+  std::memcpy(sector, fileSet, kUdfSectorSize);
+  EcmaWriteTag(sector, kTagFileSet, 0, 496);
+}
+
 void WriteAnchor(const TImageBuilder& b, uint8_t* sector, uint32_t location) {
   std::memset(sector, 0, kUdfSectorSize);
   EcmaPutExtent(sector + 16, kUdfVdsSectors / 2 * kUdfSectorSize, b.Udf.UdfBase + kUdfMainVdsSector);

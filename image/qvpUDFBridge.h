@@ -52,6 +52,11 @@ void RenderUdfFileSet(const TImageBuilder& b, uint8_t* dest);
 // One anchor sector; location is the image sector it is written to (256, or the last sector
 // for the closing anchor).
 void WriteAnchor(const TImageBuilder& b, uint8_t* sector, uint32_t location);
+// The file set descriptor as it belongs in the first block of the partition (medium LBA 257)
+// when the image lies behind a volume already on the medium: readers that take the file set
+// from the partition's start, rather than from where the logical volume descriptor points, then
+// find this image's file set too.
+void WriteMediumFileSet(const TImageBuilder& b, uint8_t* sector);
 
 // Rewinds the area stream to its first sector. The layout leaves it rewound; a producer that
 // streams the same layout again calls it before the area's first sector.

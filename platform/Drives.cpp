@@ -4,14 +4,20 @@
 #include <fcntl.h>
 #include <scsi/scsi.h>
 #include <scsi/sg.h>
+#include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <map>
 #include <mutex>
+#include <set>
 
 #include "platform/SgIo.h"
 
@@ -42,6 +48,9 @@ struct TOpenFd {
 struct THandleEntry {
   std::shared_ptr<TOpenFd> fd;
   std::shared_ptr<TVirtualDrive> vd;
+  // A claim of a virtual recorder: the locked file, or the key of a claim kept in this process.
+  std::shared_ptr<TOpenFd> lockFd;
+  std::string localClaim;
 };
 
 struct TRegistry {
@@ -53,6 +62,8 @@ struct TRegistry {
   std::string deviceFolder = "/dev";
   std::map<TDriveHandle, THandleEntry> handles;
   TDriveHandle nextHandle = 1;
+  std::set<std::string> localClaims;                // virtual recorders claimed without a lock file
+  std::vector<TUnusableDrive> unusable, reporting;  // of the last build, and of the one running
 };
 
 TRegistry& Registry() {
@@ -92,6 +103,7 @@ void EnsureBuilt() {
       provider = r.provider;
       folder = r.deviceFolder;
       generation = r.generation;
+      r.reporting.clear();
     }
     std::vector<TDriveEntry> drives;
     char letter = kFirstLetter;
@@ -110,6 +122,8 @@ void EnsureBuilt() {
     // A rescan asked for meanwhile wins: build again with what it set.
     if (generation != r.generation) continue;
     r.drives = std::move(drives);
+    r.unusable = std::move(r.reporting);
+    r.reporting.clear();
     r.built = true;
     return;
   }
@@ -156,6 +170,19 @@ void SetVirtualDriveProvider(TVirtualDriveProvider provider) {
     r.provider = std::move(provider);
   }
   Invalidate();
+}
+
+void ReportUnusableDrive(const std::string& path, const std::string& reason) {
+  TRegistry& r = Registry();
+  std::lock_guard<std::mutex> g(r.m);
+  r.reporting.push_back(TUnusableDrive{path, reason});
+}
+
+std::vector<TUnusableDrive> UnusableDrives() {
+  EnsureBuilt();
+  TRegistry& r = Registry();
+  std::lock_guard<std::mutex> g(r.m);
+  return r.unusable;
 }
 
 void SetRealDriveFolder(std::string folder) {
@@ -232,6 +259,119 @@ void CloseDrive(TDriveHandle h) {
   if (it == r.handles.end()) return;
   doomed = std::move(it->second);
   r.handles.erase(it);
+  if (!doomed.localClaim.empty()) r.localClaims.erase(doomed.localClaim);
+}
+
+namespace {
+
+TDriveHandle AddHandle(THandleEntry h) {
+  TRegistry& r = Registry();
+  std::lock_guard<std::mutex> g(r.m);
+  const TDriveHandle id = r.nextHandle++;
+  r.handles.emplace(id, std::move(h));
+  return id;
+}
+
+// flock without waiting; errno EWOULDBLOCK when someone else holds the file.
+bool TryLock(int fd) {
+  int rc;
+  do {
+    rc = flock(fd, LOCK_EX | LOCK_NB);
+  } while (rc != 0 && errno == EINTR);
+  return rc == 0;
+}
+
+}  // namespace
+
+int32_t FlockHolder(const std::string& path) {
+  struct stat st;
+  if (stat(path.c_str(), &st) != 0) return 0;
+  std::FILE* f = std::fopen("/proc/locks", "re");
+  if (f == nullptr) return 0;
+  int32_t holder = 0;
+  char line[512];
+  // "1: FLOCK  ADVISORY  WRITE 4711 00:05:1234 0 EOF"; waiting requests carry "->".
+  while (holder == 0 && std::fgets(line, sizeof line, f) != nullptr) {
+    if (std::strstr(line, "->") != nullptr) continue;
+    int id = 0;
+    char kind[16], mode[16], access[16];
+    long pid = 0;
+    unsigned maj = 0, min = 0;
+    unsigned long long ino = 0;
+    if (std::sscanf(line, "%d: %15s %15s %15s %ld %x:%x:%llu", &id, kind, mode, access, &pid, &maj,
+                    &min, &ino) != 8)
+      continue;
+    if (std::strcmp(kind, "FLOCK") == 0 && maj == major(st.st_dev) && min == minor(st.st_dev) &&
+        ino == static_cast<unsigned long long>(st.st_ino))
+      holder = static_cast<int32_t>(pid);
+  }
+  std::fclose(f);
+  return holder;
+}
+
+TDriveHandle ClaimDrive(char letter, TClaimResult& result, int32_t& holderPid,
+                        uint32_t& lastError) {
+  result = TClaimResult::Failed;
+  holderPid = 0;
+  lastError = 0;
+  TDriveEntry e;
+  if (!FindEntry(letter, e)) {
+    lastError = ENOENT;
+    return kInvalidDriveHandle;
+  }
+  THandleEntry h;
+  std::string lockPath;
+  if (e.vd) {
+    h.vd = e.vd;
+    lockPath = e.path + "/" + kJobLockFile;
+    const int fd = open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (fd >= 0) {
+      h.lockFd = std::make_shared<TOpenFd>(fd);
+      if (!TryLock(fd)) {
+        lastError = static_cast<uint32_t>(errno);
+        if (errno == EWOULDBLOCK) {
+          result = TClaimResult::InUse;
+          holderPid = FlockHolder(lockPath);
+        }
+        return kInvalidDriveHandle;
+      }
+    } else {
+      // A folder that cannot hold the lock file still keeps this program's jobs apart.
+      TRegistry& r = Registry();
+      std::lock_guard<std::mutex> g(r.m);
+      if (!r.localClaims.insert(e.path).second) {
+        result = TClaimResult::InUse;
+        holderPid = static_cast<int32_t>(getpid());
+        lastError = EBUSY;
+        return kInvalidDriveHandle;
+      }
+      h.localClaim = e.path;
+    }
+  } else {
+    // O_EXCL keeps out every other exclusive opener (and a mount); the flock keeps out the
+    // programs that lock instead. A drive that is not ours to write is refused here, before the
+    // job has sent anything.
+    const int fd = open(e.path.c_str(), O_RDWR | O_NONBLOCK | O_EXCL | O_CLOEXEC);
+    if (fd < 0) {
+      lastError = static_cast<uint32_t>(errno);
+      if (errno == EBUSY) {
+        result = TClaimResult::InUse;
+        holderPid = FlockHolder(e.path);
+      }
+      return kInvalidDriveHandle;
+    }
+    h.fd = std::make_shared<TOpenFd>(fd);
+    if (!TryLock(fd)) {
+      lastError = static_cast<uint32_t>(errno);
+      if (errno == EWOULDBLOCK) {
+        result = TClaimResult::InUse;
+        holderPid = FlockHolder(e.path);
+      }
+      return kInvalidDriveHandle;
+    }
+  }
+  result = TClaimResult::Claimed;
+  return AddHandle(std::move(h));
 }
 
 bool DrivePassThrough(TDriveHandle h, TScsiPassThroughBuffer& request, uint32_t& lastError) {

@@ -72,6 +72,17 @@ using TVirtualDriveProvider = std::function<std::vector<std::shared_ptr<TVirtual
 // Installs the provider of virtual drives; asked whenever the namespace is (re)built.
 void SetVirtualDriveProvider(TVirtualDriveProvider provider);
 
+// A drive the namespace left out because it cannot be used (a virtual recorder whose folder is
+// damaged, for one), so front ends can tell "no recorder" from "a recorder that does not work".
+struct TUnusableDrive {
+  std::string Path;
+  std::string Reason;
+};
+// Called by a provider while it runs: the drive at path is left out for reason.
+void ReportUnusableDrive(const std::string& path, const std::string& reason);
+// The drives the last build of the namespace left out.
+std::vector<TUnusableDrive> UnusableDrives();
+
 // Folder searched for the real drives' device nodes srN (default "/dev"); tests point it at a
 // folder of their own. Takes effect at the next use of the namespace.
 void SetRealDriveFolder(std::string folder);
@@ -99,5 +110,21 @@ void CloseDrive(TDriveHandle h);
 bool DrivePassThrough(TDriveHandle h, TScsiPassThroughBuffer& request, uint32_t& lastError);
 // The drive's SCSI address; false when it has none.
 bool DriveScsiAddress(TDriveHandle h, TScsiAddress& address, uint32_t& lastError);
+
+// ---- Exclusive use of a drive for one job ----
+// A burn or an erase holds its recorder from its first command to its end, against other
+// programs and against other handles of this one. A real drive is opened read/write with O_EXCL
+// and locked with flock on that descriptor; a virtual recorder is locked with flock on the file
+// kJobLockFile in its folder (in this process only, when the folder cannot hold the file). Both
+// locks die with their holder, so a killed program never leaves a drive taken. Queries through
+// OpenDrive are not affected.
+inline constexpr const char* kJobLockFile = "job.lock";
+enum class TClaimResult : uint8_t { Claimed, InUse, Failed };
+// The handle of the claim (it also carries commands like an OpenDrive handle); CloseDrive gives
+// it back. On InUse holderPid is the holder's process id when the system names it, else 0; on
+// Failed lastError is the errno value of the failed open.
+TDriveHandle ClaimDrive(char letter, TClaimResult& result, int32_t& holderPid, uint32_t& lastError);
+// The process holding a flock on the file at path, 0 when none is known.
+int32_t FlockHolder(const std::string& path);
 
 }  // namespace plat

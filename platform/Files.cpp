@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <pwd.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -25,17 +26,32 @@ struct TEntryInfo {
   uint32_t attributes = 0;
   TFileTime creation, access, write;
   uint64_t size = 0;
+  uint64_t volume = 0, id = 0;
 };
 
 TFileTime FromStatx(const statx_timestamp& t) { return FileTimeFromUnix(t.tv_sec, t.tv_nsec); }
 
 // Follows symbolic links. Only folders and regular files count: a FIFO, socket or device node
-// would block or make no sense when its "contents" are streamed to a disc.
-bool StatEntry(int dirFd, const char* path, std::string_view name, TEntryInfo& info) {
+// would block or make no sense when its "contents" are streamed to a disc. What is refused is
+// described in skip when given.
+bool StatEntry(int dirFd, const char* path, std::string_view name, TEntryInfo& info,
+               TSkippedEntry* skip = nullptr) {
   struct statx sx {};
-  if (statx(dirFd, path, 0, STATX_BASIC_STATS | STATX_BTIME, &sx) != 0) return false;
+  if (statx(dirFd, path, 0, STATX_BASIC_STATS | STATX_BTIME, &sx) != 0) {
+    if (skip != nullptr) {
+      skip->Reason = TSkippedEntry::Unreadable;
+      skip->Detail = static_cast<uint32_t>(errno);
+    }
+    return false;
+  }
   const bool isDir = S_ISDIR(sx.stx_mode);
-  if (!isDir && !S_ISREG(sx.stx_mode)) return false;
+  if (!isDir && !S_ISREG(sx.stx_mode)) {
+    if (skip != nullptr) {
+      skip->Reason = TSkippedEntry::SpecialFile;
+      skip->Detail = sx.stx_mode & S_IFMT;
+    }
+    return false;
+  }
   uint32_t a = isDir ? kAttrDirectory : kAttrArchive;
   if (!(sx.stx_mode & S_IWUSR)) a |= kAttrReadOnly;
   if (!name.empty() && name[0] == '.') a |= kAttrHidden;
@@ -49,6 +65,8 @@ bool StatEntry(int dirFd, const char* path, std::string_view name, TEntryInfo& i
     info.creation = changed.Value < info.write.Value ? changed : info.write;
   }
   info.size = isDir ? 0 : sx.stx_size;
+  info.volume = makedev(sx.stx_dev_major, sx.stx_dev_minor);
+  info.id = sx.stx_ino;
   return true;
 }
 
@@ -68,6 +86,8 @@ void FillFindData(TFindData& fd, const TEntryInfo& info, std::u16string_view nam
   fd.FileSizeLow = static_cast<uint32_t>(info.size & 0xFFFFFFFFu);
   CopyName(fd.FileName, std::size(fd.FileName), name);
   CopyName(fd.AlternateFileName, std::size(fd.AlternateFileName), alt);
+  fd.VolumeId = info.volume;
+  fd.FileId = info.id;
 }
 
 // A name that does not survive the trip through UTF-16 could never be opened again by the
@@ -116,6 +136,8 @@ struct TFindEnumerator::TImpl {
   };
   std::vector<TItem> items;
   size_t pos = 0;
+  std::vector<TSkippedEntry> skipped;
+  uint32_t lastError = 0;
 };
 
 TFindEnumerator::TFindEnumerator() : impl_(new TImpl) {}
@@ -125,7 +147,12 @@ void TFindEnumerator::Close() {
   impl_->items.clear();
   impl_->items.shrink_to_fit();
   impl_->pos = 0;
+  impl_->skipped.clear();
+  impl_->lastError = 0;
 }
+
+const std::vector<TSkippedEntry>& TFindEnumerator::Skipped() const { return impl_->skipped; }
+uint32_t TFindEnumerator::LastError() const { return impl_->lastError; }
 
 bool TFindEnumerator::First(std::string_view pattern, TFindData& fd) {
   Close();
@@ -142,7 +169,10 @@ bool TFindEnumerator::First(std::string_view pattern, TFindData& fd) {
   const std::u16string mask = maskUtf8.empty() ? std::u16string(u"*") : Utf8ToUtf16(maskUtf8);
 
   std::unique_ptr<DIR, int (*)(DIR*)> dir(opendir(folder.c_str()), closedir);
-  if (!dir) return false;
+  if (!dir) {
+    impl_->lastError = static_cast<uint32_t>(errno);
+    return false;
+  }
   std::vector<std::string> names;
   while (const dirent* e = readdir(dir.get())) {
     if (strcmp(e->d_name, ".") == 0 || strcmp(e->d_name, "..") == 0) continue;
@@ -162,11 +192,26 @@ bool TFindEnumerator::First(std::string_view pattern, TFindData& fd) {
   }
   const int dfd = dirfd(dir.get());
   for (size_t i = 0; i < names.size(); ++i) {
-    if (!usable[i]) continue;
+    if (!usable[i]) {
+      if (!MatchMask(wide[i], mask)) continue;
+      TSkippedEntry skip;
+      skip.Name = names[i];
+      skip.Reason =
+          Utf16ToUtf8(wide[i]) == names[i] ? TSkippedEntry::NameTooLong : TSkippedEntry::NotUtf8;
+      struct stat st;
+      skip.Folder = fstatat(dfd, names[i].c_str(), &st, 0) == 0 && S_ISDIR(st.st_mode);
+      impl_->skipped.push_back(std::move(skip));
+      continue;
+    }
     std::u16string alt = gen.Next(wide[i]);
     if (!MatchMask(wide[i], mask)) continue;
     TImpl::TItem item;
-    if (!StatEntry(dfd, names[i].c_str(), names[i], item.info)) continue;
+    TSkippedEntry skip;
+    if (!StatEntry(dfd, names[i].c_str(), names[i], item.info, &skip)) {
+      skip.Name = names[i];
+      impl_->skipped.push_back(std::move(skip));
+      continue;
+    }
     item.name = std::move(wide[i]);
     item.alt = std::move(alt);
     impl_->items.push_back(std::move(item));

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/Clock.h"
 
@@ -26,11 +27,29 @@ struct TFindData {
   uint32_t Reserved0 = 0, Reserved1 = 0;
   char16_t FileName[260] = {};
   char16_t AlternateFileName[14] = {};
+  // Identity of the file (device of its file system and inode), 0 when unknown: with the size
+  // and the last-write time it tells later whether the file changed or was replaced.
+  uint64_t VolumeId = 0, FileId = 0;
 };
 
 // Windows-style mask matching: '*' any run, '?' one character, case-insensitive; "*.*" also
 // matches names without a dot.
 bool MatchMask(std::u16string_view name, std::u16string_view mask);
+
+// An entry of an enumerated folder that no find record can carry, so the caller can name it
+// instead of leaving it out unseen.
+struct TSkippedEntry {
+  enum TReason : uint8_t {
+    NotUtf8,      // the name's bytes are no UTF-8 text
+    NameTooLong,  // 260 UTF-16 units or more
+    SpecialFile,  // a FIFO, socket or device node (Detail: the st_mode file type bits)
+    Unreadable,   // its facts cannot be read, e.g. a link to nothing (Detail: errno value)
+  };
+  std::string Name;  // the name's bytes as the folder holds them
+  TReason Reason = NotUtf8;
+  uint32_t Detail = 0;
+  bool Folder = false;  // the entry is (a link to) a folder
+};
 
 // Enumerates one folder. The pattern is a UTF-8 path whose last component is a mask
 // ("/home/ana/photos/*.*"). "." and ".." are not yielded. Entries come sorted by name, so the
@@ -46,6 +65,10 @@ class TFindEnumerator {
   // Starts the same enumeration again from its first record, without reading the folder again.
   bool Rewind(TFindData& fd);
   void Close();
+  // Entries matching the mask that First left out, and the errno value of opening the folder
+  // (0 when it was read).
+  const std::vector<TSkippedEntry>& Skipped() const;
+  uint32_t LastError() const;
 
  private:
   struct TImpl;

@@ -13,8 +13,8 @@ constexpr uint8_t kPageCapabilities = 0x2A;
 constexpr uint8_t kPageVendor = 0x30;
 constexpr uint8_t kAllPages = 0x3F;
 
-// Page control values of MODE SENSE.
-constexpr uint8_t kCurrent = 0, kChangeable = 1, kDefault = 2, kSaved = 3;
+// Page control values of MODE SENSE besides the current values (0).
+constexpr uint8_t kChangeable = 1, kDefault = 2, kSaved = 3;
 
 bool ValidDataBlockTypeForCd(uint8_t t) { return t <= 3 || (t >= 8 && t <= 13); }
 

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <nlohmann/json.hpp>
 
+#include "vdrive/JsonFields.h"
+
 namespace vdrive {
 namespace {
 
@@ -416,66 +418,71 @@ bool StateFromJson(std::string_view text, TLoadState& out, std::string& error) {
     error = "medium state is not a JSON object";
     return false;
   }
-  try {
-    TLoadState s;
-    s.generation = j.value("generation", uint64_t{0});
-    s.trayOpen = j.value("tray", std::string("closed")) == "open";
-    if (j.contains("pace")) {
-      if (!j.at("pace").is_boolean()) {
-        error = "pace is not true or false";
-        return false;
-      }
-      s.pace = j.at("pace").get<bool>();
-    }
-    const json& m = j.contains("medium") ? j.at("medium") : json(nullptr);
-    if (m.is_object()) {
-      TDisc d;
-      const auto kind = ParseMediumKind(m.at("type").get<std::string>());
-      if (!kind) {
-        error = "unknown medium type";
-        return false;
-      }
-      d.kind = *kind;
-      d.capacity = m.at("capacity").get<uint32_t>();
-      d.pressed = m.value("pressed", false);
-      d.restrictedOverwrite = m.value("restricted_overwrite", false);
-      d.formatted = m.value("formatted", false);
-      d.formattedBlocks = m.value("formatted_blocks", 0u);
-      d.intermediate = m.value("intermediate", false);
-      d.bgFormat = m.value<uint8_t>("bg_format", 0);
-      d.highWater = m.value("high_water", 0u);
-      d.finalized = m.value("finalized", false);
-      d.timestamp = m.value("timestamp", std::string());
-      for (const json& t : m.value("tracks", json::array())) {
+  TJsonFields top(j, "");
+  TLoadState s;
+  s.generation = top.Unsigned("generation", UINT64_MAX, 0);
+  const std::string tray = top.String("tray", "closed", 8);
+  if (tray != "open" && tray != "closed") top.Fail("tray", "is neither open nor closed");
+  s.trayOpen = tray == "open";
+  s.pace = top.Bool("pace", s.pace);
+  if (const json* mj = top.Object("medium")) {
+    TJsonFields m(*mj, "medium");
+    TDisc d;
+    const std::string type = m.RequiredString("type", 16);
+    const auto kind = ParseMediumKind(type);
+    if (m.Ok() && !kind) m.Fail("type", "unknown medium type " + type);
+    d.kind = kind.value_or(TMediumKind::CdR);
+    d.capacity = static_cast<uint32_t>(m.RequiredUnsigned("capacity", UINT32_MAX));
+    d.pressed = m.Bool("pressed", false);
+    d.restrictedOverwrite = m.Bool("restricted_overwrite", false);
+    d.formatted = m.Bool("formatted", false);
+    d.formattedBlocks = static_cast<uint32_t>(m.Unsigned("formatted_blocks", UINT32_MAX, 0));
+    d.intermediate = m.Bool("intermediate", false);
+    d.bgFormat = static_cast<uint8_t>(m.Unsigned("bg_format", 3, 0));
+    d.highWater = static_cast<uint32_t>(m.Unsigned("high_water", UINT32_MAX, 0));
+    d.finalized = m.Bool("finalized", false);
+    d.timestamp = m.String("timestamp", "", 14);
+    if (const json* tracks = m.Array("tracks")) {
+      for (size_t i = 0; i < tracks->size() && m.Ok(); ++i) {
+        TJsonFields t((*tracks)[i], m.Element("tracks", i));
         TTrack tr;
-        tr.start = t.at("start").get<uint32_t>();
-        tr.size = t.value("size", 0u);
-        tr.nwa = t.value("nwa", tr.start);
-        tr.session = t.value<uint16_t>("session", 1);
-        const std::string st = t.value("state", std::string("complete"));
+        tr.start = static_cast<uint32_t>(t.RequiredUnsigned("start", UINT32_MAX));
+        tr.size = static_cast<uint32_t>(t.Unsigned("size", UINT32_MAX, 0));
+        tr.nwa = static_cast<uint32_t>(t.Unsigned("nwa", UINT32_MAX, tr.start));
+        tr.session = static_cast<uint16_t>(t.Unsigned("session", UINT16_MAX, 1));
+        const std::string st = t.String("state", "complete", 16);
         const auto* it = std::find(std::begin(kTrackStateNames), std::end(kTrackStateNames), st);
-        if (it == std::end(kTrackStateNames)) {
-          error = "unknown track state " + st;
-          return false;
-        }
-        tr.state = static_cast<TTrackState>(it - std::begin(kTrackStateNames));
+        if (t.Ok() && it == std::end(kTrackStateNames))
+          t.Fail("state", "unknown track state " + st);
+        tr.state = static_cast<TTrackState>(
+            it == std::end(kTrackStateNames) ? 0 : it - std::begin(kTrackStateNames));
+        if (!t.Ok()) m.FailWith(t.Error());
         d.tracks.push_back(tr);
       }
-      for (const json& x : m.value("sessions", json::array())) {
-        d.sessions.push_back(TSession{x.value<uint16_t>("first_track", 1), x.value("closed", false)});
-      }
-      if (d.Access() == TAccess::Sequential && (d.sessions.empty() || d.tracks.empty())) {
-        error = "a sequential medium needs at least one session and track";
-        return false;
-      }
-      s.disc = std::move(d);
     }
-    out = std::move(s);
-    return true;
-  } catch (const json::exception& e) {
-    error = e.what();
+    if (const json* sessions = m.Array("sessions")) {
+      for (size_t i = 0; i < sessions->size() && m.Ok(); ++i) {
+        TJsonFields x((*sessions)[i], m.Element("sessions", i));
+        const auto first = static_cast<uint16_t>(x.Unsigned("first_track", UINT16_MAX, 1));
+        d.sessions.push_back(TSession{first, x.Bool("closed", false)});
+        if (!x.Ok()) m.FailWith(x.Error());
+      }
+    }
+    if (m.Ok()) {
+      if (const std::string problem = DiscProblem(d); !problem.empty()) m.FailWith(problem);
+    }
+    if (!m.Ok()) {
+      error = m.Error();
+      return false;
+    }
+    s.disc = std::move(d);
+  }
+  if (!top.Ok()) {
+    error = top.Error();
     return false;
   }
+  out = std::move(s);
+  return true;
 }
 
 }  // namespace vdrive

@@ -88,6 +88,9 @@ class TDisc {
   // Blocks a READ may return: random media up to the writable extent, others what was recorded.
   bool Readable(uint32_t lba, uint32_t count) const;
   uint32_t WritableExtent() const;  // random-access media
+  // The most blocks the medium can hold: its capacity, or more for a BD-RE formatted without
+  // spare areas. Nothing is ever recorded at or beyond it.
+  uint32_t UserBlockLimit() const;
 
   // Sequential recording: refuses a write that does not continue an open track (5/21/02) or
   // runs past the capacity or a reserved track (5/21/00); Commit records it.
@@ -122,7 +125,14 @@ struct TLoadState {
   bool pace = false;
 };
 
+// Why the disc could not have come from recording under the write rules (addresses beyond the
+// medium, tracks out of order, sessions that name no track, ...): "field: problem" with the
+// field as medium.json names it ("medium.tracks[2].nwa"), or empty when nothing is wrong.
+std::string DiscProblem(const TDisc& d);
+
 std::string StateToJson(const TLoadState& s);
+// Refuses a text that is not such a state, and a disc DiscProblem finds fault with, naming the
+// field.
 bool StateFromJson(std::string_view text, TLoadState& s, std::string& error);
 
 }  // namespace vdrive

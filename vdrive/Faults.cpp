@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <nlohmann/json.hpp>
 
+#include "vdrive/JsonFields.h"
+
 namespace vdrive {
 
 bool TFaults::Refuses(uint8_t opcode) const {
@@ -47,32 +49,47 @@ bool FaultsFromJson(std::string_view text, TFaults& out, std::string& error) {
     error = "faults are not a JSON object";
     return false;
   }
-  try {
-    TFaults f;
-    for (const json& e : j.value("commands", json::array())) {
+  TJsonFields f(j, "");
+  TFaults faults;
+  if (const json* commands = f.Array("commands")) {
+    for (size_t i = 0; i < commands->size() && f.Ok(); ++i) {
+      TJsonFields e((*commands)[i], f.Element("commands", i));
       TOpcodeFault c;
-      c.opcode = e.at("opcode").get<uint8_t>();
-      if (e.contains("lba_first")) c.lbaFirst = e.at("lba_first").get<uint32_t>();
-      if (e.contains("lba_last")) c.lbaLast = e.at("lba_last").get<uint32_t>();
-      c.from = std::max(1u, e.value("from", 1u));
-      c.times = e.value("times", 1u);
-      c.sense = TSense{e.at("key").get<uint8_t>(), e.at("asc").get<uint8_t>(), e.at("ascq").get<uint8_t>()};
-      c.seen = e.value("seen", 0u);
-      c.fired = e.value("fired", 0u);
-      f.commands.push_back(c);
+      c.opcode = static_cast<uint8_t>(e.RequiredUnsigned("opcode", 0xFF));
+      if (e.Ok() && (*commands)[i].contains("lba_first")) c.lbaFirst = static_cast<uint32_t>(e.Unsigned("lba_first", UINT32_MAX, 0));
+      if (e.Ok() && (*commands)[i].contains("lba_last")) c.lbaLast = static_cast<uint32_t>(e.Unsigned("lba_last", UINT32_MAX, 0));
+      c.from = std::max<uint32_t>(1, static_cast<uint32_t>(e.Unsigned("from", UINT32_MAX, 1)));
+      c.times = static_cast<uint32_t>(e.Unsigned("times", UINT32_MAX, 1));
+      c.sense = TSense{static_cast<uint8_t>(e.RequiredUnsigned("key", 0x0F)),
+                       static_cast<uint8_t>(e.RequiredUnsigned("asc", 0xFF)),
+                       static_cast<uint8_t>(e.RequiredUnsigned("ascq", 0xFF))};
+      c.seen = static_cast<uint32_t>(e.Unsigned("seen", UINT32_MAX, 0));
+      c.fired = static_cast<uint32_t>(e.Unsigned("fired", UINT32_MAX, 0));
+      if (!e.Ok()) f.FailWith(e.Error());
+      faults.commands.push_back(c);
     }
-    f.busy = j.value("busy", 0u);
-    f.notReadyMs = j.value("not_ready_ms", 0u);
-    f.notReadyArm = j.value("not_ready_arm", uint64_t{0});
-    f.refuse = j.value("refuse", std::vector<uint8_t>{});
-    f.refusePages = j.value("refuse_pages", std::vector<uint8_t>{});
-    f.plusRwNeedsFormat = j.value("dvd+rw_needs_format", false);
-    out = std::move(f);
-    return true;
-  } catch (const json::exception& e) {
-    error = e.what();
+  }
+  faults.busy = static_cast<uint32_t>(f.Unsigned("busy", UINT32_MAX, 0));
+  faults.notReadyMs = static_cast<uint32_t>(f.Unsigned("not_ready_ms", UINT32_MAX, 0));
+  faults.notReadyArm = f.Unsigned("not_ready_arm", UINT64_MAX, 0);
+  for (auto [key, list] : {std::pair{"refuse", &faults.refuse}, {"refuse_pages", &faults.refusePages}}) {
+    if (const json* codes = f.Array(key)) {
+      for (const json& c : *codes) {
+        if (!c.is_number_unsigned() || c.get<uint64_t>() > 0xFF) {
+          f.Fail(key, c.dump() + " is not a code from 0 to 255");
+          break;
+        }
+        list->push_back(static_cast<uint8_t>(c.get<uint64_t>()));
+      }
+    }
+  }
+  faults.plusRwNeedsFormat = f.Bool("dvd+rw_needs_format", false);
+  if (!f.Ok()) {
+    error = f.Error();
     return false;
   }
+  out = std::move(faults);
+  return true;
 }
 
 }  // namespace vdrive

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <nlohmann/json.hpp>
 
+#include "vdrive/JsonFields.h"
+
 namespace vdrive {
 namespace {
 
@@ -84,21 +86,37 @@ json KindList(const std::vector<K>& ks) {
   return a;
 }
 
-bool ParseKindList(const json& j, std::vector<K>& out, std::string& error) {
-  out.clear();
-  if (!j.is_array()) {
-    error = "a list of medium names is expected";
-    return false;
+std::vector<K> KindList(TJsonFields& f, std::string_view key) {
+  std::vector<K> out;
+  const json* list = f.Array(key);
+  if (list == nullptr) {
+    f.Fail(key, "is missing");
+    return out;
   }
-  for (const auto& e : j) {
+  for (const auto& e : *list) {
     const auto k = e.is_string() ? ParseMediumKind(e.get<std::string>()) : std::nullopt;
     if (!k) {
-      error = "unknown medium " + e.dump();
-      return false;
+      f.Fail(key, "unknown medium " + e.dump());
+      return out;
     }
     out.push_back(*k);
   }
-  return true;
+  return out;
+}
+
+// Speeds in multiples of the family's 1x; what no drive reaches is dropped by ToKbs.
+std::vector<double> SpeedList(TJsonFields& f, std::string_view key) {
+  std::vector<double> out;
+  if (const json* list = f.Array(key)) {
+    for (const auto& e : *list) {
+      if (!e.is_number()) {
+        f.Fail(key, e.dump() + " is not a number");
+        return out;
+      }
+      out.push_back(e.get<double>());
+    }
+  }
+  return out;
 }
 
 }  // namespace
@@ -216,60 +234,60 @@ bool ModelFromJson(std::string_view text, TDriveModel& out, std::string& error) 
     error = "not a JSON object";
     return false;
   }
-  try {
-    TDriveModel m;
-    m.model = j.value("model", std::string("custom"));
-    m.vendor = j.at("vendor").get<std::string>();
-    m.product = j.at("product").get<std::string>();
-    m.revision = j.at("revision").get<std::string>();
-    if (!ParseKindList(j.at("reads"), m.reads, error) || !ParseKindList(j.at("writes"), m.writes, error)) {
-      return false;
-    }
-    if (j.contains("speeds")) {
-      for (const auto& [name, t] : j.at("speeds").items()) {
-        const auto k = ParseMediumKind(name);
-        if (!k) {
-          error = "unknown medium in speeds: " + name;
-          return false;
-        }
-        m.speeds[static_cast<int>(*k)] = TSpeedTable{t.value("read", std::vector<double>{}),
-                                                     t.value("write", std::vector<double>{})};
+  constexpr uint64_t kMaxDurationMs = 3600000;  // an hour of NOT READY is the most a drive takes
+  TJsonFields f(j, "");
+  TDriveModel m;
+  m.model = f.String("model", "custom", 64);
+  m.vendor = f.RequiredString("vendor", 8);
+  m.product = f.RequiredString("product", 16);
+  m.revision = f.RequiredString("revision", 4);
+  m.reads = KindList(f, "reads");
+  m.writes = KindList(f, "writes");
+  if (const json* speeds = f.Object("speeds")) {
+    for (const auto& [name, table] : speeds->items()) {
+      const auto k = ParseMediumKind(name);
+      if (!k) {
+        f.Fail("speeds", "unknown medium " + name);
+        break;
       }
+      TJsonFields t(table, f.Path("speeds") + "." + name);
+      m.speeds[static_cast<int>(*k)] = TSpeedTable{SpeedList(t, "read"), SpeedList(t, "write")};
+      if (!t.Ok()) f.FailWith(t.Error());
     }
-    m.bufferKB = j.value("buffer_kb", 4096u);
-    const json& a = j.contains("address") ? j.at("address") : json(nullptr);
-    if (a.is_object()) {
-      m.address = TAddress{a.value<uint8_t>("port", 1), a.value<uint8_t>("target", 0), a.value<uint8_t>("lun", 0)};
-    }
-    m.bufferUnderrunFree = j.value("buffer_underrun_free", true);
-    m.testWrite = j.value("test_write", true);
-    m.page30 = j.value("page_30h", false);
-    m.blockDescriptor = j.value("block_descriptor", false);
-    m.getConfiguration = j.value("get_configuration", true);
-    m.streaming = j.value("streaming", true);
-    m.rejectsRezero = j.value("rejects_rezero", false);
-    if (j.contains("durations_ms")) {
-      const json& d = j.at("durations_ms");
-      TDurations& t = m.durations;
-      t.loadMs = d.value("load", t.loadMs);
-      t.blankMinimalMs = d.value("blank_minimal", t.blankMinimalMs);
-      t.blankFullMs = d.value("blank_full", t.blankFullMs);
-      t.formatMs = d.value("format", t.formatMs);
-      t.closeTrackMs = d.value("close_track", t.closeTrackMs);
-      t.closeSessionMs = d.value("close_session", t.closeSessionMs);
-      t.syncMs = d.value("synchronize", t.syncMs);
-    }
-    m.trace = j.value("trace", false);
-    if (m.vendor.size() > 8 || m.product.size() > 16 || m.revision.size() > 4) {
-      error = "vendor, product and revision are at most 8, 16 and 4 characters";
-      return false;
-    }
-    out = std::move(m);
-    return true;
-  } catch (const json::exception& e) {
-    error = e.what();
+  }
+  // The buffer's size in bytes is a 32-bit figure of READ BUFFER CAPACITY.
+  m.bufferKB = static_cast<uint32_t>(f.Unsigned("buffer_kb", 4194303, 4096));
+  if (const json* a = f.Object("address")) {
+    TJsonFields t(*a, f.Path("address"));
+    m.address = TAddress{static_cast<uint8_t>(t.Unsigned("port", 255, 1)),
+                         static_cast<uint8_t>(t.Unsigned("target", 255, 0)),
+                         static_cast<uint8_t>(t.Unsigned("lun", 255, 0))};
+    if (!t.Ok()) f.FailWith(t.Error());
+  }
+  m.bufferUnderrunFree = f.Bool("buffer_underrun_free", true);
+  m.testWrite = f.Bool("test_write", true);
+  m.page30 = f.Bool("page_30h", false);
+  m.blockDescriptor = f.Bool("block_descriptor", false);
+  m.getConfiguration = f.Bool("get_configuration", true);
+  m.streaming = f.Bool("streaming", true);
+  m.rejectsRezero = f.Bool("rejects_rezero", false);
+  if (const json* d = f.Object("durations_ms")) {
+    TJsonFields t(*d, f.Path("durations_ms"));
+    TDurations& u = m.durations;
+    for (auto [key, field] : {std::pair{"load", &u.loadMs}, {"blank_minimal", &u.blankMinimalMs},
+                              {"blank_full", &u.blankFullMs}, {"format", &u.formatMs},
+                              {"close_track", &u.closeTrackMs}, {"close_session", &u.closeSessionMs},
+                              {"synchronize", &u.syncMs}})
+      *field = static_cast<uint32_t>(t.Unsigned(key, kMaxDurationMs, *field));
+    if (!t.Ok()) f.FailWith(t.Error());
+  }
+  m.trace = f.Bool("trace", false);
+  if (!f.Ok()) {
+    error = f.Error();
     return false;
   }
+  out = std::move(m);
+  return true;
 }
 
 }  // namespace vdrive

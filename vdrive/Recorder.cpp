@@ -67,8 +67,13 @@ bool TVirtualRecorder::Load(std::string* error) {
     return false;
   }
   mediumStamp_ = StampOf(mediumPath);
-  if (state.disc && !image_.Open(JoinPath(folder_, kImageFile))) {
-    *error = "cannot open " + JoinPath(folder_, kImageFile);
+  const std::string imagePath = JoinPath(folder_, kImageFile);
+  if (state.disc &&
+      !CheckImageFile(imagePath, uint64_t{state.disc->UserBlockLimit()} * kBlockSize, *error)) {
+    return false;
+  }
+  if (state.disc && !image_.Open(imagePath)) {
+    *error = "cannot open " + imagePath;
     return false;
   }
   core_ = std::make_unique<TDriveCore>(std::move(model), std::move(state), &image_);

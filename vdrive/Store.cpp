@@ -87,11 +87,30 @@ int OpenLockFile(std::string_view folder) {
   return open(JoinPath(folder, kLockFile).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
 }
 
+bool CheckImageFile(const std::string& path, uint64_t limitBytes, std::string& error) {
+  struct stat st;
+  if (stat(path.c_str(), &st) != 0) {
+    error = errno == ENOENT ? path + " is missing: the recorded data is gone"
+                            : path + ": " + std::strerror(errno);
+    return false;
+  }
+  if (!S_ISREG(st.st_mode)) {
+    error = path + " is not a regular file";
+    return false;
+  }
+  if (static_cast<uint64_t>(st.st_size) > limitBytes) {
+    error = path + ": " + std::to_string(st.st_size) + " bytes, more than the medium holds (" +
+            std::to_string(limitBytes) + ")";
+    return false;
+  }
+  return true;
+}
+
 TImageFile::~TImageFile() { Close(); }
 
 bool TImageFile::Open(const std::string& path) {
   Close();
-  fd_ = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+  fd_ = open(path.c_str(), O_RDWR | O_CLOEXEC);
   return fd_ >= 0;
 }
 
@@ -137,40 +156,70 @@ bool TImageFile::Write(uint64_t lba, uint32_t blocks, const uint8_t* in) {
 bool TImageFile::Clear() { return fd_ >= 0 && ftruncate(fd_, 0) == 0; }
 
 bool TImageFile::ExportTo(
-    const std::string& path, uint64_t first, uint64_t end,
+    const std::string& path, uint64_t first, uint64_t end, std::string& why,
     const std::function<bool(uint64_t done, uint64_t total)>& progress) const {
-  if (fd_ < 0) return false;
+  if (fd_ < 0) {
+    why = "the medium's image is not open";
+    return false;
+  }
   const int out = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (out < 0) return false;
+  if (out < 0) {
+    why = std::strerror(errno);
+    return false;
+  }
   const off_t from = static_cast<off_t>(first * kBlockSize),
               to = static_cast<off_t>(end * kBlockSize);
-  bool ok = ftruncate(out, to - from) == 0;
+  int error = 0;
+  auto failed = [&](int e) {
+    error = e != 0 ? e : EIO;
+    return true;
+  };
+  auto goOn = [&](off_t at) {
+    if (progress && !progress(static_cast<uint64_t>(at - from), static_cast<uint64_t>(to - from)))
+      failed(ECANCELED);
+  };
+  struct stat st;
+  const bool regular = fstat(out, &st) == 0 && S_ISREG(st.st_mode);
+  // Only a regular file is sized first (and removed again on failure); a device takes the data
+  // at its offsets.
+  if (regular && ftruncate(out, to - from) != 0) failed(errno);
   std::vector<char> buf(1 << 20);
   off_t pos = from;
-  auto goOn = [&](off_t at) {
-    return !progress ||
-           progress(static_cast<uint64_t>(at - from), static_cast<uint64_t>(to - from));
-  };
-  while (ok && pos < to) {
-    if (!(ok = goOn(pos))) break;
+  while (error == 0 && pos < to) {
+    goOn(pos);
+    if (error != 0) break;
     // Only the data extents need copying; holes stay holes in the output.
     const off_t data = lseek(fd_, pos, SEEK_DATA);
     if (data < 0 || data >= to) break;
     off_t hole = lseek(fd_, data, SEEK_HOLE);
     if (hole < 0 || hole > to) hole = to;
-    for (off_t at = data; ok && at < hole;) {
+    for (off_t at = data; error == 0 && at < hole;) {
       const size_t want =
           static_cast<size_t>(std::min<off_t>(hole - at, static_cast<off_t>(buf.size())));
       const ssize_t n = pread(fd_, buf.data(), want, at);
       if (n < 0 && errno == EINTR) continue;
+      if (n < 0) failed(errno);
       if (n <= 0) break;  // past the end of the file: the rest reads as zeros
-      ok = pwrite(out, buf.data(), static_cast<size_t>(n), at - from) == n;
+      for (ssize_t done = 0; error == 0 && done < n;) {
+        const ssize_t w =
+            pwrite(out, buf.data() + done, static_cast<size_t>(n - done), at - from + done);
+        if (w < 0 && errno == EINTR) continue;
+        if (w <= 0)
+          failed(errno);
+        else
+          done += w;
+      }
       at += n;
-      ok = ok && goOn(at);
+      if (error == 0) goOn(at);
     }
     pos = hole;
   }
-  return close(out) == 0 && ok;
+  if (error == 0 && regular && fsync(out) != 0) failed(errno);
+  if (close(out) != 0 && error == 0) failed(errno);
+  if (error == 0) return true;
+  why = std::strerror(error);
+  if (regular) unlink(path.c_str());
+  return false;
 }
 
 }  // namespace vdrive

@@ -50,6 +50,10 @@ class TFolderLock {
 };
 int OpenLockFile(std::string_view folder);  // -1 on failure
 
+// A loaded medium's image file must be there (a missing one would read as a blank disc) and no
+// larger than the medium can hold; false with a reason naming the file otherwise.
+bool CheckImageFile(const std::string& path, uint64_t limitBytes, std::string& error);
+
 // The medium's user data at LBA x 2048 in a sparse file; holes read as zeros.
 class TImageFile {
  public:
@@ -58,16 +62,18 @@ class TImageFile {
   TImageFile(const TImageFile&) = delete;
   TImageFile& operator=(const TImageFile&) = delete;
 
-  bool Open(const std::string& path);  // creates the file when missing
+  // Opens an existing file (a new medium gets its file from the tool, never from here).
+  bool Open(const std::string& path);
   void Close();
   bool IsOpen() const { return fd_ >= 0; }
   bool Read(uint64_t lba, uint32_t blocks, uint8_t* out) const;
   bool Write(uint64_t lba, uint32_t blocks, const uint8_t* in);
   bool Clear();  // everything reads as zeros again
-  // Writes blocks [first, end) to a new file, leaving holes where nothing was ever written.
-  // progress, when given, hears the bytes done of the total as the copy goes (at least every
-  // MiB) and stops it by answering false.
-  bool ExportTo(const std::string& path, uint64_t first, uint64_t end,
+  // Writes blocks [first, end) to a new file, leaving holes where nothing was ever written. On
+  // failure a regular output file is removed again, so no partial image is left behind; why
+  // then says what went wrong. progress, when given, hears the bytes done of the total as the
+  // copy goes (at least every MiB) and stops it by answering false.
+  bool ExportTo(const std::string& path, uint64_t first, uint64_t end, std::string& why,
                 const std::function<bool(uint64_t done, uint64_t total)>& progress = {}) const;
 
  private:

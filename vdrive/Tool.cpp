@@ -6,6 +6,7 @@
 #include <nlohmann/json.hpp>
 #include <vector>
 
+#include "platform/Clock.h"
 #include "platform/Files.h"
 #include "vdrive/Model.h"
 #include "vdrive/Store.h"
@@ -51,6 +52,25 @@ bool LoadState(const std::string& dir, TLoadState& state, std::string& error) {
     return false;
   }
   return true;
+}
+
+// The state with the medium's image file checked: what status and export answer from.
+bool LoadMedium(const std::string& dir, TLoadState& state, std::string& error) {
+  if (!LoadState(dir, state, error)) return false;
+  return !state.disc || CheckImageFile(JoinPath(dir, kImageFile),
+                                       uint64_t{state.disc->UserBlockLimit()} * kBlockSize, error);
+}
+
+// The state a new medium or an ejection replaces. A damaged one is replaced too (that is how a
+// user repairs the folder); its generation is unknown, so the new one comes from the clock,
+// which a running recorder cannot already hold.
+TLoadState StateToReplace(const std::string& dir) {
+  TLoadState state;
+  std::string ignored;
+  if (LoadState(dir, state, ignored)) return state;
+  state = TLoadState{};
+  state.generation = plat::FileTimeNow().Value;
+  return state;
 }
 
 bool SaveState(const std::string& dir, const TLoadState& state, std::string& error) {
@@ -101,8 +121,7 @@ bool CanRead(const TDriveModel& model, TMediumKind kind, std::string& error) {
 bool Load(const std::string& dir, TDisc disc, std::string& error) {
   TDriveModel model;
   if (!LoadModel(dir, model, error) || !CanRead(model, disc.kind, error)) return false;
-  TLoadState state;
-  if (!LoadState(dir, state, error)) return false;
+  TLoadState state = StateToReplace(dir);
   state.generation += 1;
   state.trayOpen = false;
   state.disc = std::move(disc);
@@ -212,8 +231,8 @@ bool InsertPressed(const std::string& dir, const std::string& image,
 bool EjectMedium(const std::string& dir, std::string& error) {
   TLocked lock(dir);
   TDriveModel model;
-  TLoadState state;
-  if (!LoadModel(dir, model, error) || !LoadState(dir, state, error)) return false;
+  if (!LoadModel(dir, model, error)) return false;
+  TLoadState state = StateToReplace(dir);
   if (state.disc) state.generation += 1;
   state.disc.reset();
   state.trayOpen = true;
@@ -230,7 +249,11 @@ bool ReadLoadState(const std::string& dir, TLoadState& state, std::string& error
 
 bool RecorderStatus(const std::string& dir, std::string& out, std::string& error) {
   TLoadState state;
-  if (!ReadLoadState(dir, state, error)) return false;
+  {
+    TLocked lock(dir);
+    TDriveModel model;
+    if (!LoadModel(dir, model, error) || !LoadMedium(dir, state, error)) return false;
+  }
   using json = nlohmann::json;
   json j;
   j["tray"] = state.trayOpen ? "open" : "closed";
@@ -279,7 +302,7 @@ bool ExportMedium(const std::string& dir, const std::string& output,
   TLocked lock(dir);
   TDriveModel model;
   TLoadState state;
-  if (!LoadModel(dir, model, error) || !LoadState(dir, state, error)) return false;
+  if (!LoadModel(dir, model, error) || !LoadMedium(dir, state, error)) return false;
   if (!state.disc) {
     error = "no medium in " + dir;
     return false;
@@ -307,8 +330,9 @@ bool ExportMedium(const std::string& dir, const std::string& output,
     stopped = progress && !progress(done, total);
     return !stopped;
   };
-  if (!image.ExportTo(output, first, end, tell)) {
-    error = stopped ? "stopped" : "cannot write " + output;
+  std::string why;
+  if (!image.ExportTo(output, first, end, why, tell)) {
+    error = stopped ? "stopped" : "cannot write " + output + ": " + why;
     return false;
   }
   return true;

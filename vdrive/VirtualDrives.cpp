@@ -60,9 +60,16 @@ std::vector<std::shared_ptr<plat::TVirtualDrive>> CurrentVirtualDrives() {
       std::string error;
       std::optional<TDisc> first;
       if (!fromEnvironment) first = TDisc::Blank(TMediumKind::DvdPlusR, Traits(TMediumKind::DvdPlusR).capacity, false);
-      if (!EnsureRecorder(folder, first, error)) continue;
+      // A recorder that cannot be used is named, so it is not taken for no recorder at all.
+      if (!EnsureRecorder(folder, first, error)) {
+        plat::ReportUnusableDrive(folder, error);
+        continue;
+      }
       auto r = TVirtualRecorder::Open(folder, &error);
-      if (!r) continue;
+      if (!r) {
+        plat::ReportUnusableDrive(folder, error);
+        continue;
+      }
       it = cache.recorders.emplace(folder, std::move(r)).first;
     }
     out.push_back(it->second);

@@ -259,7 +259,7 @@ TEST_F(CopyAndImageTest, CancelledOpenDialogOpensNothingAndAnImageThatWillNotOpe
         QStringLiteral(" >>> Při zápisu souboru ISO vznikla chyba. Chyba: Error opening file")))
         << Join(log);
     EXPECT_TRUE(
-        log.last().startsWith(QStringLiteral(" >>> Vypalování se nezdařilo: Error opening file")))
+        log.last().startsWith(QStringLiteral(" >>> Vypalování se nezdařilo: zdrojový soubor nelze otevřít (Error opening file")))
         << Join(log);
     // Nothing runs: "Vypálit" and "< Zpět" stay off, the wizard may be closed.
     EXPECT_EQ(Buttons(*wizard), (std::vector<bool>{false, false, true}));

@@ -61,8 +61,8 @@ TEST_F(WizardScreenshotTest, BothPagesAndTheCopyWindow) {
   const QRect rows(wizard->files->viewport()->mapTo(wizard, QPoint(0, 0)), QSize(17, 3 * 16));
   EXPECT_FALSE(HasPureRed(compilation, rows));
   EXPECT_EQ(wizard->lblCelkem->text(), QStringLiteral("Celkem: 322,00 KB"));
-  // The options' check boxes show on the section's dark ground: a light box at each.
-  const QPoint box = wizard->Moznosti->Flags[0]->mapTo(wizard, QPoint(7, 11));
+  // The options' check boxes show on the section's dark ground: a light box where unchecked.
+  const QPoint box = wizard->Moznosti->Flags[1]->mapTo(wizard, QPoint(7, 11));
   EXPECT_GT(qGray(compilation.pixel(box)), 150);
 
   wizard->btnDalsiClick();

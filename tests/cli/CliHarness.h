@@ -2,9 +2,12 @@
 // Runs ardovan-cli and ardovan-vdrive as a user would, against virtual recorders in temporary
 // folders, with the program's clock scaled, and reads the discs back with independent readers.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cctype>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <map>
@@ -108,7 +111,8 @@ class TCliTest : public ::testing::Test {
   }
 
   // A CD-R recorder whose third WRITE finds the drive busy writing for `retries` retries of
-  // 100 ms, so that a burn's data phase lasts; the clock then runs only ten times faster.
+  // 100 ms (0: until the fault is cleared; the job gives up after 5,000), so that a burn's data
+  // phase lasts; the clock then runs only ten times faster.
   std::string StalledRecorder(int retries) {
     const std::string r = Recorder("cd-r");
     Tool("fault " + r + " --opcode 2A --sense 2/04/08 --from 3 --times " + std::to_string(retries));
@@ -125,6 +129,58 @@ class TCliTest : public ::testing::Test {
                                    Env(recorders) + testenv::Quote(ARDOVAN_CLI_EXE) + " " + args +
                                    " " + tail + "\n");
     return script;
+  }
+
+  // ardovan-cli with args running in the background (standard error to errFile); its standard
+  // output is read through Pipe, and the last line read is "exit=N".
+  struct TRunning {
+    FILE* Pipe = nullptr;
+    pid_t Pid = 0;
+    std::string Out;
+    // The next line of standard output, or false at its end.
+    bool ReadLine(std::string& line) {
+      char buf[4096];
+      if (std::fgets(buf, sizeof buf, Pipe) == nullptr) return false;
+      line = buf;
+      Out += line;
+      return true;
+    }
+    // Reads to the end; the exit code.
+    int Finish() {
+      std::string line;
+      while (ReadLine(line)) {
+      }
+      pclose(Pipe);
+      const size_t at = Out.rfind("exit=");
+      if (at == std::string::npos) return -1;
+      const int code = std::atoi(Out.c_str() + at + 5);
+      Out.erase(at);
+      return code;
+    }
+  };
+  TRunning Start(const std::string& args, const std::vector<std::string>& recorders,
+                 const std::string& errFile) {
+    const std::string script =
+        CliScript(args, recorders, "2>" + testenv::Quote(errFile) + " </dev/null", true);
+    TRunning r;
+    r.Pipe = popen(("sh " + testenv::Quote(script) + "; echo exit=$?").c_str(), "r");
+    std::string pid;
+    if (r.Pipe != nullptr && r.ReadLine(pid)) r.Pid = static_cast<pid_t>(std::stol(pid));
+    r.Out.clear();
+    return r;
+  }
+
+  // How often the recorder's armed faults have fired so far (kept in faults.json).
+  static int Fired(const std::string& recorder) {
+    const std::string faults = testenv::ReadText(recorder + "/faults.json");
+    const size_t at = faults.find("\"fired\":");
+    return at == std::string::npos ? 0 : std::atoi(faults.c_str() + at + 8);
+  }
+  // Waits (60 s at most) until an armed fault of the recorder has fired: the program is then at
+  // the command the fault stalls.
+  static bool WaitUntilFired(const std::string& recorder) {
+    for (int i = 0; i < 60000 && Fired(recorder) == 0; ++i) usleep(1000);
+    return Fired(recorder) > 0;
   }
 
   // What the recorder holds, as an image file.

@@ -69,9 +69,13 @@ TEST_F(DrivesInfoTest, DriveChoice) {
   // --drive wins over it.
   EXPECT_EQ(MediumLine(Cli("--drive 1 info", {cd, dvd})),
             ">>> Vložený disk do mechaniky: mtDVDPLUSR");
-  // A kept index that is no longer in the list selects nothing.
+  // A kept index that is no longer in the list selects nothing, and is named as the kept one.
   WriteSettings("[Setting]\nIDVyp=7\n");
-  EXPECT_EQ(Cli("info", {cd, dvd}).Code, 3);
+  const TRun stale = Cli("info", {cd, dvd});
+  EXPECT_EQ(stale.Code, 3);
+  EXPECT_EQ(stale.Err, "ardovan-cli: the drive 7 kept in the settings file " + work_ +
+                           "/config/ardovan/ardovan.ini no longer exists (the list has 2; choose "
+                           "one with --drive, see: ardovan-cli drives)\n");
 }
 
 TEST_F(DrivesInfoTest, EjectAndLoad) {

@@ -150,36 +150,46 @@ TEST_F(ImageTest, CopyRefusals) {
   EXPECT_NE(run.Err.find("Unreadable Blocks : 100 - 120"), std::string::npos) << run.Err;
 }
 
-TEST_F(ImageTest, IncompleteCompilationWritesNoImageAndBurnsWithAFailureCode) {
-  // A subfolder whose name is longer than a compilation accepts (218 characters) cannot be
-  // added, and with it the folder that holds it.
+TEST_F(ImageTest, IncompleteCompilationIsNamedAndGoesOnlyWhenAllowed) {
+  // A subfolder whose name is longer than a compilation accepts (218 characters) is left out;
+  // the rest of its folder goes in.
   const std::string folder = Path("dilo");
-  MakeFile(folder + "/a.txt", 1000, 21);
+  const std::string a = MakeFile(folder + "/a.txt", 1000, 21);
   MakeFile(folder + "/" + std::string(218, 'd') + "/b.txt", 1000, 22);
   const std::string good = MakeFile(Path("dobry.txt"), 500, 23);
+  const std::string named =
+      "Nepřidáno: " + folder + "/" + std::string(218, 'd') + " (název je delší než 217 znaků)";
 
   const std::string iso = Path("neuplny.iso");
   const TRun made = Cli("mkimage --output " + iso + " " + good + " " + folder);
   EXPECT_EQ(made.Code, 1) << made.All();
-  EXPECT_NE(made.Err.find("Chyba vložení adresáře... " + folder), std::string::npos) << made.All();
+  EXPECT_TRUE(Contains(Lines(made.Err), named)) << made.Err;
   EXPECT_FALSE(fs::exists(iso));
+  const TRun allowed =
+      Cli("mkimage --allow-incomplete --output " + iso + " " + good + " " + folder);
+  EXPECT_EQ(allowed.Code, 1) << allowed.All();
+  const TExpected expected{{"/dobry.txt", good}, {"/dilo/a.txt", a}};
+  ExpectReadBack(iso, expected, false, Path("read-image"));
 
-  // The burn goes on with what could be added, as the window does, but says the disc lacks part.
+  // A burn does not start on a disc that would lack part of what was asked for.
   const std::string r = Recorder("cd-r");
-  const TRun burned = Cli("burn " + good + " " + folder, {r});
+  const TRun refused = Cli("burn " + good + " " + folder, {r});
+  EXPECT_EQ(refused.Code, 3) << refused.All();
+  auto log = LogTexts(refused.Out);
+  EXPECT_TRUE(Contains(log, named)) << refused.Out;
+  EXPECT_EQ(log.back(), " >>> Kompilace není úplná (nepřidáno: 1), vypalování se neprovede... ");
+  EXPECT_NE(refused.Err.find("--allow-incomplete"), std::string::npos) << refused.Err;
+  EXPECT_NE(Tool("status " + r).find("\"disc_status\": \"blank\""), std::string::npos);
+
+  // Allowed, it burns what could be added and ends with exit code 1, the last line saying so.
+  ASSERT_EQ(Cli("load", {r}).Code, 0);
+  const TRun burned = Cli("burn --allow-incomplete " + good + " " + folder, {r});
   EXPECT_EQ(burned.Code, 1) << burned.All();
-  const auto log = LogTexts(burned.Out);
+  log = LogTexts(burned.Out);
+  EXPECT_TRUE(Contains(log, named)) << burned.Out;
   EXPECT_EQ(Count(log, " >>> Vypalování dokončeno..."), 1);
-  EXPECT_TRUE(Contains(Lines(burned.Out), "Chyba vložení adresáře... " + folder)) << burned.All();
-  // The outcome names what the disc lacks.
-  ASSERT_GE(log.size(), 2u);
-  EXPECT_EQ(log[log.size() - 2], "Nepřidáno: " + folder + " (obsah složky nelze přidat)")
-      << burned.Out;
   EXPECT_EQ(log.back(),
             " >>> Vypalování dokončeno, ale disk neobsahuje celou kompilaci (nepřidáno: 1).");
-  // The refused subfolder fails the folder's insertion before its own files are added (subfolders
-  // come first), so the disc holds the single file and an empty folder.
-  const TExpected expected{{"/dobry.txt", good}};
   ExpectReadBack(Export(r), expected, false, Path("read-incomplete"));
 }
 

@@ -27,8 +27,8 @@ TEST(CompilationTest, PathsAreNormalBeforeTheListsChecks) {
   EXPECT_EQ(message, "ardovan-cli: no such file or folder: " + dir + "/nothing");
   ASSERT_EQ(mkfifo((dir + "/pipe").c_str(), 0600), 0);
   EXPECT_EQ(AddPath(list, dir + "/pipe", message), TAdd::Missing);
-  EXPECT_EQ(message, "ardovan-cli: " + dir +
-                         "/pipe is a FIFO (named pipe); only files and folders can be burned");
+  EXPECT_EQ(message,
+            "ardovan-cli: " + dir + "/pipe is a FIFO; only files and folders can be burned");
   EXPECT_EQ(AddPath(list, "/dev/null", message), TAdd::Missing);
   EXPECT_NE(message.find("is a character device"), std::string::npos) << message;
   ASSERT_EQ(list.Entries().size(), 2u);

@@ -68,12 +68,14 @@ TEST_F(EngineBurn, DvdPlusRwBurnedTwiceGrowsItsVolume) {
   EXPECT_EQ(Le32(after, 16 * 2048 + 80), firstTotal + secondTotal);
   EXPECT_TRUE(std::equal(after.begin(), after.begin() + 65536, after.begin() + size_t(firstTotal) * 2048));
   // The first volume's file data is still in place behind the new descriptors; only the UDF
-  // anchor at 256 now leads to the new volume.
+  // anchor at 256 and the file set at 257 now lead to the new volume.
   const size_t anchorAt = 256 * 2048;
   EXPECT_TRUE(std::equal(before.begin() + 65536, before.begin() + anchorAt, after.begin() + 65536));
-  EXPECT_FALSE(std::equal(before.begin() + anchorAt, before.begin() + anchorAt + 2048, after.begin() + anchorAt));
-  EXPECT_TRUE(std::equal(before.begin() + anchorAt + 2048, before.begin() + size_t(firstTotal) * 2048,
-                         after.begin() + anchorAt + 2048));
+  for (size_t at : {anchorAt, anchorAt + 2048})
+    EXPECT_FALSE(std::equal(before.begin() + at, before.begin() + at + 2048, after.begin() + at));
+  EXPECT_TRUE(std::equal(before.begin() + anchorAt + 4096,
+                         before.begin() + size_t(firstTotal) * 2048,
+                         after.begin() + anchorAt + 4096));
   ExpectSameTree(second, ExtractJoliet(medium), "grown volume");
 }
 

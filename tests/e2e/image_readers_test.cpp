@@ -209,6 +209,36 @@ TEST(ImageReaders, EveryCombinationOfJolietIso1999AndUdf) {
   }
 }
 
+// Names that the compilation keeps apart but a tree would record alike: case-only pairs (level-1
+// names are upper case), equal generated 8.3 names from two folders, Czech letters that
+// ISO 9660:1999 records as '_'. Every file must come back through every view.
+TEST(ImageReaders, NamesThatMeetInOneTreeStayDistinctInEach) {
+  REQUIRE_READERS();
+  const std::string one = testenv::MakeTempDir("one"), two = testenv::MakeTempDir("two");
+  uint32_t seed = 50;
+  for (const char* name :
+       {"a.txt", "A.TXT", "Docs/x.txt", "DOCS/x.txt", "č.txt", "ř.txt", "Long file name.txt"}) {
+    fs::create_directories(fs::path(one + "/" + name).parent_path());
+    WriteSized(one + "/" + name, 100 + seed, seed);
+    ++seed;
+  }
+  WriteSized(two + "/Long file name.doc.txt", 77, seed);
+  for (int iso1999 = 0; iso1999 < 2; ++iso1999) {
+    SCOPED_TRACE(iso1999 ? "ISO 9660:1999" : "level 1");
+    TImage im("clash");
+    im.b.JolietFileSystem = 1;
+    im.b.UDFBridge = 1;
+    im.b.ISO9660v1999FS = static_cast<uint8_t>(iso1999);
+    ASSERT_NE(InsertDir(im.b, "\\", one, false, true, "*.*"), nullptr);
+    // LONGFI~1.TXT in both folders.
+    ASSERT_TRUE(IsEntry(InsertFile(im.b, "\\", two + "/Long file name.doc.txt")));
+    EXPECT_TRUE(im.b.Omitted.empty());
+    BuildImage(im.b, im.iso);
+    for (TView v : {TView::Iso, TView::Joliet, TView::Udf}) EXPECT_EQ(Expected(im.b, v).size(), 8u);
+    CheckAllViews(im);
+  }
+}
+
 TEST(ImageReaders, BootImagesOfTheFourSizes) {
   REQUIRE_READERS();
   const struct {

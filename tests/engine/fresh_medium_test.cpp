@@ -1,5 +1,6 @@
 // A medium that reports itself unformatted is formatted by the write job before its first
 // WRITE, the way the drive proposes or else with the erase's list.
+#include "device/qvpFormat.h"
 #include "engine/qvpErase.h"
 #include "tests/engine/JobFixture.h"
 #include "tests/support/TestEnv.h"
@@ -50,7 +51,7 @@ TEST_F(FreshMediumTest, FormattedAsTheDriveProposesBeforeTheFirstWrite) {
   Offer({0x00, 0xBA, 0x74, 0x00, 0xC4, 0x00, 0x00, 0x00});  // only 31h
   ASSERT_TRUE(q->BurnData());
   WaitForEvent();
-  EXPECT_EQ(FormatList(), std::vector<uint8_t>(kFormatBdReQuick, kFormatBdReQuick + 12));
+  EXPECT_EQ(FormatList(), std::vector<uint8_t>(qvp::kFormatBdReQuick, qvp::kFormatBdReQuick + 12));
 }
 
 TEST_F(FreshMediumTest, RefusedFormatEndsTheJobBeforeAnyWrite) {

@@ -74,7 +74,7 @@ TEST_F(ImageFileTest, VanishedSourceAndAbortLeaveNoFile) {
   const std::string out = dir_ + "/out.iso";
   TImageFileJob job;
   EXPECT_EQ(qvx_.MakeImageFile(out, job), TImageFileResult::SourceFailed);
-  EXPECT_EQ(job.Error, "Error opening file \\" + dir_ + "/gone\\");
+  EXPECT_EQ(job.Error, "Source file changed while it was written: " + dir_ + "/gone (vanished)");
   EXPECT_FALSE(std::filesystem::exists(out));
 
   const std::vector<uint8_t> big = testenv::RandomBytes(4 << 20, 7);

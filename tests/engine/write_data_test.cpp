@@ -99,7 +99,7 @@ TEST_F(WriteDataTest, GrownVolumeWithUdfMovesTheAnchorAt256ToTheNewImage) {
     EXPECT_EQ(Lba(writes[0]), 0u);
     EXPECT_EQ(Lba(writes[1]), 256u);
     EXPECT_EQ(Lba(writes[2]), 256u);
-    EXPECT_EQ(writes[2][7] << 8 | writes[2][8], 1);  // one sector
+    EXPECT_EQ(writes[2][7] << 8 | writes[2][8], 2);  // the anchor and the file set
     EXPECT_EQ(Lba(writes[3]), 3200u);
     // Tag 2 at location 256; main and reserve sequences of the image written at 3200.
     const auto anchor = drive->Read(256, 1);
@@ -107,6 +107,15 @@ TEST_F(WriteDataTest, GrownVolumeWithUdfMovesTheAnchorAt256ToTheNewImage) {
     EXPECT_EQ(std::vector<uint8_t>(anchor.begin() + 12, anchor.begin() + 32),
               (std::vector<uint8_t>{0x00, 0x01, 0x00, 0x00, 0x00, 0x80, 0x00, 0x00, 0xA0, 0x0C,
                                     0x00, 0x00, 0x00, 0x80, 0x00, 0x00, 0xB0, 0x0C, 0x00, 0x00}));
+    // The file set at the partition's start (its block 0) is the new image's.
+    const auto fileSet = drive->Read(257, 1);
+    EXPECT_EQ(std::vector<uint8_t>(fileSet.begin(), fileSet.begin() + 2),
+              (std::vector<uint8_t>{0x00, 0x01}));
+    EXPECT_EQ(std::vector<uint8_t>(fileSet.begin() + 12, fileSet.begin() + 16),
+              (std::vector<uint8_t>(4, 0)));
+    const auto own = drive->Read(3200 + 257, 1);
+    EXPECT_EQ(std::vector<uint8_t>(fileSet.begin() + 400, fileSet.begin() + 416),
+              std::vector<uint8_t>(own.begin() + 400, own.begin() + 416));  // the same root
   }
 
   // A blank medium: the image starts at 0 and brings its own anchor.
@@ -280,34 +289,49 @@ TEST_F(WriteDataTest, DvdRwIsFormattedBeforeTheWrite) {
             (std::vector<uint8_t>{0x00, 0x82, 0x00, 0x08, 0x00, 0x00, 0x00, 0x00, 0x4C, 0x00, 0x00, 0x10}));
 }
 
-TEST_F(WriteDataTest, SourceMissingWhileTheBufferFillsFailsTheSetUp) {
-  MakeFolder({5000, 5000});
+TEST_F(WriteDataTest, SourceThatCannotBeReadIsFoundBeforeAnyCommand) {
+  // A write-once disc must not be spent on a compilation whose files cannot all be read.
+  MakeFolder({5000, 5000, 5000});
   Insert(0x001B);
   Compile();
   ASSERT_EQ(::unlink((dir + "/f0").c_str()), 0);
+  ASSERT_EQ(::chmod((dir + "/f2").c_str(), 0), 0);
+  drive->ClearTrace();
   EXPECT_FALSE(q->BurnData());
-  WaitForEvent();
-  EXPECT_TRUE(lastFailed);
-  EXPECT_TRUE(Commands(0x2A).empty());
+  EXPECT_TRUE(drive->Trace().empty());
+  EXPECT_EQ(q->NotifyQueue()->DispatchPending(), 0u);
+  EXPECT_EQ(writeEvents, 0);
   EXPECT_EQ(q->GetLastErrorText(), "Error opening file \\" + dir + "/f0\\");
+  // Root reads everything: the unreadable file is then no obstacle.
+  if (::geteuid() == 0) return;
+  testenv::WriteFile(dir + "/f0", std::string("back"));
+  EXPECT_FALSE(q->BurnData());
+  EXPECT_EQ(q->GetLastErrorText(), "Error opening file \\" + dir + "/f2\\");
 }
 
-TEST_F(WriteDataTest, SourceMissingWhileStreamingEndsTheDataAndStillCloses) {
+TEST_F(WriteDataTest, SourceChangedWhileStreamingKeepsTheLayoutAndFailsTheJob) {
   // Ten files of 1 MiB through a 2 MiB buffer: the last is opened long after the start.
   MakeFolder(std::vector<size_t>(10, 1 << 20));
   Insert(0x001B);
   q->SetCacheSize(2);
   Compile();
+  // The first WRITE is where the files change: f8 is cut short, f9 vanishes.
   drive->Fault = [&](const std::vector<uint8_t>& c) -> std::optional<TFault> {
-    if (c[0] == 0x2A && Commands(0x2A).size() == 1) ::unlink((dir + "/f9").c_str());
+    if (c[0] == 0x2A && Commands(0x2A).size() == 1) {
+      ::truncate((dir + "/f8").c_str(), 1000);
+      ::unlink((dir + "/f9").c_str());
+    }
     return std::nullopt;
   };
   ASSERT_TRUE(q->BurnData());
   WaitForEvent();
   EXPECT_TRUE(lastFailed);
-  EXPECT_LT(q->GetWrittenSectors(), q->GetTotalSectors());
+  // The disc holds the whole layout, the lost bytes as zeros.
+  EXPECT_EQ(q->GetWrittenSectors(), q->GetTotalSectors());
   EXPECT_EQ(Commands(0x5B).size(), 2u);
-  EXPECT_EQ(q->GetLastErrorText(), "Error opening file \\" + dir + "/f9\\");
+  EXPECT_EQ(q->GetLastErrorCode(), kErrSourceChanged);
+  EXPECT_EQ(q->GetLastErrorText(), "Source file changed while it was written: " + dir +
+                                       "/f8 (shorter than when the compilation was made)");
 }
 
 TEST_F(WriteDataTest, AbortWhileTheBufferFills) {

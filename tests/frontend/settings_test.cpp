@@ -39,11 +39,13 @@ TEST(SettingsTest, KeysValuesAndDefaults) {
 
 TEST(SettingsTest, WriteKeepsForeignLinesAndAppliesTheFolderRule) {
   const std::string dir = testenv::MakeTempDir("ini-write");
-  testenv::WriteFile(dir + "/ardovan.ini", "; note\n[Setting]\nIDVyp=1\nExtra=x\n\n[Other]\nA=1\n");
+  // The note is in an old code page, not UTF-8: it is kept byte for byte.
+  testenv::WriteFile(dir + "/ardovan.ini",
+                     "; pozn\xE1mka\n[Setting]\nIDVyp=1\nExtra=x\n\n[Other]\nA=1\n");
   ASSERT_TRUE(WriteSettings(dir, TSettings{3, false, "/var/tmp"}));
   EXPECT_EQ(
       testenv::ReadText(dir + "/ardovan.ini"),
-      "; note\n[Setting]\nIDVyp=3\nExtra=x\nBurnProof=0\nTempDir=/var/tmp/\n\n[Other]\nA=1\n");
+      "; pozn\xE1mka\n[Setting]\nIDVyp=3\nExtra=x\nBurnProof=0\nTempDir=/var/tmp/\n\n[Other]\nA=1\n");
   // An empty folder is stored as the system's temporary folder, and read back as such.
   ASSERT_TRUE(WriteSettings(dir, TSettings{-1, true, " "}));
   const TSettings back = ReadSettings(dir);

@@ -73,6 +73,14 @@ TEST_F(JolietTest, DescriptorAndCutVolumeIdentifiers) {
   EXPECT_EQ(Sector(b, b.JolietLPathTable)[22], 0);
 }
 
+TEST_F(JolietTest, VolumeIdentifierCutKeepsCharactersWhole) {
+  // The sixteenth unit is the first half of a character outside the basic plane: it goes with
+  // its second half, so the identifier holds 15 units.
+  SetVolumeID(b, "Fotky z léta 23\xF0\x9F\x98\x80!");
+  Render(b);
+  EXPECT_EQ(Ucs2(Str(Sector(b, 17) + 40, 32)), std::u16string(u"Fotky z léta 23") + u'\0');
+}
+
 TEST_F(JolietTest, LongNamesAreCutToFitTheirRecordsAndStayUnique) {
   const std::u16string n110(110, u'k');
   const std::u16string stem(120, u's');
@@ -98,8 +106,9 @@ TEST_F(JolietTest, LongNamesAreCutToFitTheirRecordsAndStayUnique) {
   auto recs = ReadRecords(Sector(b, b.JolietDirArea), b.Root->JolietSize);
   ASSERT_EQ(recs.size(), 8u);
   for (const auto& r : recs) EXPECT_LE(r.Length, 254);
-  // The ISO tree keeps its own names; long names never reach it.
-  EXPECT_EQ(b.PathTableSize, 10u + 2 * (8 + 12));
+  // The ISO tree keeps its own names; long names never reach it. Both folders' short names are
+  // DDDDDDDDDDDD there, so the second is recorded as DDDDDD~1.
+  EXPECT_EQ(b.PathTableSize, 10u + (8 + 12) + (8 + 8));
 }
 
 struct ToritoTest : JolietTest {

@@ -228,16 +228,38 @@ TEST_F(LayoutTest, PathTablesListDirectoriesBreadthFirstByName) {
   EXPECT_EQ(std::memcmp(Sector(b, 19), m, sizeof m), 0);
 }
 
-TEST_F(LayoutTest, RootAloneIsSortedAndEqualNamesAlternateBetweenLayouts) {
+TEST_F(LayoutTest, EqualLevelOneNamesAreMadeUniqueAndSorted) {
+  // Short names from two folders, and a case-only pair: one identifier each would make
+  // readers show one file twice and lose the other.
   AddFile(b, b.Root, u"zeta", 1);
   TFileNode* first = AddFile(b, b.Root, u"Report one.doc", 1, u"REPORT~1.DOC");
   TFileNode* second = AddFile(b, b.Root, u"Report two.doc", 1, u"REPORT~1.DOC");
+  TFileNode* lower = AddFile(b, b.Root, u"a.txt", 1);
+  TFileNode* upper = AddFile(b, b.Root, u"A.TXT", 1);
+  TDirNode* dir = AddDir(b, b.Root, u"Docs");
+  TDirNode* caps = AddDir(b, b.Root, u"DOCS");
+  for (int layout = 0; layout < 2; ++layout) {
+    PrepareImage(b);
+    EXPECT_EQ(IsoIdentifier(b, first), "REPORT~1.DOC");
+    EXPECT_EQ(IsoIdentifier(b, second), "REPORT~2.DOC");
+    EXPECT_EQ(IsoIdentifier(b, lower), "A.TXT");
+    EXPECT_EQ(IsoIdentifier(b, upper), "A~1.TXT");
+    EXPECT_EQ(IsoIdentifier(b, dir), "DOCS");
+    EXPECT_EQ(IsoIdentifier(b, caps), "DOCS~1") << "the path table names it as its record does";
+    std::vector<std::string> order;
+    for (const TFileNode* e = b.Root->FirstEntry; e != nullptr; e = e->Next)
+      order.push_back(IsoIdentifier(b, e));
+    EXPECT_EQ(order, (std::vector<std::string>{"A.TXT", "A~1.TXT", "DOCS", "DOCS~1", "REPORT~1.DOC",
+                                               "REPORT~2.DOC", "ZETA."}));
+  }
+  // ISO 9660:1999 records the long names, where only characters outside ASCII can meet.
+  b.ISO9660v1999FS = 1;
+  TFileNode* c1 = AddFile(b, b.Root, u"č.txt", 1);
+  TFileNode* c2 = AddFile(b, b.Root, u"ř.txt", 1);
   PrepareImage(b);
-  EXPECT_EQ(b.Root->FirstEntry, second) << "equal names come out reversed";
-  EXPECT_EQ(second->Next, first);
-  EXPECT_EQ(first->Next->LongName[0], u'z');
-  PrepareImage(b);
-  EXPECT_EQ(b.Root->FirstEntry, first) << "and reversed again by the next layout";
+  EXPECT_EQ(IsoIdentifier(b, c1), "_.txt");
+  EXPECT_EQ(IsoIdentifier(b, c2), "_~1.txt");
+  EXPECT_EQ(IsoIdentifier(b, upper), "A.TXT");
 }
 
 TEST_F(LayoutTest, FilesOf4GiBAndMoreTakeSeveralExtents) {

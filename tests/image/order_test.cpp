@@ -19,9 +19,19 @@ namespace {
 
 // ---- The described algorithm, transcribed plainly ----
 
+// The level-1 name an entry is sorted and recorded under: its short name, or the one the layout
+// gave it to keep the folder's names unique.
+std::string_view ShortOf(const TFileNode* e) {
+  return e->IsoNameLen != 0 ? std::string_view(e->IsoName, e->IsoNameLen)
+                            : std::string_view(e->ShortName, e->ShortNameLen);
+}
+uint32_t ShortLen(const TFileNode* e) { return static_cast<uint32_t>(ShortOf(e).size()); }
+uint32_t ShortLen(const TDirNode* d) {
+  return d->Entry != nullptr && d->Entry->IsoNameLen != 0 ? d->Entry->IsoNameLen : d->ShortNameLen;
+}
+
 int CompareShort(const TFileNode* a, const TFileNode* b) {
-  return plat::CompareAsciiNoCase(std::string_view(a->ShortName, a->ShortNameLen),
-                                  std::string_view(b->ShortName, b->ShortNameLen));
+  return plat::CompareAsciiNoCase(ShortOf(a), ShortOf(b));
 }
 
 // Insertion sort: every node goes before the first node that is not smaller.
@@ -84,7 +94,8 @@ uint32_t ReferenceOrder(TImageBuilder& b) {
 uint32_t ReferenceDirSize(const TDirNode* d, bool joliet) {
   uint32_t used = 68, freeBytes = 1980;
   for (const TFileNode* e = d->FirstEntry; e != nullptr; e = e->Next) {
-    const uint32_t r = joliet ? 34 + 2 * e->LongNameLen : 33 + e->ShortNameLen + (e->ShortNameLen % 2 == 0 ? 1 : 0);
+    const uint32_t r =
+        joliet ? 34 + 2 * e->LongNameLen : 33 + ShortLen(e) + (ShortLen(e) % 2 == 0 ? 1 : 0);
     if (r > freeBytes) {
       used += freeBytes;
       freeBytes = 2048 - r;
@@ -102,12 +113,13 @@ struct TRefLayout {
 
 TRefLayout ReferenceLayout(TImageBuilder& b) {
   TRefLayout r{};
+  AssignIsoNames(b);
   r.Rounds = ReferenceOrder(b);
   uint32_t cursor = 16 + 1 + 1 + 1;  // primary, Joliet, terminator
   r.PathTableSize = 10;
   uint32_t jsize = 10;
   for (size_t i = 1; i < b.PathDirs.size(); ++i) {
-    r.PathTableSize += 8 + b.PathDirs[i]->ShortNameLen + b.PathDirs[i]->ShortNameLen % 2;
+    r.PathTableSize += 8 + ShortLen(b.PathDirs[i]) + ShortLen(b.PathDirs[i]) % 2;
     jsize += 8 + 2 * b.PathDirs[i]->LongNameLen;
   }
   cursor += 2 * Sectors(r.PathTableSize) + 2 * Sectors(jsize);

@@ -1,13 +1,16 @@
 // The compilation tree: insertion rules, names, dates, limits.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <time.h>
+#include <unistd.h>
 
 #include <cstring>
+#include <filesystem>
+#include <map>
 #include <memory>
 #include <string>
-
-#include <filesystem>
 
 #include "image/qvpSysUtilsW.h"
 #include "tests/image/image_test_support.h"
@@ -29,26 +32,48 @@ using TreeTest = TTreeFixture;
 TEST_F(TreeTest, SameNameKeepsOneEntryAndReplaceRefreshesItInPlace) {
   AddFile(b, b.Root, u"a.txt", 10, u"", u"/one/a.txt");
   AddFile(b, b.Root, u"b.txt", 20);
-  TFileNode* again = AddFile(b, b.Root, u"A.TXT", 99, u"", u"/two/A.TXT");
+  TFileNode* again = AddFile(b, b.Root, u"a.txt", 99, u"", u"/two/a.txt");
   EXPECT_EQ(b.EntryCount, 2u);
   EXPECT_EQ(again, b.Entries[0]);
   EXPECT_EQ(again->Size, 10u) << "without the replace rule the first entry stays unchanged";
   EXPECT_EQ(WStr(again->SourcePath), u"/one/a.txt");
+  // The other file of that name is named as left out; the same file given again loses nothing.
+  AddFile(b, b.Root, u"a.txt", 10, u"", u"/one/a.txt");
+  ASSERT_EQ(b.Omitted.size(), 1u);
+  EXPECT_EQ(b.Omitted[0].Path, "/two/a.txt");
+  EXPECT_EQ(b.Omitted[0].Reason, TOmitReason::SameName);
 
   b.ReplaceFile = 1;
-  plat::TFindData fd = Record(u"A.TXT", 77, plat::kAttrArchive, u"", kWinterTime);
-  std::u16string src = u"/three/A.TXT";
+  plat::TFindData fd = Record(u"a.txt", 77, plat::kAttrArchive, u"", kWinterTime);
+  std::u16string src = u"/three/a.txt";
   TFileNode* replaced = AddEntry(b, b.Root, fd, false, 0, src.c_str());
   EXPECT_EQ(b.EntryCount, 2u);
   EXPECT_EQ(replaced, b.Entries[0]) << "same table slot";
   EXPECT_EQ(b.Root->FirstEntry, replaced) << "same list position";
   EXPECT_EQ(replaced->Next, b.Entries[1]);
   EXPECT_EQ(replaced->Size, 77u);
-  EXPECT_EQ(WStr(replaced->SourcePath), u"/three/A.TXT");
-  EXPECT_EQ(std::u16string_view(replaced->LongName, replaced->LongNameLen), u"A.TXT");
+  EXPECT_EQ(WStr(replaced->SourcePath), u"/three/a.txt");
   EXPECT_EQ(replaced->ModTime.Month, 1);
-  // The name index still finds the refreshed entry under any case.
-  EXPECT_EQ(AddFile(b, b.Root, u"a.TxT", 1), replaced);
+  EXPECT_EQ(b.Omitted.size(), 1u);
+}
+
+TEST_F(TreeTest, NamesDifferingOnlyInCaseAreTwoEntries) {
+  // Distinct files on this system: both go onto the disc, whatever the replace rule.
+  for (uint8_t replace : {0, 1}) {
+    ClearCompilation(b);
+    b.ReplaceFile = replace;
+    TFileNode* lower = AddFile(b, b.Root, u"a.txt", 1, u"", u"/s/a.txt");
+    TFileNode* upper = AddFile(b, b.Root, u"A.TXT", 2, u"", u"/s/A.TXT");
+    TDirNode* docs = AddDir(b, b.Root, u"Docs");
+    TDirNode* caps = AddDir(b, b.Root, u"DOCS");
+    EXPECT_NE(lower, upper);
+    EXPECT_NE(docs, caps);
+    EXPECT_EQ(b.EntryCount, 4u);
+    EXPECT_TRUE(b.Omitted.empty());
+    // Paths find the folder of that very name first, another case only when there is none.
+    EXPECT_EQ(FindDirectory(b, u"\\DOCS"), caps);
+    EXPECT_EQ(FindDirectory(b, u"\\docs"), docs);
+  }
 }
 
 TEST_F(TreeTest, ShortNamesComeFromTheAlternateNameOrTheLongName) {
@@ -111,7 +136,7 @@ TEST_F(TreeTest, HandlerSeesEveryItemAndItsSkipRefusesFolders) {
 
 TEST_F(TreeTest, FoldersAndFilesOfOneNameDoNotOverwriteEachOther) {
   TFileNode* file = AddFile(b, b.Root, u"thing", 5);
-  EXPECT_EQ(AddDir(b, b.Root, u"THING"), nullptr) << "a file is in the way";
+  EXPECT_EQ(AddDir(b, b.Root, u"thing"), nullptr) << "a file is in the way";
   EXPECT_EQ(file->SubDir, nullptr);
   TDirNode* dir = AddDir(b, b.Root, u"box");
   b.ReplaceFile = 1;
@@ -124,13 +149,18 @@ TEST_F(TreeTest, FoldersAndFilesOfOneNameDoNotOverwriteEachOther) {
   EXPECT_EQ(file->SubDir, now);
   EXPECT_EQ(b.EntryCount, 2u);
   EXPECT_EQ(FindDirectory(b, u"\\THING\\"), now);
+  // Both refusals are named.
+  ASSERT_EQ(b.Omitted.size(), 2u);
+  EXPECT_EQ(b.Omitted[0].Path, "\\thing");
+  EXPECT_EQ(b.Omitted[0].Reason, TOmitReason::FileInTheWay);
+  EXPECT_EQ(b.Omitted[1].Reason, TOmitReason::FolderInTheWay);
 }
 
 TEST_F(TreeTest, CompilationPathsAndCreateDir) {
   TDirNode* a = CreateDir(b, "\\", "Dokumenty a nastavení");
   ASSERT_NE(a, nullptr);
   EXPECT_STREQ(a->ShortName, "DOKUMENTY A") << "first 11 characters, upper case";
-  EXPECT_EQ(CreateDir(b, "", "dokumenty A NASTAVENÍ"), a) << "an existing folder is returned";
+  EXPECT_EQ(CreateDir(b, "", "Dokumenty a nastavení"), a) << "an existing folder is returned";
   EXPECT_EQ(b.DirCount, 2u);
   TDirNode* c = CreateDir(b, "\\Dokumenty a nastavení\\", "c");
   EXPECT_EQ(FindDirectory(b, u"DOKUMENTY A NASTAVENÍ\\C"), c);
@@ -205,13 +235,89 @@ TEST_F(TreeTest, InsertDirOrderThroughNestedFolders) {
   }
 }
 
-TEST_F(TreeTest, RefusedSubfolderFailsInsertDir) {
+TEST_F(TreeTest, RefusedSubfolderIsNamedAndTheRestGoesIn) {
   const std::string top = testenv::MakeTempDir("refused");
-  std::filesystem::create_directories(top + "/" + std::string(218, 'd'));
+  const std::string longName = top + "/" + std::string(218, 'd');
+  std::filesystem::create_directories(longName);
   testenv::WriteFile(top + "/ok.txt", "1");
-  testenv::WriteFile(top + "/" + std::string(218, 'd') + "/inner.txt", "2");
-  EXPECT_EQ(InsertDir(b, "\\", top, false, true, "*.*"), nullptr);
+  testenv::WriteFile(longName + "/inner.txt", "2");
+  EXPECT_EQ(InsertDir(b, "\\", top, false, true, "*.*"), b.Root);
   EXPECT_EQ(b.DirCount, 1u);
+  EXPECT_EQ(b.EntryCount, 1u);
+  ASSERT_EQ(b.Omitted.size(), 1u);
+  EXPECT_EQ(b.Omitted[0].Path, longName);
+  EXPECT_EQ(b.Omitted[0].Reason, TOmitReason::NameTooLong);
+  ClearCompilation(b);
+  EXPECT_TRUE(b.Omitted.empty());
+}
+
+// Everything a folder holds either goes in or is named, with its reason; folder links that lead
+// back up are not walked again.
+TEST_F(TreeTest, InsertionsNameWhatTheyLeaveOut) {
+  const std::string top = testenv::MakeTempDir("omit");
+  std::filesystem::create_directories(top + "/sub");
+  testenv::WriteFile(top + "/good.txt", "g");
+  testenv::WriteFile(top + "/bad\xFF.txt", "b");
+  ASSERT_EQ(mkfifo((top + "/pipe").c_str(), 0600), 0);
+  ASSERT_EQ(symlink((top + "/nowhere").c_str(), (top + "/dangling").c_str()), 0);
+  ASSERT_EQ(symlink(".", (top + "/selfdir").c_str()), 0);
+  ASSERT_EQ(symlink("..", (top + "/sub/up").c_str()), 0);
+  testenv::WriteFile(top + "/sub/secret.txt", "s");
+  ASSERT_EQ(chmod((top + "/sub/secret.txt").c_str(), 0), 0);
+  std::filesystem::create_directories(top + "/closed");
+  testenv::WriteFile(top + "/closed/inside.txt", "i");
+  ASSERT_EQ(chmod((top + "/closed").c_str(), 0), 0);
+  // Folders nested past the system's path limit, made relative to each other.
+  int fd = open(top.c_str(), O_RDONLY | O_DIRECTORY);
+  const std::string level(200, 'n');
+  size_t depth = top.size();
+  std::string deep = top;
+  while (depth <= 4200) {
+    ASSERT_EQ(mkdirat(fd, level.c_str(), 0755), 0);
+    const int next = openat(fd, level.c_str(), O_RDONLY | O_DIRECTORY);
+    close(fd);
+    fd = next;
+    depth += level.size() + 1;
+    if (depth <= 4095) deep += "/" + level;
+  }
+  close(fd);
+
+  ASSERT_EQ(InsertDir(b, "\\", top, false, true, "*.*"), b.Root);
+  std::map<std::string, TOmitReason> left;
+  for (const TOmittedEntry& e : b.Omitted) left[e.Path.substr(top.size())] = e.Reason;
+  const bool root = geteuid() == 0;
+  EXPECT_EQ(left["/bad\\xFF.txt"], TOmitReason::NameNotUtf8);
+  EXPECT_EQ(left["/pipe"], TOmitReason::SpecialFile);
+  EXPECT_EQ(left["/dangling"], TOmitReason::FileUnreadable);
+  EXPECT_EQ(left["/selfdir"], TOmitReason::LinkLoop);
+  EXPECT_EQ(left["/sub/up"], TOmitReason::LinkLoop);
+  EXPECT_EQ(left.count(deep.substr(top.size()) + "/" + level), 1u);
+  EXPECT_EQ(left[deep.substr(top.size()) + "/" + level], TOmitReason::PathTooLong);
+  if (!root) {
+    EXPECT_EQ(left["/sub/secret.txt"], TOmitReason::FileUnreadable);
+    EXPECT_EQ(left["/closed"], TOmitReason::FolderUnreadable);
+  }
+  EXPECT_EQ(b.Omitted.size(), root ? 6u : 8u);
+  for (const TOmittedEntry& e : b.Omitted) EXPECT_FALSE(OmitReasonText(e).empty());
+  EXPECT_NE(FindDirectory(b, u"\\sub"), nullptr);
+  EXPECT_EQ(FindDirectory(b, u"\\selfdir"), nullptr);
+
+  // Given one by one: another file of a taken name, and a file where a folder is.
+  const std::string other = testenv::MakeTempDir("other");
+  testenv::WriteFile(other + "/good.txt", "other");
+  testenv::WriteFile(other + "/sub", "a file");
+  TFileNode* kept = InsertFile(b, "\\", other + "/good.txt");
+  ASSERT_TRUE(IsEntry(kept));
+  EXPECT_EQ(WStr(kept->SourcePath), W(top + "/good.txt"));
+  EXPECT_TRUE(IsEntry(InsertFile(b, "\\", other + "/sub")));
+  const size_t n = b.Omitted.size();
+  EXPECT_EQ(b.Omitted[n - 2].Path, other + "/good.txt");
+  EXPECT_EQ(b.Omitted[n - 2].Reason, TOmitReason::SameName);
+  EXPECT_EQ(b.Omitted[n - 1].Path, other + "/sub");
+  EXPECT_EQ(b.Omitted[n - 1].Reason, TOmitReason::FolderInTheWay);
+
+  chmod((top + "/closed").c_str(), 0755);
+  testenv::Run("rm -rf " + testenv::Quote(top));
 }
 
 TEST_F(TreeTest, FullTablesRefuseInsertionsAndLeaveTheTreeUnchanged) {
@@ -220,6 +326,9 @@ TEST_F(TreeTest, FullTablesRefuseInsertionsAndLeaveTheTreeUnchanged) {
   }
   EXPECT_EQ(AddFile(b, b.Root, u"one more", 1), nullptr);
   EXPECT_EQ(AddDir(b, b.Root, u"folder"), nullptr);
+  ASSERT_EQ(b.Omitted.size(), 2u);
+  EXPECT_EQ(b.Omitted[0].Reason, TOmitReason::TooManyEntries);
+  EXPECT_EQ(b.Omitted[1].Path, "\\folder");
   EXPECT_EQ(b.EntryCount, kMaxEntries);
   EXPECT_EQ(b.DirCount, 1u);
   b.ReplaceFile = 1;

@@ -1,15 +1,20 @@
+#include "platform/Drives.h"
+
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
-#include <cerrno>
-#include <cstring>
 #include <atomic>
+#include <cerrno>
+#include <csignal>
+#include <cstring>
 #include <mutex>
 #include <thread>
 #include <vector>
 
-#include "platform/Drives.h"
 #include "platform/SgIo.h"
 #include "tests/support/TestEnv.h"
 
@@ -286,4 +291,66 @@ TEST_F(DriveNamespace, HandlesAreSafeAcrossThreads) {
     });
   for (auto& t : threads) t.join();
   EXPECT_EQ(ok.load(), 800);
+}
+
+// A job's claim keeps every other job off the drive, in this program and in others, while
+// queries go on; it dies with the process that holds it.
+TEST_F(DriveNamespace, ClaimsKeepJobsApartAndDieWithTheirHolder) {
+  const std::string folder = testenv::MakeTempDir("rec");
+  auto recorder = std::make_shared<TFakeDrive>(folder, true);
+  SetVirtualDriveProvider([&] {
+    return std::vector<std::shared_ptr<TVirtualDrive>>{first, recorder};
+  });
+  TClaimResult result;
+  int32_t pid = 0;
+  uint32_t err = 0;
+  // D is a real node, H a recorder without a folder on disk, I a recorder folder.
+  for (char letter : {'D', 'H', 'I'}) {
+    SCOPED_TRACE(letter);
+    const TDriveHandle held = ClaimDrive(letter, result, pid, err);
+    ASSERT_EQ(result, TClaimResult::Claimed);
+    EXPECT_EQ(ClaimDrive(letter, result, pid, err), kInvalidDriveHandle);
+    EXPECT_EQ(result, TClaimResult::InUse);
+    EXPECT_EQ(pid, getpid());
+    const TDriveHandle query = OpenDrive(letter, false, err);
+    EXPECT_NE(query, kInvalidDriveHandle);
+    CloseDrive(query);
+    CloseDrive(held);
+    const TDriveHandle again = ClaimDrive(letter, result, pid, err);
+    EXPECT_EQ(result, TClaimResult::Claimed);
+    CloseDrive(again);
+  }
+
+  // Another program holds the recorder folder's lock, then is killed.
+  int ready[2];
+  ASSERT_EQ(pipe(ready), 0);
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    const int fd = open((folder + "/" + kJobLockFile).c_str(), O_RDWR | O_CREAT, 0644);
+    if (fd < 0 || flock(fd, LOCK_EX) != 0) _exit(1);
+    (void)!write(ready[1], "x", 1);
+    for (;;) pause();
+  }
+  char c = 0;
+  ASSERT_EQ(read(ready[0], &c, 1), 1);
+  EXPECT_EQ(ClaimDrive('I', result, pid, err), kInvalidDriveHandle);
+  EXPECT_EQ(result, TClaimResult::InUse);
+  EXPECT_EQ(pid, child);
+  kill(child, SIGKILL);
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  const TDriveHandle after = ClaimDrive('I', result, pid, err);
+  EXPECT_EQ(result, TClaimResult::Claimed);
+  CloseDrive(after);
+  close(ready[0]);
+  close(ready[1]);
+
+  // A node that cannot be opened for writing is a failure with the system's error, not "in use".
+  chmod((devices + "/sr0").c_str(), 0444);
+  if (geteuid() != 0) {
+    EXPECT_EQ(ClaimDrive('D', result, pid, err), kInvalidDriveHandle);
+    EXPECT_EQ(result, TClaimResult::Failed);
+    EXPECT_EQ(err, uint32_t(EACCES));
+  }
 }

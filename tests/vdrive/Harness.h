@@ -166,6 +166,13 @@ class TDrive {
   uint8_t sense[32] = {};
 };
 
+#ifdef ARDOVAN_VDRIVE_TOOL
+// ardovan-vdrive as users run it: its exit code, and its output in out.
+inline int Tool(const std::string& args, std::string* out = nullptr) {
+  return testenv::Run(std::string(ARDOVAN_VDRIVE_TOOL) + " " + args, out);
+}
+#endif
+
 // Tests run the platform clock at real speed: a long operation (half a second and more) is sure to
 // be under way when the next command comes; WaitReady runs the clock fast to its end.
 class VdriveTest : public ::testing::Test {

@@ -113,7 +113,7 @@ TEST_F(Pace, KeptWithTheRecorderAndValidated) {
 
   EXPECT_FALSE(vdrive::StateFromJson(
       R"({"generation": 1, "tray": "closed", "pace": "yes", "medium": null})", s, error));
-  EXPECT_EQ(error, "pace is not true or false");
+  EXPECT_EQ(error, "pace: is neither true nor false");
 }
 
 }  // namespace

@@ -12,10 +12,6 @@ namespace {
 using Bytes = std::vector<uint8_t>;
 using json = nlohmann::json;
 
-int Tool(const std::string& args, std::string* out = nullptr) {
-  return testenv::Run(std::string(ARDOVAN_VDRIVE_TOOL) + " " + args, out);
-}
-
 json Status(const std::string& dir) {
   std::string out;
   EXPECT_EQ(Tool("status " + testenv::Quote(dir), &out), 0) << out;
