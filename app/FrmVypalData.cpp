@@ -43,7 +43,7 @@ constexpr int kInitialBarMaximum = 716800;
 // The compilation columns, and the room they leave to the options section when it is open.
 constexpr int kSplitterTop = 60;
 constexpr int kSplitterHeight = 372;
-constexpr int kOptionsHeight = 96;
+constexpr int kOptionsHeight = 120;
 
 QLabel* Header(QWidget* page, const QString& text) {
   auto* strip = new QLabel(QStringLiteral("   ") + text, page);

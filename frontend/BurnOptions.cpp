@@ -33,6 +33,7 @@ void ApplyBurnOptions(const TBurnOptions& o, TBurnRequest& request,
   request.Boot = o.BootImage;
   request.Finalize = o.Finalize;
   request.TestWrite = o.TestWrite;
+  request.Import = o.Import;
   if (o.WriteSpeed >= 0) request.SpeedKBps = static_cast<uint16_t>(o.WriteSpeed);
   compilation.VolumeId = o.VolumeLabel;
   compilation.Udf = o.UdfBridge;

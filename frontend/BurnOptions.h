@@ -2,8 +2,8 @@
 // The data disc's options that the compilation page offers, as the settings file keeps them (new
 // keys of section "Setting" beside the three the settings window writes) and as they go into a
 // burn. Their defaults write the disc as a plain burn always has: no UDF bridge, no ISO
-// 9660:1999 tree, the disc left open, a real write, no boot image, the speed the settings window
-// set.
+// 9660:1999 tree, the disc left open, a real write, a new file system without the disc's earlier
+// files, no boot image, the speed the settings window set.
 #include <string>
 
 #include "frontend/BurnSequence.h"
@@ -18,6 +18,7 @@ struct TBurnOptions {
   bool Iso1999 = false;
   bool Finalize = false;
   bool TestWrite = false;
+  bool Import = false;  // the files of the medium's last session stay beside the new ones
   std::string BootImage;
   int WriteSpeed = -1;  // KB/s; 0 the recorder's maximum, -1 as the settings window left it
 
@@ -36,6 +37,8 @@ inline constexpr TBurnOptionFlag kBurnOptionFlags[] = {
     {"ISO9660v1999", "Přidat strom ISO 9660:1999 (dlouhé názvy)", &TBurnOptions::Iso1999},
     {"Finalize", "Uzavřít disk (nelze dopisovat)", &TBurnOptions::Finalize},
     {"TestWrite", "Zkušební zápis (simulace, disk zůstane beze změny)", &TBurnOptions::TestWrite},
+    // The settings' own key for it (TSettings::Import), whoever writes it.
+    {kImportKey, "Připojit k předchozím souborům na disku", &TBurnOptions::Import},
 };
 inline constexpr const char* kVolumeLabelKey = "VolumeLabel";
 inline constexpr const char* kBootImageKey = "BootImage";

@@ -114,4 +114,35 @@ TEST_F(OptionsTest, BootImageOfNoBootableSizeIsRefusedBeforeAnythingIsWritten) {
   EXPECT_TRUE(Blank());
 }
 
+TEST_F(OptionsTest, ImportKeepsTheDiscsEarlierFilesBesideTheNewOnes) {
+  Start("dvd", TMediumKind::DvdPlusR);
+  source = testenv::MakeTempDir("pripojit");
+  testenv::WriteFile(source + "/prvni.txt", testenv::RandomBytes(3000, 5));
+  testenv::WriteFile(source + "/druha.txt", testenv::RandomBytes(3000, 6));
+  OpenForDataDisc();
+  EXPECT_FALSE(Flag("Import")->isChecked());
+  DropFiles(source, {"prvni.txt"});
+  wizard->btnDalsiClick();
+  BurnAndWait();
+  ExpectWriteEnded();
+  CloseTray();
+
+  // Chosen, it is kept under the settings' own key, and the second session lists both files.
+  wizard->FormShow();
+  wizard->ResetBurnPage();
+  wizard->ShowCompilationPage();
+  DropFiles(source, {"druha.txt"});
+  Flag("Import")->click();
+  EXPECT_TRUE(fe::ReadSettings(plat::SettingsFolder()).Import);
+  wizard->btnDalsiClick();
+  BurnAndWait();
+  ExpectWriteEnded();
+  const std::string out = testenv::MakeTempDir("relace") + "/druha.iso";
+  std::string error;
+  ASSERT_TRUE(vdrive::ExportMedium(recorder, out, 2, error)) << error;
+  const std::string session = testenv::ReadText(out);
+  EXPECT_NE(session.find("PRVNI.TXT"), std::string::npos);
+  EXPECT_NE(session.find("DRUHA.TXT"), std::string::npos);
+}
+
 }  // namespace
