@@ -71,9 +71,11 @@ class TFrmHlavni::TBurnHost : public fe::TBurnHost {
         view->SetStatusLine(QString());
         view->SetBarPosition(TBar::SoftwareBuffer, 0);
         view->SetBarPosition(TBar::DriveBuffer, 0);
-        // A disc that holds all it should: the bar says so, however often the timer looked.
+        // A write that ran to its end (without what the user agreed to leave out): the bar
+        // says so, however often the timer looked.
         if (w_.burn_->Outcome() == fe::TBurnOutcome::Complete ||
-            w_.burn_->Outcome() == fe::TBurnOutcome::Simulated)
+            w_.burn_->Outcome() == fe::TBurnOutcome::Simulated ||
+            w_.burn_->Outcome() == fe::TBurnOutcome::Incomplete)
           view->SetBarPosition(TBar::Main, INT32_MAX);
         view->RestoreButtons();
         break;

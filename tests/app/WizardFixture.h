@@ -50,7 +50,8 @@ inline QStringList LogLines(const TFrmVypalData& z) {
   for (const QString& line : text.split(QLatin1Char('\n'))) {
     const QRegularExpressionMatch m = stamp.match(line);
     out << (m.hasMatch() ? line.mid(12) : line);
-    if (!line.isEmpty()) {
+    // An entry left out of the compilation is listed under the line that found it.
+    if (!line.isEmpty() && !line.startsWith(QStringLiteral("Nepřidáno: "))) {
       EXPECT_TRUE(m.hasMatch()) << "line without its time: " << line.toStdString();
     }
   }
@@ -213,7 +214,7 @@ class WizardFixture : public testing::Test {
     wizard->btnDalsiClick();
   }
   // The write has ended: its line, an empty one, the outcome, and the buttons as the mode has
-  // them; a complete disc leaves the bar full.
+  // them; a write that ran to its end leaves the bar full.
   void ExpectWriteEnded(const char* outcome = " >>> Vypalování proběhlo úspěšně.") {
     const QStringList log = LogLines(*wizard);
     ASSERT_GE(log.size(), 3);
@@ -221,8 +222,9 @@ class WizardFixture : public testing::Test {
     EXPECT_EQ(log[log.size() - 2], QString());
     EXPECT_EQ(log.last(), QString::fromUtf8(outcome));
     EXPECT_EQ(Buttons(*wizard), (std::vector<bool>{true, !wizard->GetIsoMode(), false}));
-    const bool complete = log.last() == QStringLiteral(" >>> Vypalování proběhlo úspěšně.");
-    EXPECT_EQ(wizard->pb->value() == wizard->pb->maximum(), complete) << wizard->pb->value();
+    const bool ran = !log.last().startsWith(QStringLiteral(" >>> Vypalování bylo přerušeno")) &&
+                     !log.last().startsWith(QStringLiteral(" >>> Vypalování se nezdařilo"));
+    EXPECT_EQ(wizard->pb->value() == wizard->pb->maximum(), ran) << wizard->pb->value();
   }
 
   // "Vypálit", then the write's end.

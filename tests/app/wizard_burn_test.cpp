@@ -325,4 +325,37 @@ TEST_F(BurnSequenceTest, DefaultVirtualRecorderBurnsAndItsDiscIsSaved) {
   ExpectDiscHoldsTheCompilation(saved);
 }
 
+TEST_F(BurnSequenceTest, LoopingLinkIsNamedAndLeftOutOnlyWhenTheUserAgrees) {
+  Start("cd", TMediumKind::CdR);
+  source = testenv::MakeTempDir("smycka");
+  std::filesystem::create_directories(source + "/Fotky/vylet");
+  testenv::WriteFile(source + "/Fotky/a.txt", "ahoj");
+  testenv::WriteFile(source + "/Fotky/vylet/b.txt", "nazdar");
+  std::filesystem::create_directory_symlink("..", source + "/Fotky/vylet/zpet");
+  OpenForDataDisc();
+  DropFolder(source + "/Fotky");
+  wizard->btnDalsiClick();
+  const std::string omitted =
+      "Nepřidáno: " + source + "/Fotky/vylet/zpet (odkaz na složku vede zpět do vlastní cesty)";
+
+  // No: nothing written, the link named.
+  dialogs.Answer(QMessageBox::No);
+  wizard->btnVypalitClick();
+  EXPECT_TRUE(LogLines(*wizard).contains(QString::fromStdString(omitted)))
+      << Join(LogLines(*wizard));
+  EXPECT_TRUE(Blank());
+  EXPECT_EQ(Buttons(*wizard), kRestored);
+
+  // Yes: the rest on the disc, told as incomplete, the bar full.
+  CloseTray();
+  wizard->ResetBurnPage();
+  dialogs.Answer(QMessageBox::Yes);
+  BurnAndWait();
+  ExpectWriteEnded(
+      " >>> Vypalování dokončeno, ale disk neobsahuje celou kompilaci (nepřidáno: 1).");
+  const std::string joliet = engine_e2e::ExtractJoliet(Export());
+  EXPECT_EQ(testenv::ReadText(joliet + "/Fotky/vylet/b.txt"), "nazdar");
+  EXPECT_FALSE(std::filesystem::exists(joliet + "/Fotky/vylet/zpet"));
+}
+
 }  // namespace
