@@ -16,21 +16,10 @@ bool MediumReady(TQuorvexPro& qvx, bool wait, const std::function<bool()>& stop)
   return MediumReadiness(qvx, wait, stop) == qvp::TMediumReadiness::Ready;
 }
 
-std::string NotReadyLogLine(qvp::TMediumReadiness r) {
-  using R = qvp::TMediumReadiness;
-  switch (r) {
-    case R::TimedOut:
-      return text::kNotReadyYetLog;
-    case R::NotAnswering:
-      return text::kNotAnsweringLog;
-    case R::Unusable:
-      return text::kUnusableLog;
-    default:
-      return text::kNoMedium;
-  }
-}
+namespace {
 
-std::string NotReadyMessage(qvp::TMediumReadiness r, const std::string& noMedium) {
+// The start of the words for a drive that is not ready, or null for an empty drive.
+const char* NotReadyStart(qvp::TMediumReadiness r) {
   using R = qvp::TMediumReadiness;
   switch (r) {
     case R::TimedOut:
@@ -40,8 +29,20 @@ std::string NotReadyMessage(qvp::TMediumReadiness r, const std::string& noMedium
     case R::Unusable:
       return text::kUnusable;
     default:
-      return noMedium;
+      return nullptr;
   }
+}
+
+}  // namespace
+
+std::string NotReadyLogLine(qvp::TMediumReadiness r) {
+  const char* start = NotReadyStart(r);
+  return start != nullptr ? std::string(" >>> ") + start + text::kNotReadyBurn : text::kNoMedium;
+}
+
+std::string NotReadyMessage(qvp::TMediumReadiness r, const std::string& noMedium) {
+  const char* start = NotReadyStart(r);
+  return start != nullptr ? std::string(start) + text::kNotReadyAgain : noMedium;
 }
 
 }  // namespace fe
