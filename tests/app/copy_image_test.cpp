@@ -258,8 +258,8 @@ TEST_F(CopyAndImageTest, CancelledOpenDialogOpensNothingAndAnImageThatWillNotOpe
     EXPECT_TRUE(log[log.size() - 2].startsWith(
         QStringLiteral(" >>> Při zápisu souboru ISO vznikla chyba. Chyba: Error opening file")))
         << Join(log);
-    EXPECT_TRUE(
-        log.last().startsWith(QStringLiteral(" >>> Vypalování se nezdařilo: zdrojový soubor nelze otevřít (Error opening file")))
+    EXPECT_TRUE(log.last().startsWith(QStringLiteral(
+        " >>> Vypalování se nezdařilo: zdrojový soubor nelze otevřít (Error opening file")))
         << Join(log);
     // Nothing runs: "Vypálit" and "< Zpět" stay off, the wizard may be closed.
     EXPECT_EQ(Buttons(*wizard), (std::vector<bool>{false, false, true}));

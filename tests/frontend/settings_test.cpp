@@ -45,7 +45,8 @@ TEST(SettingsTest, WriteKeepsForeignLinesAndAppliesTheFolderRule) {
   ASSERT_TRUE(WriteSettings(dir, TSettings{3, false, "/var/tmp"}));
   EXPECT_EQ(
       testenv::ReadText(dir + "/ardovan.ini"),
-      "; pozn\xE1mka\n[Setting]\nIDVyp=3\nExtra=x\nBurnProof=0\nTempDir=/var/tmp/\n\n[Other]\nA=1\n");
+      "; "
+      "pozn\xE1mka\n[Setting]\nIDVyp=3\nExtra=x\nBurnProof=0\nTempDir=/var/tmp/\n\n[Other]\nA=1\n");
   // An empty folder is stored as the system's temporary folder, and read back as such.
   ASSERT_TRUE(WriteSettings(dir, TSettings{-1, true, " "}));
   const TSettings back = ReadSettings(dir);
