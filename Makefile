@@ -1,6 +1,7 @@
 # Ardovan: `make run` starts the program, `make demo` runs its main job on a virtual recorder,
 # `make test` builds and passes every test.
 .PHONY: all deps build test test-default test-asan test-tsan test-fuzz fuzz fuzz-build fuzz-seeds release demo run format lint clean
+.PHONY: package format-check lint-check test-readers test-quick
 
 JOBS ?= 2
 # Seconds each libFuzzer harness runs in `make fuzz`.
@@ -53,10 +54,25 @@ fuzz: fuzz-build
 fuzz-seeds: fuzz-build
 	./build/fuzz/tests/fuzz/fuzz-seeds tests/fuzz/corpus
 
-# The whole suite, then the unit tests again under AddressSanitizer + UndefinedBehaviorSanitizer,
-# then the threaded parts (jobs, platform, disc reader) under ThreadSanitizer, then the fuzzers
-# for a short while over their corpora.
-test: test-default test-asan test-tsan test-fuzz
+# On the default build: the slow checks with independent readers and real clients, and all
+# the other tests but the package.
+test-readers: build
+	ctest --preset default -L 'readers|clients'
+
+test-quick: build
+	ctest --preset default -LE 'readers|clients|package'
+
+# The sources are clang-format clean, clang-tidy finds no error (scripts/lint-check), then the
+# whole suite, the unit tests again under AddressSanitizer + UndefinedBehaviorSanitizer, the
+# threaded parts (jobs, platform, disc reader) under ThreadSanitizer, and the fuzzers for a short
+# while over their corpora.
+test: format-check lint-check test-default test-asan test-tsan test-fuzz
+
+# The Debian package, from the release build: build/release/ardovan_<version>_<arch>.deb.
+package: deps
+	cmake --preset release
+	cmake --build --preset release -j$(JOBS) --target ardovan-package-contents
+	cd build/release && cpack -G DEB
 
 demo: release
 	./scripts/demo
@@ -67,8 +83,14 @@ run: build
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
+format-check: deps
+	git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
+
 lint: build
 	git ls-files '*.cpp' | grep -v '^tests/' | xargs clang-tidy -p build/default --quiet
+
+lint-check: build
+	JOBS=$(JOBS) ./scripts/lint-check build/default
 
 clean:
 	rm -rf build

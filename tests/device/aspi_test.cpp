@@ -14,7 +14,7 @@ namespace {
 class AspiTest : public devtest::FakeDriveTest {};
 
 TEST_F(AspiTest, LibrariesWithoutEntryPointOrSupportFailDiscovery) {
-  Install({});
+  scripted::InstallDrives({});
   EXPECT_FALSE(InitializeDevices(*dev, 1, ASPI_NO_SEND_PATH, ""));
   EXPECT_FALSE(InitializeDevices(*dev, 1, ASPI_NO_SUPPORT_PATH, ""));
   EXPECT_EQ(dev->Initialized, 0);
@@ -22,7 +22,7 @@ TEST_F(AspiTest, LibrariesWithoutEntryPointOrSupportFailDiscovery) {
 }
 
 TEST_F(AspiTest, ZeroAdaptersAreScannedAsSevenAndSynchronousAnswersAreNotAwaited) {
-  Install({});
+  scripted::InstallDrives({});
   ASSERT_TRUE(InitializeDevices(*dev, 1, ASPI_ZERO_ADAPTERS_PATH, ""));
   plat::TLibrary lib;
   ASSERT_TRUE(lib.Load(ASPI_ZERO_ADAPTERS_PATH));
@@ -41,7 +41,7 @@ TEST_F(AspiTest, ZeroAdaptersAreScannedAsSevenAndSynchronousAnswersAreNotAwaited
 }
 
 TEST_F(AspiTest, ListHoldsTwentySixDrivesWhateverTheLibraryAnswers) {
-  Install({});
+  scripted::InstallDrives({});
   ASSERT_TRUE(InitializeDevices(*dev, 1, ASPI_EVERY_ADDRESS_PATH, ""));
   ASSERT_EQ(GetDeviceCount(*dev), 26);
   EXPECT_EQ(GetDeviceName(*dev, 0).substr(0, 8), "0:0:0,?:");
@@ -52,7 +52,7 @@ TEST_F(AspiTest, OwnLibraryFindsTheSameDrivesAsThePassThrough) {
   auto addressed = std::make_shared<TFakeDrive>("ARDOVAN", "Addressed", "1.0");
   addressed->SetAddress(2, 0, 0);
   auto plain = std::make_shared<TFakeDrive>("ARDOVAN", "Plain", "2.0");
-  Install({addressed, plain});
+  scripted::InstallDrives({addressed, plain});
 
   ASSERT_TRUE(InitializeDevices(*dev, 0, "", ""));
   std::vector<std::string> spti = {GetDeviceName(*dev, 0), GetDeviceName(*dev, 1)};
@@ -75,7 +75,7 @@ TEST_F(AspiTest, OwnLibraryFindsTheSameDrivesAsThePassThrough) {
   plain->Fail(0x00, 2, 0x3A, 0);
   EXPECT_FALSE(TestUnitReady(*dev));
   EXPECT_EQ(dev->LastAscAscq, 0x3A00);
-  plain->On(0x00, [](const uint8_t*, uint8_t*, uint32_t, uint8_t*, uint8_t) { return uint8_t{8}; });
+  plain->On(0x00, [](const scripted::TExchange&) { return uint8_t{8}; });
   EXPECT_FALSE(TestUnitReady(*dev));
   EXPECT_EQ(dev->Busy, 1);
 
@@ -87,7 +87,7 @@ TEST_F(AspiTest, OwnLibraryFindsTheSameDrivesAsThePassThrough) {
 }
 
 TEST_F(AspiTest, LayerTableAdaptersAndUnknownAddresses) {
-  Install({});
+  scripted::InstallDrives({});
   {
     plat::TAspiLayer empty;
     EXPECT_EQ(empty.SupportInfo(), 0xE800u);
@@ -96,7 +96,7 @@ TEST_F(AspiTest, LayerTableAdaptersAndUnknownAddresses) {
   a->SetAddress(1, 4, 0);
   auto b = std::make_shared<TFakeDrive>();
   auto c = std::make_shared<TFakeDrive>();
-  Install({a, b, c});
+  scripted::InstallDrives({a, b, c});
   plat::TAspiLayerOptions options;
   options.AnswerInquiryFromTable = true;
   plat::TAspiLayer layer(options);
@@ -166,7 +166,7 @@ TEST_F(AspiTest, LayerTableAdaptersAndUnknownAddresses) {
 TEST_F(AspiTest, AsynchronousLayerSignalsTheEvent) {
   auto a = std::make_shared<TFakeDrive>();
   a->SetAddress(0, 0, 0);
-  Install({a});
+  scripted::InstallDrives({a});
   plat::TAspiLayerOptions options;
   options.Asynchronous = true;
   plat::TAspiLayer layer(options);

@@ -29,7 +29,8 @@ TEST_F(CommandsTest, EveryOperationSendsItsCommandBlock) {
       {"TestUnitReady", [&] { return TestUnitReady(*dev); }, Cdb(6, {0x00}), none, 0},
       {"Inquiry", [&] { return Inquiry(*dev, buf); }, Cdb(6, {0x12, 0, 0, 0, 0x40}), in, 64},
       {"LoadMedium", [&] { return LoadMedium(*dev, false); }, Cdb(6, {0x1B, 0, 0, 0, 3}), none, 0},
-      {"EjectMedium", [&] { return EjectMedium(*dev, true); }, Bytes({0x1B, 1, 0, 0, 2, 0}), none, 0},
+      {"EjectMedium", [&] { return EjectMedium(*dev, true); }, Bytes({0x1B, 1, 0, 0, 2, 0}), none,
+       0},
       {"RezeroUnit", [&] { return RezeroUnit(*dev); }, Cdb(6, {0x01}), none, 0},
       {"AllowMediumRemoval", [&] { return AllowMediumRemoval(*dev); }, Cdb(6, {0x1E}), none, 0},
       {"ModeSelect10", [&] { return ModeSelect10(*dev, buf, 60); },
@@ -46,16 +47,19 @@ TEST_F(CommandsTest, EveryOperationSendsItsCommandBlock) {
        Cdb(10, {0x28, 0, 0x00, 0x01, 0x23, 0x45, 0, 0, 2}), in, 4096},
       {"Write10", [&] { return Write10(*dev, 0x12345678, 32, 65536, dev->DataBuffer); },
        Cdb(10, {0x2A, 0, 0x12, 0x34, 0x56, 0x78, 0, 0, 32}), out, 65536},
-      {"SynchronizeCache", [&] { return SynchronizeCache(*dev, true); }, Cdb(10, {0x35, 2}), none, 0},
+      {"SynchronizeCache", [&] { return SynchronizeCache(*dev, true); }, Cdb(10, {0x35, 2}), none,
+       0},
       {"FlushDriveCache", [&] { return FlushDriveCache(*dev); }, Cdb(10, {0x35, 2}), none, 0},
       {"CloseTrackSession", [&] { return CloseTrackSession(*dev, true, 5, 3, 4, 7); },
        Cdb(10, {0x5B, 1, 5, 3, 4, 7}), none, 0},
       {"CloseTrack", [&] { return CloseTrackOrSession(*dev, true, false, 9); },
        Cdb(10, {0x5B, 0, 1, 0, 0, 9}), none, 0},
-      {"CloseSession", [&] { return CloseTrackOrSession(*dev, false, true, 0); }, Cdb(10, {0x5B, 1, 2}), none, 0},
+      {"CloseSession", [&] { return CloseTrackOrSession(*dev, false, true, 0); },
+       Cdb(10, {0x5B, 1, 2}), none, 0},
       {"ReserveTrack", [&] { return ReserveTrack(*dev, 0x00123456); },
        Cdb(10, {0x53, 0, 0, 0, 0, 0x00, 0x12, 0x34, 0x56}), none, 0},
-      {"FormatUnit", [&] { return FormatUnit(*dev, 0x11, buf, 12); }, Cdb(6, {0x04, 0x11}), out, 12},
+      {"FormatUnit", [&] { return FormatUnit(*dev, 0x11, buf, 12); }, Cdb(6, {0x04, 0x11}), out,
+       12},
       {"Blank(quick)", [&] { return Blank(*dev, true); }, Cdb(12, {0xA1, 0x11}), none, 0},
       {"Blank(full)", [&] { return Blank(*dev, false); }, Cdb(12, {0xA1, 0x10}), none, 0},
       {"SendDvdStructure", [&] { return SendDvdStructure(*dev, 0x0F, buf, 22); },
@@ -113,23 +117,21 @@ TEST_F(CommandsTest, SpeedsAreRememberedAndSentAgain) {
 
 // Page 5 as a drive returns it: header (and block descriptor), page code 5, its length.
 void AnswerWriteParameters(TFakeDrive& d, int header, uint8_t pageLength = 0x32) {
-  d.On(0x5A, [header, pageLength](const uint8_t* cdb, uint8_t* data, uint32_t n, uint8_t* s, uint8_t sl) {
+  d.On(0x5A, [header, pageLength](const scripted::TExchange& x) {
     std::vector<uint8_t> a(512, 0);
-    if ((cdb[2] & 0x3F) == 0x2A) {  // capabilities with BUF set
+    if ((x.Cdb[2] & 0x3F) == 0x2A) {  // capabilities with BUF set
       a[8] = 0x2A;
       a[9] = 0x3E;
       a[12] = 0x80;
-    } else if ((cdb[2] & 0x3F) == 0x05) {
+    } else if ((x.Cdb[2] & 0x3F) == 0x05) {
       a[7] = header == 16 ? 8 : 0;
       a[header] = 0x05;
       a[header + 1] = pageLength;
       for (int i = 2; i < pageLength + 2; ++i) a[header + i] = 0xA5;  // whatever the drive had
     } else {
-      devtest::FillSense(s, sl, 5, 0x24, 0);
-      return uint8_t{2};
+      return x.Check(5, 0x24);
     }
-    std::memcpy(data, a.data(), std::min<size_t>(n, a.size()));
-    return uint8_t{0};
+    return x.Reply(a);
   });
 }
 
@@ -137,7 +139,7 @@ TEST_F(CommandsTest, WriteParametersOverTheDrivesPage) {
   auto d = std::make_shared<TFakeDrive>();
   d->SetAddress(0, 0, 0);
   AnswerWriteParameters(*d, 8);
-  Install({d});
+  scripted::InstallDrives({d});
   ASSERT_TRUE(InitializeDevices(*dev, 0, "", ""));
   ASSERT_TRUE(SelectDevice(*dev, 0));
   ASSERT_EQ(dev->Capabilities[4] & 0x80, 0x80);
@@ -153,7 +155,8 @@ TEST_F(CommandsTest, WriteParametersOverTheDrivesPage) {
   const auto& list = select[0].DataOut;
   ASSERT_EQ(list.size(), 60u);
   EXPECT_EQ(std::vector<uint8_t>(list.begin() + 8, list.begin() + 24),
-            Bytes({0x05, 0x32, 0x41, 0xC4, 0x08, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x96}));
+            Bytes({0x05, 0x32, 0x41, 0xC4, 0x08, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
+                   0x00, 0x00, 0x96}));
   // The page's last two bytes stay as the drive had them.
   EXPECT_EQ(list[8 + 0x32], 0xA5);
   EXPECT_EQ(list[8 + 0x33], 0xA5);
@@ -191,30 +194,37 @@ TEST_F(CommandsTest, WriteParametersOverTheDrivesPage) {
 }
 
 // Page bytes 2-15 for one medium (template, drive without BUF).
-std::vector<uint8_t> PageFor(uint8_t medium, bool testWrite, bool burnProof, bool leaveOpen, bool buf = false) {
+std::vector<uint8_t> PageFor(uint8_t medium, bool testWrite, bool burnProof, bool leaveOpen,
+                             bool buf = false) {
   uint8_t p[72];
   BuildWriteParameters(p, 0x32, testWrite, burnProof, medium, leaveOpen, buf);
   return std::vector<uint8_t>(p + 2, p + 16);
 }
 
 TEST_F(CommandsTest, WriteParametersPerMedium) {
-  //                                     2     3     4     5     6  7  8  9 10 11 12    13    14    15
+  //                                     2     3     4     5     6  7  8  9 10 11 12    13    14 15
   EXPECT_EQ(PageFor(mtCDR, false, true, true, true),
             Bytes({0x41, 0xC4, 0x08, 0x00, 0, 0, 0, 0, 0, 0, 0, 0x00, 0x00, 0x96}));
-  EXPECT_EQ(PageFor(mtCDRW, false, false, false), Bytes({0x01, 0x04, 0x08, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x96}));
-  EXPECT_EQ(PageFor(mtCDR, true, false, false), Bytes({0x11, 0xC4, 0x08, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x96}));
+  EXPECT_EQ(PageFor(mtCDRW, false, false, false),
+            Bytes({0x01, 0x04, 0x08, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x96}));
+  EXPECT_EQ(PageFor(mtCDR, true, false, false),
+            Bytes({0x11, 0xC4, 0x08, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x96}));
   EXPECT_EQ(PageFor(mtDVDR, false, true, false, true),
             Bytes({0x60, 0xE5, 0x08, 0x10, 0, 0, 0, 0, 0, 0, 0, 0x10, 0, 0x96}));
   EXPECT_EQ(PageFor(mtDVDRWSR, false, false, false),
             Bytes({0x20, 0xC5, 0x08, 0x10, 0, 0, 0, 0, 0, 0, 0, 0x10, 0, 0x96}));
   EXPECT_EQ(PageFor(mtDVDPLUSR, false, true, false, true),
             Bytes({0x22, 0x04, 0x08, 0x00, 0, 0, 0, 0, 0, 0, 0, 0x00, 0, 0x96}));
-  EXPECT_EQ(PageFor(mtDVDPLUSR, false, false, true), Bytes({0x22, 0xE4, 0x08, 0x10, 0, 0, 0, 0, 0, 0, 0, 0x10, 0, 0x96}));
-  EXPECT_EQ(PageFor(mtDVDPLUSRW, false, false, true), Bytes({0x22, 0xC4, 0x08, 0x10, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x96}));
+  EXPECT_EQ(PageFor(mtDVDPLUSR, false, false, true),
+            Bytes({0x22, 0xE4, 0x08, 0x10, 0, 0, 0, 0, 0, 0, 0, 0x10, 0, 0x96}));
+  EXPECT_EQ(PageFor(mtDVDPLUSRW, false, false, true),
+            Bytes({0x22, 0xC4, 0x08, 0x10, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x96}));
   EXPECT_EQ(PageFor(mtDVDPLUSRDL, true, true, false, true),
             Bytes({0x32, 0x04, 0x08, 0x00, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x96}));
-  EXPECT_EQ(PageFor(mtDDCDR, false, false, false), Bytes({0x02, 0x05, 0x08, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x96}));
-  EXPECT_EQ(PageFor(mtBDR, false, true, false, true), Bytes({0x41, 0x04, 0x08, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x96}));
+  EXPECT_EQ(PageFor(mtDDCDR, false, false, false),
+            Bytes({0x02, 0x05, 0x08, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x96}));
+  EXPECT_EQ(PageFor(mtBDR, false, true, false, true),
+            Bytes({0x41, 0x04, 0x08, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x96}));
 }
 
 TEST_F(CommandsTest, StreamingAndTimestampParameterLists) {
@@ -222,16 +232,17 @@ TEST_F(CommandsTest, StreamingAndTimestampParameterLists) {
   ASSERT_TRUE(SetStreamingPerformance(*dev, 0x00012345, 8467, 1000, 11080, 1000));
   auto s = d->Seen(0xB6);
   ASSERT_EQ(s.size(), 1u);
-  EXPECT_EQ(s[0].DataOut, Bytes({0, 0, 0, 0, 0, 0, 0, 0, 0x00, 0x01, 0x23, 0x45, 0, 0, 0x21, 0x13, 0, 0, 0x03,
-                                 0xE8, 0, 0, 0x2B, 0x48, 0, 0, 0x03, 0xE8}));
+  EXPECT_EQ(s[0].DataOut,
+            Bytes({0,    0,    0, 0, 0,    0,    0, 0, 0x00, 0x01, 0x23, 0x45, 0,    0,
+                   0x21, 0x13, 0, 0, 0x03, 0xE8, 0, 0, 0x2B, 0x48, 0,    0,    0x03, 0xE8}));
 
   const plat::TSystemTime t{2008, 10, 1, 20, 7, 5, 9, 0};
   ASSERT_TRUE(SendDvdTimestamp(*dev, t));
   auto ts = d->Seen(0xBF);
   ASSERT_EQ(ts.size(), 1u);
   EXPECT_EQ(ts[0].Cdb, Cdb(12, {0xBF, 0, 0, 0, 0, 0, 0, 0x0F, 0, 22}));
-  EXPECT_EQ(ts[0].DataOut, Bytes({0x00, 0x14, 0, 0, 0, 0, 0, 0, '2', '0', '0', '8', '1', '0', '2', '0', '0',
-                                  '7', '0', '5', '0', '9'}));
+  EXPECT_EQ(ts[0].DataOut, Bytes({0x00, 0x14, 0,   0,   0,   0,   0,   0,   '2', '0', '0',
+                                  '8',  '1',  '0', '2', '0', '0', '7', '0', '5', '0', '9'}));
 }
 
 TEST_F(CommandsTest, BufferFigures) {

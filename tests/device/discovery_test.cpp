@@ -19,13 +19,14 @@ class DiscoveryTest : public devtest::FakeDriveTest {
   }
   std::vector<std::string> Names() {
     std::vector<std::string> out;
-    for (int i = 0; i < GetDeviceCount(*dev); ++i) out.push_back(GetDeviceName(*dev, static_cast<uint8_t>(i)));
+    for (int i = 0; i < GetDeviceCount(*dev); ++i)
+      out.push_back(GetDeviceName(*dev, static_cast<uint8_t>(i)));
     return out;
   }
 };
 
 TEST_F(DiscoveryTest, AddresslessDriveTakesAdapterOne) {
-  Install({Drive(-1, 0)});
+  scripted::InstallDrives({Drive(-1, 0)});
   ASSERT_TRUE(InitializeDevices(*dev, 0, "", ""));
   EXPECT_EQ(Names(), std::vector<std::string>{"1:0:0,D: ARDOVAN  Fake Recorder    1.0  "});
   EXPECT_EQ(dev->Drives[0].HostAdapter, 1);
@@ -35,7 +36,8 @@ TEST_F(DiscoveryTest, AddresslessDriveTakesAdapterOne) {
 }
 
 TEST_F(DiscoveryTest, AddresslessDrivesFollowTheAddressedOnes) {
-  Install({Drive(2, 0, "One"), Drive(-1, 0, "Two"), Drive(2, 1, "Three"), Drive(-1, 0, "Four")});
+  scripted::InstallDrives(
+      {Drive(2, 0, "One"), Drive(-1, 0, "Two"), Drive(2, 1, "Three"), Drive(-1, 0, "Four")});
   ASSERT_TRUE(InitializeDevices(*dev, 0, "", ""));
   EXPECT_EQ(Names(), (std::vector<std::string>{
                          "2:0:0,D: ARDOVAN  One              1.0  ",
@@ -48,13 +50,13 @@ TEST_F(DiscoveryTest, AddresslessDrivesFollowTheAddressedOnes) {
 }
 
 TEST_F(DiscoveryTest, AdapterNumbersAboveNineAreWrittenInFull) {
-  Install({Drive(12, 0, "High"), Drive(-1, 0, "Plain")});
+  scripted::InstallDrives({Drive(12, 0, "High"), Drive(-1, 0, "Plain")});
   ASSERT_TRUE(InitializeDevices(*dev, 0, "", ""));
   EXPECT_EQ(GetDeviceName(*dev, 1), "13:0:0,E: ARDOVAN  Plain            1.0  ");
 }
 
 TEST_F(DiscoveryTest, LogListsEveryLetter) {
-  Install({Drive(0, 1)});
+  scripted::InstallDrives({Drive(0, 1)});
   const std::string log = testenv::MakeTempDir("log") + "/discovery.elg";
   ASSERT_TRUE(InitializeDevices(*dev, 0, "", log));
   std::string expected = "Ardovan burning library 1.21 RC2 (2008-10-20)\r\n";
@@ -68,20 +70,17 @@ TEST_F(DiscoveryTest, BadIdentificationStillListsTheDrive) {
   auto silent = Drive(0, 0);
   silent->Fail(0x12, 5, 0x24, 0);
   auto disk = Drive(0, 1);  // answers as a disk, not as a CD/DVD device
-  disk->On(0x12, [](const uint8_t*, uint8_t* d, uint32_t n, uint8_t*, uint8_t) {
-    std::memset(d, 'X', n);
-    d[0] = 0;
+  disk->On(0x12, [](const scripted::TExchange& x) {
+    std::memset(x.Data, 'X', x.DataLength);
+    x.Data[0] = 0;
     return uint8_t{0};
   });
   auto shortAnswer = Drive(0, 2);  // five bytes, then nothing
-  shortAnswer->On(0x12, [](const uint8_t*, uint8_t* d, uint32_t, uint8_t*, uint8_t) {
-    const uint8_t head[5] = {5, 0x80, 0, 0x32, 0xFF};
-    std::memcpy(d, head, 5);
-    return uint8_t{0};
-  });
-  auto controls = std::make_shared<TFakeDrive>(std::string("AR\tDO\nVA"), "Fake\rRecorder", "1\x01.0");
+  shortAnswer->Reply(0x12, {5, 0x80, 0, 0x32, 0xFF});
+  auto controls =
+      std::make_shared<TFakeDrive>(std::string("AR\tDO\nVA"), "Fake\rRecorder", "1\x01.0");
   controls->SetAddress(0, 3, 0);
-  Install({silent, disk, shortAnswer, controls});
+  scripted::InstallDrives({silent, disk, shortAnswer, controls});
   ASSERT_TRUE(InitializeDevices(*dev, 0, "", ""));
   EXPECT_EQ(Names(), (std::vector<std::string>{
                          "0:0:0,D:    ",
@@ -92,13 +91,13 @@ TEST_F(DiscoveryTest, BadIdentificationStillListsTheDrive) {
 }
 
 TEST_F(DiscoveryTest, NoDriveAndNoAspiLibraryFails) {
-  Install({});
+  scripted::InstallDrives({});
   EXPECT_FALSE(InitializeDevices(*dev, 0, "libardovan-no-such-aspi.so", ""));
   EXPECT_EQ(GetDeviceCount(*dev), 0);
 }
 
 TEST_F(DiscoveryTest, BurnProofSurvivesDiscovery) {
-  Install({Drive(0, 0)});
+  scripted::InstallDrives({Drive(0, 0)});
   SetBurnProof(*dev, true);
   SetTestWrite(*dev, true);
   ASSERT_TRUE(InitializeDevices(*dev, 0, "", ""));
@@ -136,14 +135,9 @@ std::vector<uint8_t> CapabilitiesAnswer(bool current, int pageOffset) {
 }
 
 void AnswerCapabilities(TFakeDrive& d, int pageOffset) {
-  d.On(0x5A, [pageOffset](const uint8_t* cdb, uint8_t* data, uint32_t n, uint8_t* s, uint8_t sl) {
-    if ((cdb[2] & 0x3F) != 0x2A) {
-      devtest::FillSense(s, sl, 5, 0x24, 0);
-      return uint8_t{2};
-    }
-    auto a = CapabilitiesAnswer((cdb[2] & 0xC0) == 0, pageOffset);
-    std::memcpy(data, a.data(), std::min<size_t>(n, a.size()));
-    return uint8_t{0};
+  d.On(0x5A, [pageOffset](const scripted::TExchange& x) {
+    if ((x.Cdb[2] & 0x3F) != 0x2A) return x.Check(5, 0x24);
+    return x.Reply(CapabilitiesAnswer((x.Cdb[2] & 0xC0) == 0, pageOffset));
   });
 }
 
@@ -154,14 +148,15 @@ TEST_F(SelectionTest, PageAfterHeaderOrBlockDescriptorIsRead) {
     SCOPED_TRACE(offset);
     auto d = Drive(0, 0);
     AnswerCapabilities(*d, offset);
-    Install({d});
+    scripted::InstallDrives({d});
     ASSERT_TRUE(InitializeDevices(*dev, 0, "", ""));
     ASSERT_TRUE(SelectDevice(*dev, 0));
     EXPECT_STREQ(dev->Vendor, "ARDOVAN ");
     EXPECT_STREQ(dev->Product, "Fake Recorder   ");
 
     std::string flags;
-    for (int code : {1, 2, 3, 4, 21, 22, 23, 24, 41, 42}) flags += char('0' + GetDeviceCapability(*dev, code));
+    for (int code : {1, 2, 3, 4, 21, 22, 23, 24, 41, 42})
+      flags += char('0' + GetDeviceCapability(*dev, code));
     EXPECT_EQ(flags, "1101110111");
     EXPECT_EQ(dev->Flags.ReadMethod2, 1);
     EXPECT_EQ(dev->Flags.ReadDvdRom, 1);
@@ -180,14 +175,14 @@ TEST_F(SelectionTest, PageAfterHeaderOrBlockDescriptorIsRead) {
 
 TEST_F(SelectionTest, PageFoundNowhereLeavesEverythingZero) {
   auto d = Drive(0, 0);
-  d->On(0x5A, [](const uint8_t*, uint8_t* data, uint32_t n, uint8_t*, uint8_t) {
-    std::memset(data, 0, n);
-    data[8] = 0x05;  // another page where the capabilities were asked for
-    data[16] = 0x2B;
+  d->On(0x5A, [](const scripted::TExchange& x) {
+    std::memset(x.Data, 0, x.DataLength);
+    x.Data[8] = 0x05;  // another page where the capabilities were asked for
+    x.Data[16] = 0x2B;
     return uint8_t{0};
   });
   d->Fail(0x46);
-  Install({d});
+  scripted::InstallDrives({d});
   ASSERT_TRUE(InitializeDevices(*dev, 0, "", ""));
   ASSERT_TRUE(SelectDevice(*dev, 0));
   for (int code = 1; code <= 42; ++code)
@@ -202,7 +197,7 @@ TEST_F(SelectionTest, PageFoundNowhereLeavesEverythingZero) {
 TEST_F(SelectionTest, CapabilityCommandsAndVendorUnderrunPage) {
   auto d = Drive(0, 0);
   AnswerCapabilities(*d, 8);
-  Install({d});
+  scripted::InstallDrives({d});
   ASSERT_TRUE(InitializeDevices(*dev, 0, "", ""));
   ASSERT_TRUE(SelectDevice(*dev, 0));
   auto sense = d->Seen(0x5A);
@@ -218,12 +213,11 @@ TEST_F(SelectionTest, CapabilityCommandsAndVendorUnderrunPage) {
   EXPECT_EQ(probes[0].Cdb, Cdb(10, {0x46, 2, 0, 0x2A, 0, 0, 0, 0, 0x70}));
 
   // BUF clear in the page, but the drive knows the vendor page: protection is available.
-  d->On(0x5A, [](const uint8_t* cdb, uint8_t* data, uint32_t n, uint8_t*, uint8_t) {
+  d->On(0x5A, [](const scripted::TExchange& x) {
     auto a = CapabilitiesAnswer(true, 8);
     a[8 + 4] = 0;
-    if ((cdb[2] & 0x3F) == 0x30) a.assign(128, 0);
-    std::memcpy(data, a.data(), std::min<size_t>(n, a.size()));
-    return uint8_t{0};
+    if ((x.Cdb[2] & 0x3F) == 0x30) a.assign(128, 0);
+    return x.Reply(a);
   });
   ASSERT_TRUE(ReadCapabilities(*dev));
   EXPECT_EQ(GetDeviceCapability(*dev, 42), 1);
@@ -231,9 +225,9 @@ TEST_F(SelectionTest, CapabilityCommandsAndVendorUnderrunPage) {
 
 // GET CONFIGURATION answers: the header, then the asked-for descriptor when the drive has it.
 void AnswerFeatures(TFakeDrive& d, uint16_t profile, std::map<uint16_t, uint8_t> features) {
-  d.On(0x46, [profile, features](const uint8_t* cdb, uint8_t* data, uint32_t n, uint8_t*, uint8_t) {
+  d.On(0x46, [profile, features](const scripted::TExchange& x) {
     std::vector<uint8_t> a(16, 0);
-    const uint16_t asked = mmc::GetBE16(cdb + 2);
+    const uint16_t asked = mmc::GetBE16(x.Cdb + 2);
     a[3] = 4;
     mmc::PutBE16(a.data() + 6, profile);
     auto it = features.find(asked);
@@ -243,8 +237,7 @@ void AnswerFeatures(TFakeDrive& d, uint16_t profile, std::map<uint16_t, uint8_t>
       a[11] = 4;
       a[12] = it->second;
     }
-    std::memcpy(data, a.data(), std::min<size_t>(n, a.size()));
-    return uint8_t{0};
+    return x.Reply(a);
   });
 }
 
@@ -258,7 +251,7 @@ std::string FeatureFlags(TSCSIDevice& dev) {
 TEST_F(SelectionTest, FeatureProbesSetTheMediumFlags) {
   auto d = Drive(0, 0);
   AnswerFeatures(*d, 0x001A, {{0x2A, 1}, {0x3B, 0}, {0x2F, 2}, {0x40, 0}});
-  Install({d});
+  scripted::InstallDrives({d});
   ASSERT_TRUE(InitializeDevices(*dev, 0, "", ""));
   ASSERT_TRUE(SelectDevice(*dev, 0));
   //                                 5 6 7 8 9 1011121314151 25262728293031 32
@@ -287,7 +280,7 @@ TEST_F(SelectionTest, FeatureProbesSetTheMediumFlags) {
 
 TEST_F(SelectionTest, CommandLogCodesOpenAndClose) {
   auto d = Drive(0, 0);
-  Install({d});
+  scripted::InstallDrives({d});
   ASSERT_TRUE(InitializeDevices(*dev, 0, "", ""));
   EXPECT_EQ(GetDeviceCapability(*dev, 73), 0);  // nothing open
   EXPECT_EQ(GetDeviceCapability(*dev, 72), 1);
@@ -295,7 +288,8 @@ TEST_F(SelectionTest, CommandLogCodesOpenAndClose) {
   EXPECT_EQ(GetDeviceCapability(*dev, 73), 1);
   const std::string text = testenv::ReadText(plat::SettingsFolder() + "/qvxp.elg");
   EXPECT_EQ(text.rfind("Ardovan burning library 1.21 RC2 (2008-10-20)\r\n", 0), 0u);
-  EXPECT_NE(text.find(" INQUIRY" + std::string(16, ' ') + "(12) {48:06} - 0:0:0 <01> [00040] 00 00 00 40 00 "),
+  EXPECT_NE(text.find(" INQUIRY" + std::string(16, ' ') +
+                      "(12) {48:06} - 0:0:0 <01> [00040] 00 00 00 40 00 "),
             std::string::npos);
   // Eleven commands of the selection, one line each, plus the header.
   EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 12);

@@ -11,8 +11,8 @@ using devtest::TFakeDrive;
 
 namespace {
 
-SRB_ExecSCSICmd Block(uint8_t flags, uint8_t cdbLen, std::initializer_list<int> cdb, uint8_t* buf = nullptr,
-                      uint32_t len = 0) {
+SRB_ExecSCSICmd Block(uint8_t flags, uint8_t cdbLen, std::initializer_list<int> cdb,
+                      uint8_t* buf = nullptr, uint32_t len = 0) {
   SRB_ExecSCSICmd srb;
   std::memset(&srb, 0, sizeof srb);
   srb.SRB_Flags = flags;
@@ -44,10 +44,10 @@ TEST_F(ExecuteTest, NoDataRequestTravelsWithoutDirectionAndLength) {
 
 TEST_F(ExecuteTest, CheckConditionCopiesTwentyFourSenseBytes) {
   auto d = SelectOne();
-  d->On(0x00, [](const uint8_t*, uint8_t*, uint32_t, uint8_t* s, uint8_t sl) {
-    std::memset(s, 0xEE, sl);
-    s[12] = 0x3A;
-    s[13] = 0x01;
+  d->On(0x00, [](const scripted::TExchange& x) {
+    std::memset(x.Sense, 0xEE, x.SenseLength);
+    x.Sense[12] = 0x3A;
+    x.Sense[13] = 0x01;
     return uint8_t{2};
   });
   auto srb = Block(0x40, 6, {0x00});
@@ -91,7 +91,7 @@ TEST_F(ExecuteTest, HandleIsKeptOrClosedAfterEveryCommand) {
 TEST_F(ExecuteTest, RefusedBeforeDiscoveryAndWithoutSelection) {
   auto d = std::make_shared<TFakeDrive>();
   d->SetAddress(0, 0, 0);
-  Install({d});
+  scripted::InstallDrives({d});
   ResetDevice(*dev);
   auto srb = Block(0x40, 6, {0x00});
   EXPECT_EQ(ExecuteCommand(*dev, srb), 4);
@@ -110,7 +110,7 @@ TEST_F(ExecuteTest, RefusedBeforeDiscoveryAndWithoutSelection) {
 
 TEST_F(ExecuteTest, BusyAndLastAscAscqFollowTheCommands) {
   auto d = SelectOne();
-  d->On(0x00, [](const uint8_t*, uint8_t*, uint32_t, uint8_t*, uint8_t) { return uint8_t{8}; });
+  d->On(0x00, [](const scripted::TExchange&) { return uint8_t{8}; });
   EXPECT_FALSE(TestUnitReady(*dev));
   EXPECT_EQ(dev->Busy, 1);
 

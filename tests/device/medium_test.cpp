@@ -22,20 +22,18 @@ struct TDisc {
   std::map<int, TTrack> Tracks;  // by track number (0xFF: the invisible track)
   uint32_t VolumeBlocks = 0;     // 0: no ISO 9660 volume
   uint8_t VolumeType = 1;
-  std::vector<std::pair<uint32_t, uint32_t>> Capacities;  // (blocks, type byte << 24 | block length)
+  std::vector<std::pair<uint32_t, uint32_t>>
+      Capacities;  // (blocks, type byte << 24 | block length)
 };
 
 void Script(TFakeDrive& d, const TDisc& disc) {
   if (disc.Profile < 0) {
     d.Fail(0x46, 5, 0x20, 0);
   } else {
-    d.On(0x46, [profile = disc.Profile](const uint8_t*, uint8_t* data, uint32_t n, uint8_t*, uint8_t) {
-      std::vector<uint8_t> a(8, 0);
-      a[3] = 4;
-      mmc::PutBE16(a.data() + 6, static_cast<uint16_t>(profile));
-      std::memcpy(data, a.data(), std::min<size_t>(n, a.size()));
-      return uint8_t{0};
-    });
+    std::vector<uint8_t> a(8, 0);
+    a[3] = 4;
+    mmc::PutBE16(a.data() + 6, static_cast<uint16_t>(disc.Profile));
+    d.Reply(0x46, a);
   }
   d.Fail(0x43, 5, 0x24, 0);  // no ATIP unless a test says otherwise
   if (disc.DiscInfoFails) {
@@ -50,34 +48,28 @@ void Script(TFakeDrive& d, const TDisc& disc) {
     di[6] = disc.LastTrack;
     d.Reply(0x51, di);
   }
-  d.On(0x52, [tracks = disc.Tracks](const uint8_t* cdb, uint8_t* data, uint32_t n, uint8_t* s, uint8_t sl) {
-    auto it = tracks.find(cdb[5]);
-    if (it == tracks.end()) {
-      devtest::FillSense(s, sl, 5, 0x24, 0);
-      return uint8_t{2};
-    }
+  d.On(0x52, [tracks = disc.Tracks](const scripted::TExchange& x) {
+    auto it = tracks.find(x.Cdb[5]);
+    if (it == tracks.end()) return x.Check(5, 0x24);
     std::vector<uint8_t> ti(48, 0);
     ti[1] = 46;
-    ti[2] = cdb[5];
+    ti[2] = x.Cdb[5];
     ti[6] = it->second.FixedPacket ? 0x10 : 0;
     mmc::PutBE32(ti.data() + 8, it->second.Start);
     mmc::PutBE32(ti.data() + 16, it->second.Free);
     mmc::PutBE32(ti.data() + 24, it->second.Size);
-    std::memcpy(data, ti.data(), std::min<size_t>(n, ti.size()));
-    return uint8_t{0};
+    return x.Reply(ti);
   });
-  d.On(0x28, [disc](const uint8_t* cdb, uint8_t* data, uint32_t n, uint8_t* s, uint8_t sl) {
-    const uint32_t lba = mmc::GetBE32(cdb + 2);
-    if (disc.VolumeBlocks == 0 || lba != 16 || n < 2048) {
-      devtest::FillSense(s, sl, 3, 0x11, 0);
-      return uint8_t{2};
-    }
+  d.On(0x28, [disc](const scripted::TExchange& x) {
+    const uint32_t lba = mmc::GetBE32(x.Cdb + 2);
+    if (disc.VolumeBlocks == 0 || lba != 16 || x.DataLength < 2048) return x.Check(3, 0x11);
+    uint8_t* data = x.Data;
     std::memset(data, 0, 2048);
     data[0] = disc.VolumeType;
     std::memcpy(data + 1, "CD001", 5);
     const uint32_t v = disc.VolumeBlocks;
-    const uint8_t both[8] = {uint8_t(v), uint8_t(v >> 8), uint8_t(v >> 16), uint8_t(v >> 24),
-                             uint8_t(v >> 24), uint8_t(v >> 16), uint8_t(v >> 8), uint8_t(v)};
+    const uint8_t both[8] = {uint8_t(v),       uint8_t(v >> 8),  uint8_t(v >> 16), uint8_t(v >> 24),
+                             uint8_t(v >> 24), uint8_t(v >> 16), uint8_t(v >> 8),  uint8_t(v)};
     std::memcpy(data + 80, both, 8);
     return uint8_t{0};
   });
@@ -103,9 +95,10 @@ class MediumTest : public devtest::FakeDriveTest {
 
 TEST_F(MediumTest, EveryProfileMapsToItsMediumType) {
   const std::vector<std::pair<int, int>> table = {
-      {0x08, 1},  {0x09, 2},  {0x0A, 3},  {0x10, 4},  {0x11, 5},  {0x12, 6},  {0x13, 8},  {0x14, 9},
-      {0x1A, 10}, {0x1B, 11}, {0x2B, 12}, {0x40, 13}, {0x41, 14}, {0x42, 15}, {0x43, 16}, {0x50, 17},
-      {0x51, 18}, {0x52, 19}, {0x20, 20}, {0x21, 21}, {0x22, 22}, {0x00, 0},  {0x15, 0},  {0xFFFF, 0}};
+      {0x08, 1},  {0x09, 2},  {0x0A, 3},  {0x10, 4},  {0x11, 5},  {0x12, 6},
+      {0x13, 8},  {0x14, 9},  {0x1A, 10}, {0x1B, 11}, {0x2B, 12}, {0x40, 13},
+      {0x41, 14}, {0x42, 15}, {0x43, 16}, {0x50, 17}, {0x51, 18}, {0x52, 19},
+      {0x20, 20}, {0x21, 21}, {0x22, 22}, {0x00, 0},  {0x15, 0},  {0xFFFF, 0}};
   TDisc disc;
   auto d = Load(disc);
   for (auto [profile, type] : table) {
@@ -124,14 +117,12 @@ TEST_F(MediumTest, DrivesWithoutProfilesFallBack) {
   Script(*d, disc);
   EXPECT_EQ(GetMediumType(*dev), mtCDRW);
 
-  for (auto [atip6, type] : std::vector<std::pair<int, int>>{{0x00, 1}, {0x80, 2}, {0xC0, 3}, {0x40, 1}}) {
-    d->On(0x43, [atip6 = atip6](const uint8_t*, uint8_t* data, uint32_t n, uint8_t*, uint8_t) {
-      std::vector<uint8_t> a(30, 0);
-      a[1] = 28;
-      a[6] = static_cast<uint8_t>(atip6);
-      std::memcpy(data, a.data(), std::min<size_t>(n, a.size()));
-      return uint8_t{0};
-    });
+  for (auto [atip6, type] :
+       std::vector<std::pair<int, int>>{{0x00, 1}, {0x80, 2}, {0xC0, 3}, {0x40, 1}}) {
+    std::vector<uint8_t> a(30, 0);
+    a[1] = 28;
+    a[6] = static_cast<uint8_t>(atip6);
+    d->Reply(0x43, a);
     EXPECT_EQ(GetMediumType(*dev), type) << atip6;
   }
   EXPECT_EQ(d->Seen(0x43).back().Cdb, devtest::Cdb(10, {0x43, 2, 4, 0, 0, 0, 0, 0, 30}));
@@ -247,7 +238,8 @@ TEST_F(MediumTest, FormatCapacitiesPreferTwoKilobyteDescriptors) {
   Script(*d, disc);
   EXPECT_EQ(ReadFormatCapacities(*dev), 111u);
   // Only the first four descriptors are looked at.
-  disc.Capacities = {{1, 0x02000800}, {2, 0x02000800}, {3, 0x02000800}, {4, 0x02000800}, {5, 0x00000800}};
+  disc.Capacities = {
+      {1, 0x02000800}, {2, 0x02000800}, {3, 0x02000800}, {4, 0x02000800}, {5, 0x00000800}};
   Script(*d, disc);
   EXPECT_EQ(ReadFormatCapacities(*dev), 1u);
   d->Fail(0x23);
@@ -311,17 +303,17 @@ TEST_F(MediumTest, ShortAnswersAreNotReadPastWhatArrived) {
   EXPECT_EQ(GetLastTrackNumber(*dev), 0);
   EXPECT_EQ(dev->DiscInfo[4], 0);
   // Track information of ten bytes: the start address is incomplete, the rest never came.
-  d->Reply(0x52, Bytes({0x00, 0x08, 0x01, 0x01, 0x00, 0x04, 0x00, 0x00, 0x00, 0x00, 0xFF, 0xFF, 0xFF, 0xFF,
-                        0xFF, 0xFF, 0xFF, 0xFF, 0x12, 0x34, 0x56, 0x78}));
+  d->Reply(0x52, Bytes({0x00, 0x08, 0x01, 0x01, 0x00, 0x04, 0x00, 0x00, 0x00, 0x00, 0xFF,
+                        0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x12, 0x34, 0x56, 0x78}));
   ASSERT_TRUE(ReadTrackInformation(*dev, 1));
   EXPECT_EQ(TrackField(*dev, trackinfo::TrackStart), 0u);
   EXPECT_EQ(TrackField(*dev, trackinfo::NextWritable), 0u);
   EXPECT_EQ(TrackField(*dev, trackinfo::FreeBlocks), 0u);
   EXPECT_EQ(mmc::GetHost16(dev->TrackInfo), 8u);
   // Full-length answers convert every field in place.
-  d->Reply(0x52, Bytes({0x00, 0x2E, 0x01, 0x01, 0x00, 0x04, 0x10, 0x00, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00,
-                        0x02, 0x00, 0x00, 0x00, 0x03, 0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x00, 0x04, 0x00,
-                        0x00, 0x00, 0x05, 0x00}));
+  d->Reply(0x52, Bytes({0x00, 0x2E, 0x01, 0x01, 0x00, 0x04, 0x10, 0x00, 0x00, 0x00, 0x01,
+                        0x00, 0x00, 0x00, 0x02, 0x00, 0x00, 0x00, 0x03, 0x00, 0x00, 0x00,
+                        0x00, 0x10, 0x00, 0x00, 0x04, 0x00, 0x00, 0x00, 0x05, 0x00}));
   ASSERT_TRUE(ReadTrackInformation(*dev, 1));
   EXPECT_EQ(TrackField(*dev, trackinfo::TrackStart), 0x100u);
   EXPECT_EQ(TrackField(*dev, trackinfo::NextWritable), 0x200u);

@@ -30,11 +30,10 @@ class ReadyTest : public devtest::FakeDriveTest {
   std::shared_ptr<TFakeDrive> Drive(std::deque<TAnswer> answers) {
     auto d = SelectOne();
     auto script = std::make_shared<std::deque<TAnswer>>(std::move(answers));
-    d->On(0x00, [script](const uint8_t*, uint8_t*, uint32_t, uint8_t* s, uint8_t sl) {
+    d->On(0x00, [script](const scripted::TExchange& x) {
       const TAnswer a = script->front();
       if (script->size() > 1) script->pop_front();
-      if (a.Status == 2 && (a.Key || a.Asc)) devtest::FillSense(s, sl, a.Key, a.Asc, a.Ascq);
-      return a.Status;
+      return a.Status == 2 && (a.Key || a.Asc) ? x.Check(a.Key, a.Asc, a.Ascq) : a.Status;
     });
     return d;
   }

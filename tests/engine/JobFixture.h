@@ -10,7 +10,6 @@
 
 #include "engine/qvpQuorvexPro.h"
 #include "platform/Clock.h"
-#include "platform/Drives.h"
 #include "tests/engine/FakeRecorder.h"
 
 struct JobFixture : ::testing::Test {
@@ -22,8 +21,7 @@ struct JobFixture : ::testing::Test {
 
   void SetUp() override {
     plat::SetClockScale(1000);
-    auto d = drive;
-    plat::SetVirtualDriveProvider([d] { return std::vector<std::shared_ptr<plat::TVirtualDrive>>{d}; });
+    scripted::InstallDrives({drive});
     q = std::make_unique<TQuorvexPro>(true);
     ASSERT_TRUE(q->InitializeDevices(0, "", ""));
     ASSERT_EQ(q->GetDeviceCount(), 1);
@@ -45,14 +43,14 @@ struct JobFixture : ::testing::Test {
   }
   void TearDown() override {
     q.reset();
-    plat::SetVirtualDriveProvider(nullptr);
-    plat::RescanDrives();
+    scripted::RemoveDrives();
     plat::SetClockScale(1);
   }
 
   // Dispatches until the first completion event, then makes sure no second one follows.
   void WaitForEvent() {
-    for (int i = 0; i < 60000 && writeEvents + eraseEvents == 0; ++i) q->NotifyQueue()->WaitAndDispatch(1000);
+    for (int i = 0; i < 60000 && writeEvents + eraseEvents == 0; ++i)
+      q->NotifyQueue()->WaitAndDispatch(1000);
     ASSERT_EQ(writeEvents + eraseEvents, 1);
     q->NotifyQueue()->WaitAndDispatch(200);
     EXPECT_EQ(writeEvents + eraseEvents, 1);
@@ -60,21 +58,14 @@ struct JobFixture : ::testing::Test {
     EXPECT_EQ(q->GetStatus(), 0);
   }
 
-  // Trace entries with the given opcode.
-  std::vector<std::vector<uint8_t>> Commands(uint8_t op) const {
-    std::vector<std::vector<uint8_t>> out;
-    for (const auto& c : drive->Trace())
-      if (c[0] == op) out.push_back(c);
-    return out;
-  }
-  // Index in the trace of the n-th command with opcode op (-1 when missing).
+  // The logged commands with the given opcode.
+  std::vector<std::vector<uint8_t>> Commands(uint8_t op) const { return drive->Cdbs(op); }
+  // Index in the log of the n-th command with opcode op (-1 when missing).
   int IndexOf(uint8_t op, int n = 0) const {
-    const auto t = drive->Trace();
-    for (size_t i = 0; i < t.size(); ++i)
-      if (t[i][0] == op && n-- == 0) return static_cast<int>(i);
+    const auto ops = drive->Opcodes();
+    for (size_t i = 0; i < ops.size(); ++i)
+      if (ops[i] == op && n-- == 0) return static_cast<int>(i);
     return -1;
   }
-  static uint32_t Lba(const std::vector<uint8_t>& c) {
-    return uint32_t(c[2]) << 24 | uint32_t(c[3]) << 16 | uint32_t(c[4]) << 8 | c[5];
-  }
+  static uint32_t Lba(const std::vector<uint8_t>& c) { return qvp::mmc::GetBE32(&c[2]); }
 };

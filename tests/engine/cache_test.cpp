@@ -116,6 +116,17 @@ TEST_F(CacheTest, ImageFileComesOutInOrderWithItsPartialLastSectorPadded) {
   EXPECT_EQ(job.RemainingSectors.load(), 0u);
   EXPECT_EQ(job.BytesQueued.load(), 0u);
   EXPECT_EQ(job.ErrorCode.load(), 0u);
+
+  // The cache's blocks are reused: the padding must be written, not assumed from a fresh block.
+  plat::TFile again;
+  ASSERT_TRUE(again.OpenRead(std::string_view(path)));
+  TImageFileSource source(again, size, path);
+  std::vector<uint8_t> block(kBlockSize, 0xEE), whole;
+  TBlockInfo info{};
+  for (int32_t n; (n = source.NextBlock(block.data(), info)) > 0;)
+    whole.insert(whole.end(), block.begin(), block.begin() + n);
+  ASSERT_EQ(whole.size(), out.size());
+  EXPECT_TRUE(std::equal(whole.begin(), whole.end(), out.begin()));
 }
 
 TEST_F(CacheTest, ProducerPausesAtCapacityDuringMetadataAndOneEarlierDuringFileData) {

@@ -10,13 +10,13 @@ using fake::TFault;
 struct EraseTest : JobFixture {
   // Commands after the write parameters (the last MODE SELECT before the method's own work).
   std::vector<std::vector<uint8_t>> AfterWriteParameters() const {
-    const auto t = drive->Trace();
+    const auto t = drive->Cdbs();
     const int i = IndexOf(0x55);
     return i < 0 ? t : std::vector<std::vector<uint8_t>>(t.begin() + i + 1, t.end());
   }
   std::vector<uint8_t> FormatList() const {
     const int i = IndexOf(0x04);
-    return i < 0 ? std::vector<uint8_t>{} : drive->List(i);
+    return i < 0 ? std::vector<uint8_t>{} : drive->DataOut(i);
   }
 };
 
@@ -26,7 +26,8 @@ TEST_F(EraseTest, QuickCdRwBlanksMinimallyAndWaitsUntilTheDriveIsReady) {
   std::atomic<int> polls{0};
   drive->Fault = [&](const std::vector<uint8_t>& c) -> std::optional<TFault> {
     // Two answers "operation in progress" after the BLANK.
-    if (c[0] == 0x51 && IndexOf(0xA1) >= 0 && polls.fetch_add(1) < 2) return TFault{2, 0x02, 0x04, 0x07};
+    if (c[0] == 0x51 && IndexOf(0xA1) >= 0 && polls.fetch_add(1) < 2)
+      return TFault{2, 0x02, 0x04, 0x07};
     return std::nullopt;
   };
   ASSERT_TRUE(q->EraseDisc(true));
@@ -40,7 +41,8 @@ TEST_F(EraseTest, QuickCdRwBlanksMinimallyAndWaitsUntilTheDriveIsReady) {
   // The speeds remembered by SetSpeed are sent again before anything else.
   const auto speeds = Commands(0xBB);
   ASSERT_EQ(speeds.size(), 2u);
-  EXPECT_EQ(speeds[1], (std::vector<uint8_t>{0xBB, 0x01, 0xFF, 0xFF, 0x1B, 0x90, 0, 0, 0, 0, 0, 0}));
+  EXPECT_EQ(speeds[1],
+            (std::vector<uint8_t>{0xBB, 0x01, 0xFF, 0xFF, 0x1B, 0x90, 0, 0, 0, 0, 0, 0}));
 }
 
 TEST_F(EraseTest, FullBlankAndRefusedBlank) {
@@ -51,7 +53,7 @@ TEST_F(EraseTest, FullBlankAndRefusedBlank) {
   EXPECT_EQ(Commands(0xA1).at(0)[1], 0x10);
 
   eraseEvents = 0;
-  drive->ClearTrace();
+  drive->Forget();
   drive->Fault = [](const std::vector<uint8_t>& c) -> std::optional<TFault> {
     if (c[0] == 0xA1) return TFault{2, 0x05, 0x24, 0x00};
     return std::nullopt;
@@ -77,7 +79,8 @@ TEST_F(EraseTest, QuickBdReFormatsThenWritesSixteenZeroBlocksAndCloses) {
   ASSERT_TRUE(q->EraseDisc(true));
   WaitForEvent();
   EXPECT_FALSE(lastFailed);
-  EXPECT_EQ(FormatList(), (std::vector<uint8_t>{0x00, 0x82, 0x00, 0x08, 0x00, 0x00, 0x02, 0x80, 0xC0, 0x00, 0x10, 0x00}));
+  EXPECT_EQ(FormatList(), (std::vector<uint8_t>{0x00, 0x82, 0x00, 0x08, 0x00, 0x00, 0x02, 0x80,
+                                                0xC0, 0x00, 0x10, 0x00}));
   EXPECT_EQ(Commands(0x04).at(0)[1], 0x11);
   EXPECT_EQ(Commands(0x2A).size(), 16u);
   const auto close = Commands(0x5B);
@@ -110,10 +113,11 @@ TEST_F(EraseTest, FullDvdRamFormatsAndRefusedZeroWriteFails) {
   ASSERT_TRUE(q->EraseDisc(false));
   WaitForEvent();
   EXPECT_FALSE(lastFailed);
-  EXPECT_EQ(FormatList(), (std::vector<uint8_t>{0x00, 0x82, 0x00, 0x08, 0x00, 0x22, 0x21, 0x20, 0x00, 0x00, 0x08, 0x00}));
+  EXPECT_EQ(FormatList(), (std::vector<uint8_t>{0x00, 0x82, 0x00, 0x08, 0x00, 0x22, 0x21, 0x20,
+                                                0x00, 0x00, 0x08, 0x00}));
 
   eraseEvents = 0;
-  drive->ClearTrace();
+  drive->Forget();
   drive->Fault = [](const std::vector<uint8_t>& c) -> std::optional<TFault> {
     if (c[0] == 0x2A && Lba(c) == 5 * 32) return TFault{2, 0x03, 0x0C, 0x00};
     return std::nullopt;
@@ -140,7 +144,8 @@ TEST_F(EraseTest, FullDvdPlusRwShowsBackgroundFormatDuringTheZeroWrites) {
   EXPECT_EQ(writes.load(), 2048);
   EXPECT_EQ(writesSeenAt3.load(), 2048);
   EXPECT_EQ(Lba(Commands(0x2A).back()), 65504u);
-  EXPECT_EQ(FormatList(), (std::vector<uint8_t>{0x00, 0x82, 0x00, 0x08, 0x00, 0x23, 0x05, 0x40, 0x98, 0x00, 0x00, 0x00}));
+  EXPECT_EQ(FormatList(), (std::vector<uint8_t>{0x00, 0x82, 0x00, 0x08, 0x00, 0x23, 0x05, 0x40,
+                                                0x98, 0x00, 0x00, 0x00}));
 }
 
 TEST_F(EraseTest, QuickDvdPlusRwAndRefusedFullFormat) {
@@ -153,7 +158,7 @@ TEST_F(EraseTest, QuickDvdPlusRwAndRefusedFullFormat) {
   EXPECT_EQ(Commands(0x5B)[0][2], 3);
 
   eraseEvents = 0;
-  drive->ClearTrace();
+  drive->Forget();
   drive->Fault = [](const std::vector<uint8_t>& c) -> std::optional<TFault> {
     if (c[0] == 0x04) return TFault{2, 0x05, 0x30, 0x06};
     return std::nullopt;

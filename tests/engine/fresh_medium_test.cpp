@@ -28,7 +28,7 @@ struct FreshMediumTest : JobFixture {
   }
   std::vector<uint8_t> FormatList() const {
     const int i = IndexOf(0x04);
-    return i < 0 ? std::vector<uint8_t>{} : drive->List(i);
+    return i < 0 ? std::vector<uint8_t>{} : drive->DataOut(i);
   }
 };
 
@@ -46,7 +46,7 @@ TEST_F(FreshMediumTest, FormattedAsTheDriveProposesBeforeTheFirstWrite) {
   EXPECT_EQ(Commands(0x04).size(), 1u);
 
   // A drive that proposes nothing fit gets the erase's BD-RE list.
-  drive->ClearTrace();
+  drive->Forget();
   writeEvents = 0;
   Offer({0x00, 0xBA, 0x74, 0x00, 0xC4, 0x00, 0x00, 0x00});  // only 31h
   ASSERT_TRUE(q->BurnData());

@@ -139,7 +139,7 @@ TEST_F(OutcomeTest, ImagesThatCannotBeBurnedAreRefusedBeforeAnyCommand) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.file + " " + std::to_string(c.profile));
     Insert(c.profile, c.discStatus);
-    drive->ClearTrace();
+    drive->Forget();
     EXPECT_FALSE(q->BurnImage(c.file));
     EXPECT_EQ(q->GetLastErrorCode(), c.code);
     EXPECT_TRUE(Commands(0x2A).empty());
@@ -185,18 +185,18 @@ TEST_F(OutcomeTest, OneJobAtATimeOnARecorderAndQueriesMeanwhile) {
     std::unique_lock<std::mutex> g(m);
     cv.wait(g, [&] { return atWrite; });
   }
-  const size_t before = drive->Trace().size();
+  const size_t before = drive->Cdbs().size();
   EXPECT_FALSE(other.BurnImage(image));
   EXPECT_FALSE(other.EraseDisc(true));
   EXPECT_FALSE(other.ClaimRecorder());
-  EXPECT_EQ(drive->Trace().size(), before) << "the refused program sent nothing";
+  EXPECT_EQ(drive->Cdbs().size(), before) << "the refused program sent nothing";
   EXPECT_EQ(other.GetLastErrorCode(), kErrRecorderInUse);
   EXPECT_EQ(other.GetRecorderHolderPid(), ::getpid());
   EXPECT_EQ(other.GetLastErrorText(),
             "The recorder is in use by another program (pid " + std::to_string(::getpid()) + ")");
   // Asking is still allowed.
   EXPECT_EQ(other.GetMediumType(), 2);
-  EXPECT_GT(drive->Trace().size(), before);
+  EXPECT_GT(drive->Cdbs().size(), before);
   {
     std::lock_guard<std::mutex> g(m);
     release = true;

@@ -16,7 +16,8 @@ namespace {
 using fake::TFault;
 
 uint32_t Le32(const std::vector<uint8_t>& s, size_t at) {
-  return uint32_t(s[at]) | uint32_t(s[at + 1]) << 8 | uint32_t(s[at + 2]) << 16 | uint32_t(s[at + 3]) << 24;
+  return uint32_t(s[at]) | uint32_t(s[at + 1]) << 8 | uint32_t(s[at + 2]) << 16 |
+         uint32_t(s[at + 3]) << 24;
 }
 
 struct WriteDataTest : JobFixture {
@@ -26,7 +27,8 @@ struct WriteDataTest : JobFixture {
   void MakeFolder(const std::vector<size_t>& sizes) {
     dir = testenv::MakeTempDir("src");
     for (size_t i = 0; i < sizes.size(); ++i)
-      testenv::WriteFile(dir + "/f" + std::to_string(i), testenv::RandomBytes(sizes[i], uint32_t(i + 1)));
+      testenv::WriteFile(dir + "/f" + std::to_string(i),
+                         testenv::RandomBytes(sizes[i], uint32_t(i + 1)));
   }
   int32_t Compile() {
     q->ClearCompilation();
@@ -80,13 +82,14 @@ TEST_F(WriteDataTest, GrownVolumeWithUdfMovesTheAnchorAt256ToTheNewImage) {
   for (const uint16_t profile : {0x001A, 0x0012, 0x0043}) {  // DVD+RW, DVD-RAM, BD-RE
     SCOPED_TRACE(profile);
     writeEvents = 0;
-    drive->ClearTrace();
+    drive->Forget();
     Insert(profile);
     PutVolume(3200);
     // The anchor's first try finds the drive becoming ready: retried like the first block.
     std::atomic<int> anchorTries{0};
     drive->Fault = [&](const std::vector<uint8_t>& c) -> std::optional<TFault> {
-      if (c[0] == 0x2A && Lba(c) == 256 && anchorTries.fetch_add(1) == 0) return TFault{2, 0x02, 0x04, 0x08};
+      if (c[0] == 0x2A && Lba(c) == 256 && anchorTries.fetch_add(1) == 0)
+        return TFault{2, 0x02, 0x04, 0x08};
       return std::nullopt;
     };
     Compile();
@@ -103,7 +106,8 @@ TEST_F(WriteDataTest, GrownVolumeWithUdfMovesTheAnchorAt256ToTheNewImage) {
     EXPECT_EQ(Lba(writes[3]), 3200u);
     // Tag 2 at location 256; main and reserve sequences of the image written at 3200.
     const auto anchor = drive->Read(256, 1);
-    EXPECT_EQ(std::vector<uint8_t>(anchor.begin(), anchor.begin() + 2), (std::vector<uint8_t>{0x02, 0x00}));
+    EXPECT_EQ(std::vector<uint8_t>(anchor.begin(), anchor.begin() + 2),
+              (std::vector<uint8_t>{0x02, 0x00}));
     EXPECT_EQ(std::vector<uint8_t>(anchor.begin() + 12, anchor.begin() + 32),
               (std::vector<uint8_t>{0x00, 0x01, 0x00, 0x00, 0x00, 0x80, 0x00, 0x00, 0xA0, 0x0C,
                                     0x00, 0x00, 0x00, 0x80, 0x00, 0x00, 0xB0, 0x0C, 0x00, 0x00}));
@@ -120,7 +124,7 @@ TEST_F(WriteDataTest, GrownVolumeWithUdfMovesTheAnchorAt256ToTheNewImage) {
 
   // A blank medium: the image starts at 0 and brings its own anchor.
   writeEvents = 0;
-  drive->ClearTrace();
+  drive->Forget();
   drive->Fault = nullptr;
   PutVolume(0);
   Compile();
@@ -138,7 +142,8 @@ TEST_F(WriteDataTest, IncompatibleFormatOnTheFirstBlockFormatsOnceAndRetriesOnce
   Compile();
   std::atomic<int> refusals{0};
   drive->Fault = [&](const std::vector<uint8_t>& c) -> std::optional<TFault> {
-    if (c[0] == 0x2A && Lba(c) == 0 && refusals.fetch_add(1) == 0) return TFault{2, 0x05, 0x30, 0x05};
+    if (c[0] == 0x2A && Lba(c) == 0 && refusals.fetch_add(1) == 0)
+      return TFault{2, 0x05, 0x30, 0x05};
     return std::nullopt;
   };
   ASSERT_TRUE(q->BurnData());
@@ -146,12 +151,13 @@ TEST_F(WriteDataTest, IncompatibleFormatOnTheFirstBlockFormatsOnceAndRetriesOnce
   EXPECT_FALSE(lastFailed);
   EXPECT_EQ(refusals.load(), 2);
   ASSERT_EQ(Commands(0x04).size(), 1u);
-  EXPECT_EQ(drive->List(IndexOf(0x04)),
-            (std::vector<uint8_t>{0x00, 0x82, 0x00, 0x08, 0x00, 0x23, 0x05, 0x40, 0x98, 0x00, 0x00, 0x00}));
+  EXPECT_EQ(drive->DataOut(IndexOf(0x04)),
+            (std::vector<uint8_t>{0x00, 0x82, 0x00, 0x08, 0x00, 0x23, 0x05, 0x40, 0x98, 0x00, 0x00,
+                                  0x00}));
 
   // A medium that keeps refusing: still one format, one retry, then a write error.
   writeEvents = 0;
-  drive->ClearTrace();
+  drive->Forget();
   drive->Fault = [&](const std::vector<uint8_t>& c) -> std::optional<TFault> {
     if (c[0] == 0x2A && Lba(c) == 0) return TFault{2, 0x05, 0x30, 0x05};
     return std::nullopt;
@@ -173,7 +179,8 @@ TEST_F(WriteDataTest, RefusedSimulationEndsTheJobBeforeAnyWrite) {
   std::atomic<int> selects{0};
   std::atomic<int> refuseFrom{0};  // MODE SELECTs before the first refused one
   drive->Fault = [&](const std::vector<uint8_t>& c) -> std::optional<TFault> {
-    if (c[0] == 0x55 && selects.fetch_add(1) >= refuseFrom.load()) return TFault{2, 0x05, 0x26, 0x02};
+    if (c[0] == 0x55 && selects.fetch_add(1) >= refuseFrom.load())
+      return TFault{2, 0x05, 0x26, 0x02};
     return std::nullopt;
   };
   auto expectUntouched = [&](const char* what) {
@@ -196,7 +203,7 @@ TEST_F(WriteDataTest, RefusedSimulationEndsTheJobBeforeAnyWrite) {
 
   // Only the write thread's second page refused (the one asking for the session to stay open).
   writeEvents = 0;
-  drive->ClearTrace();
+  drive->Forget();
   selects = 0;
   refuseFrom = 2;
   Compile();
@@ -207,7 +214,7 @@ TEST_F(WriteDataTest, RefusedSimulationEndsTheJobBeforeAnyWrite) {
 
   // An image write has no set-up page of its own; the write thread's refusal ends it all the same.
   writeEvents = 0;
-  drive->ClearTrace();
+  drive->Forget();
   selects = 0;
   refuseFrom = 0;
   const std::string image = testenv::MakeTempDir() + "/disc.iso";
@@ -218,7 +225,7 @@ TEST_F(WriteDataTest, RefusedSimulationEndsTheJobBeforeAnyWrite) {
 
   // Without simulation a refused page is not examined: the write goes ahead as before.
   writeEvents = 0;
-  drive->ClearTrace();
+  drive->Forget();
   selects = 0;
   q->SetTestWrite(false);
   ASSERT_TRUE(q->BurnImage(image));
@@ -242,7 +249,7 @@ TEST_F(WriteDataTest, SessionStartFollowsTheNextWritableAddress) {
 
   // A next writable address of exactly 1000 is a blank medium.
   writeEvents = 0;
-  drive->ClearTrace();
+  drive->Forget();
   drive->Medium.NextWritable = 1000;
   Compile();
   ASSERT_TRUE(q->BurnData());
@@ -251,7 +258,7 @@ TEST_F(WriteDataTest, SessionStartFollowsTheNextWritableAddress) {
 
   // No track information at all: a blank medium, never the previous job's start.
   writeEvents = 0;
-  drive->ClearTrace();
+  drive->Forget();
   drive->Medium.NextWritable = 12000;
   drive->Medium.TrackInfoFails = true;
   Compile();
@@ -272,21 +279,24 @@ TEST_F(WriteDataTest, DvdRwIsFormattedBeforeTheWrite) {
   WaitForEvent();
   EXPECT_FALSE(lastFailed);
   ASSERT_EQ(Commands(0x04).size(), 2u);
-  EXPECT_EQ(drive->List(IndexOf(0x04, 0)),
-            (std::vector<uint8_t>{0x00, 0xA2, 0x00, 0x08, 0x00, 0x00, 0x03, 0xE8, 0x54, 0x00, 0x00, 0x10}));
-  EXPECT_EQ(drive->List(IndexOf(0x04, 1)),
-            (std::vector<uint8_t>{0x00, 0x82, 0x00, 0x08, 0x00, 0x00, 0x00, 0x00, 0x54, 0x00, 0x00, 0x10}));
+  EXPECT_EQ(drive->DataOut(IndexOf(0x04, 0)),
+            (std::vector<uint8_t>{0x00, 0xA2, 0x00, 0x08, 0x00, 0x00, 0x03, 0xE8, 0x54, 0x00, 0x00,
+                                  0x10}));
+  EXPECT_EQ(drive->DataOut(IndexOf(0x04, 1)),
+            (std::vector<uint8_t>{0x00, 0x82, 0x00, 0x08, 0x00, 0x00, 0x00, 0x00, 0x54, 0x00, 0x00,
+                                  0x10}));
 
   writeEvents = 0;
-  drive->ClearTrace();
+  drive->Forget();
   drive->Fault = nullptr;
   Insert(0x0013);  // restricted overwrite: quick grow
   Compile();
   ASSERT_TRUE(q->BurnData());
   WaitForEvent();
   ASSERT_EQ(Commands(0x04).size(), 1u);
-  EXPECT_EQ(drive->List(IndexOf(0x04)),
-            (std::vector<uint8_t>{0x00, 0x82, 0x00, 0x08, 0x00, 0x00, 0x00, 0x00, 0x4C, 0x00, 0x00, 0x10}));
+  EXPECT_EQ(drive->DataOut(IndexOf(0x04)),
+            (std::vector<uint8_t>{0x00, 0x82, 0x00, 0x08, 0x00, 0x00, 0x00, 0x00, 0x4C, 0x00, 0x00,
+                                  0x10}));
 }
 
 TEST_F(WriteDataTest, SourceThatCannotBeReadIsFoundBeforeAnyCommand) {
@@ -296,9 +306,9 @@ TEST_F(WriteDataTest, SourceThatCannotBeReadIsFoundBeforeAnyCommand) {
   Compile();
   ASSERT_EQ(::unlink((dir + "/f0").c_str()), 0);
   ASSERT_EQ(::chmod((dir + "/f2").c_str(), 0), 0);
-  drive->ClearTrace();
+  drive->Forget();
   EXPECT_FALSE(q->BurnData());
-  EXPECT_TRUE(drive->Trace().empty());
+  EXPECT_TRUE(drive->Cdbs().empty());
   EXPECT_EQ(q->NotifyQueue()->DispatchPending(), 0u);
   EXPECT_EQ(writeEvents, 0);
   EXPECT_EQ(q->GetLastErrorText(), "Error opening file \\" + dir + "/f0\\");

@@ -3,8 +3,8 @@
 // the data phase can end.
 #include <algorithm>
 
-#include "tests/engine/JobFixture.h"
 #include "platform/Threads.h"
+#include "tests/engine/JobFixture.h"
 #include "tests/support/TestEnv.h"
 
 namespace {
@@ -45,7 +45,8 @@ TEST_F(WriteImageTest, BlankCdRGetsTheImageFromLbaZeroAndAnOpenSession) {
   // Every byte of the file from LBA 0, the partial last sector padded with zeros.
   const auto written = drive->Read(0, 20 * 32 + 4);
   ASSERT_TRUE(std::equal(bytes.begin(), bytes.end(), written.begin()));
-  EXPECT_TRUE(std::all_of(written.begin() + bytes.size(), written.end(), [](uint8_t b) { return b == 0; }));
+  EXPECT_TRUE(
+      std::all_of(written.begin() + bytes.size(), written.end(), [](uint8_t b) { return b == 0; }));
 
   const auto writes = Commands(0x2A);
   ASSERT_EQ(writes.size(), 21u);
@@ -60,14 +61,15 @@ TEST_F(WriteImageTest, BlankCdRGetsTheImageFromLbaZeroAndAnOpenSession) {
   const int close = IndexOf(0x5B);
   int select = -1;
   for (int i = 0; i < close; ++i)
-    if (drive->Trace()[i][0] == 0x55) select = i;
+    if (drive->Cdbs()[i][0] == 0x55) select = i;
   ASSERT_GE(select, 0);
-  const auto page = drive->List(select);
+  const auto page = drive->DataOut(select);
   ASSERT_GE(page.size(), 12u);
   EXPECT_EQ(page[8 + 3] & 0xC0, 0xC0);
   EXPECT_EQ(page[8 + 2] & 0x40, 0x40);  // buffer-underrun protection: the drive has it
   // Image writes never write a first block at LBA 0 twice.
-  EXPECT_EQ(std::count_if(writes.begin(), writes.end(), [](const auto& c) { return Lba(c) == 0; }), 1);
+  EXPECT_EQ(std::count_if(writes.begin(), writes.end(), [](const auto& c) { return Lba(c) == 0; }),
+            1);
 }
 
 TEST_F(WriteImageTest, FinalizedCdRAsksForNoNextSession) {
@@ -80,9 +82,9 @@ TEST_F(WriteImageTest, FinalizedCdRAsksForNoNextSession) {
   const int close = IndexOf(0x5B);
   int select = -1;
   for (int i = 0; i < close; ++i)
-    if (drive->Trace()[i][0] == 0x55) select = i;
+    if (drive->Cdbs()[i][0] == 0x55) select = i;
   ASSERT_GE(select, 0);
-  const auto page = drive->List(select);
+  const auto page = drive->DataOut(select);
   ASSERT_GE(page.size(), 12u);
   EXPECT_EQ(page[8 + 2] & 0x4F, 0x01);  // track at once, no underrun protection asked for
   EXPECT_EQ(page[8 + 3] & 0xC0, 0x00);
@@ -97,7 +99,7 @@ TEST_F(WriteImageTest, BufferIsPolledAfterTheThirdBlockAndEverySixth) {
   std::vector<int> pollsAfter;
   int writes = 0;
   bool setupPollSeen = false;
-  for (const auto& c : drive->Trace()) {
+  for (const auto& c : drive->Cdbs()) {
     if (c[0] == 0x2A) ++writes;
     if (c[0] == 0x5C) {
       if (!setupPollSeen) {
@@ -133,22 +135,22 @@ TEST_F(WriteImageTest, ClosingSequencePerMediumType) {
   };
   // Two complete sessions on the sequential media: S = 2.
   const Case cases[] = {
-      {0x0011, false, {{0, 1, 3}, {0, 1, 4}, {0, 2, 5}}, true},     // DVD-R
-      {0x001B, false, {{0, 1, 3}, {0, 2, 255}}, true},              // DVD+R
-      {0x001B, true, {{0, 1, 3}, {0, 6, 0}}, true},                 // DVD+R, finalized
-      {0x002B, false, {{0, 1, 3}, {0, 2, 0}}, true},                // DVD+R DL
-      {0x002B, true, {{0, 1, 3}, {0, 6, 0}}, true},                 // DVD+R DL, finalized
-      {0x001A, false, {{0, 3, 255}}, true},                         // DVD+RW
-      {0x0014, false, {{0, 1, 1}, {1, 2, 0}}, true},                // DVD-RW sequential
-      {0x000A, false, {{1, 2, 0}}, false},                          // CD-RW
-      {0x0041, false, {{0, 1, 0}, {1, 2, 0}}, true},                // BD-R
-      {0x0041, true, {{0, 1, 0}, {1, 6, 0}}, true},                 // BD-R, finalized
-      {0x0012, false, {{0, 1, 0}, {1, 2, 0}}, false},               // DVD-RAM
+      {0x0011, false, {{0, 1, 3}, {0, 1, 4}, {0, 2, 5}}, true},  // DVD-R
+      {0x001B, false, {{0, 1, 3}, {0, 2, 255}}, true},           // DVD+R
+      {0x001B, true, {{0, 1, 3}, {0, 6, 0}}, true},              // DVD+R, finalized
+      {0x002B, false, {{0, 1, 3}, {0, 2, 0}}, true},             // DVD+R DL
+      {0x002B, true, {{0, 1, 3}, {0, 6, 0}}, true},              // DVD+R DL, finalized
+      {0x001A, false, {{0, 3, 255}}, true},                      // DVD+RW
+      {0x0014, false, {{0, 1, 1}, {1, 2, 0}}, true},             // DVD-RW sequential
+      {0x000A, false, {{1, 2, 0}}, false},                       // CD-RW
+      {0x0041, false, {{0, 1, 0}, {1, 2, 0}}, true},             // BD-R
+      {0x0041, true, {{0, 1, 0}, {1, 6, 0}}, true},              // BD-R, finalized
+      {0x0012, false, {{0, 1, 0}, {1, 2, 0}}, false},            // DVD-RAM
   };
   MakeImage(4);
   for (const Case& c : cases) {
     SCOPED_TRACE(c.profile);
-    drive->ClearTrace();
+    drive->Forget();
     writeEvents = 0;
     Insert(c.profile, 2);
     drive->Medium.LastSessionState = 3;  // complete: both sessions count
@@ -162,10 +164,12 @@ TEST_F(WriteImageTest, ClosingSequencePerMediumType) {
     const auto reserve = Commands(0x53);
     if (c.profile == 0x0011) {
       ASSERT_EQ(reserve.size(), 1u);
-      EXPECT_EQ(Lba(std::vector<uint8_t>{0, 0, reserve[0][5], reserve[0][6], reserve[0][7], reserve[0][8]}), 4u * 32);
+      EXPECT_EQ(Lba(std::vector<uint8_t>{0, 0, reserve[0][5], reserve[0][6], reserve[0][7],
+                                         reserve[0][8]}),
+                4u * 32);
       const int stamp = IndexOf(0xBF);
       ASSERT_GE(stamp, 0);
-      EXPECT_EQ(drive->Trace()[stamp][7], 0x0F);
+      EXPECT_EQ(drive->Cdbs()[stamp][7], 0x0F);
       EXPECT_LT(stamp, IndexOf(0x53));
     } else {
       EXPECT_TRUE(reserve.empty());
@@ -184,11 +188,12 @@ TEST_F(WriteImageTest, StreamingCoversTheTrackWithTheDriveSpeeds) {
   WaitForEvent();
   const int i = IndexOf(0xB6);
   ASSERT_GE(i, 0);
-  const auto d = drive->List(i);
+  const auto d = drive->DataOut(i);
   ASSERT_EQ(d.size(), 28u);
-  const std::vector<uint8_t> expected = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 128,   // LBA 0 to 128
-                                         0, 0, 0x21, 0x13, 0, 0, 0x03, 0xE8,     // read 8467 per 1000 ms
-                                         0, 0, 0x1B, 0x90, 0, 0, 0x03, 0xE8};    // write 7056 per 1000 ms
+  const std::vector<uint8_t> expected = {
+      0, 0, 0,    0,    0, 0, 0,    0,    0, 0, 0, 128,  // LBA 0 to 128
+      0, 0, 0x21, 0x13, 0, 0, 0x03, 0xE8,                // read 8467 per 1000 ms
+      0, 0, 0x1B, 0x90, 0, 0, 0x03, 0xE8};               // write 7056 per 1000 ms
   EXPECT_EQ(d, expected);
 }
 

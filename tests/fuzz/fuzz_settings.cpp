@@ -37,7 +37,8 @@ std::vector<std::string> Lines(const std::string& text) {
 }
 
 std::string Trimmed(std::string t) {
-  const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+  // Blanks as the settings file knows them: the C locale's white space.
+  const auto blank = [](char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; };
   while (!t.empty() && blank(t.back())) t.pop_back();
   size_t i = 0;
   while (i < t.size() && blank(t[i])) ++i;

@@ -146,14 +146,20 @@ TEST_F(ToritoTest, NoEmulationImageOfOneSector) {
 }
 
 TEST_F(ToritoTest, DisketteEmulationTakesTheWholeImage) {
-  ASSERT_TRUE(SetBootImage(b, MakeBoot(1474560)));
-  PrepareImage(b);
-  EXPECT_EQ(b.DataStart, b.BootImageLba + 720);
-  ASSERT_TRUE(RenderMetadata(b));
-  const uint8_t* entry = Sector(b, b.BootCatalog) + 32;
-  EXPECT_EQ(entry[1], 2);
-  EXPECT_EQ(Le16(entry + 6), 1);
-  EXPECT_EQ(Le32(entry + 8), b.BootImageLba);
+  // 1.2 MB, 1.44 MB and 2.88 MB diskettes: media types 1, 2 and 3, one virtual sector loaded.
+  const std::pair<size_t, uint8_t> kinds[] = {{1228800, 1}, {1474560, 2}, {2949120, 3}};
+  for (const auto& [size, type] : kinds) {
+    ClearCompilation(b);
+    ASSERT_TRUE(SetBootImage(b, MakeBoot(size)));
+    PrepareImage(b);
+    EXPECT_EQ(b.DataStart, b.BootImageLba + size / 2048) << size;
+    ASSERT_TRUE(RenderMetadata(b));
+    const uint8_t* entry = Sector(b, b.BootCatalog) + 32;
+    EXPECT_EQ(entry[0], 0x88) << size;
+    EXPECT_EQ(entry[1], type) << size;
+    EXPECT_EQ(Le16(entry + 6), 1) << size;
+    EXPECT_EQ(Le32(entry + 8), b.BootImageLba) << size;
+  }
 }
 
 }  // namespace

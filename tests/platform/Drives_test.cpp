@@ -11,11 +11,11 @@
 #include <cerrno>
 #include <csignal>
 #include <cstring>
-#include <mutex>
 #include <thread>
 #include <vector>
 
 #include "platform/SgIo.h"
+#include "tests/support/ScriptedDrive.h"
 #include "tests/support/TestEnv.h"
 
 using namespace plat;
@@ -37,45 +37,18 @@ TScsiPassThroughBuffer Request(uint8_t dataIn, uint32_t len, void* buf) {
   return r;
 }
 
-// A drive in software that remembers what reached it and answers with a fixed status.
-class TFakeDrive : public TVirtualDrive {
+// A drive that answers every command the same way: a byte of data and CHECK CONDITION.
+class TFakeDrive : public scripted::TScriptedDrive {
  public:
-  TFakeDrive(std::string path, bool hasAddress) : path_(std::move(path)), hasAddress_(hasAddress) {}
-  std::string Path() const override { return path_; }
-  bool Address(TScsiAddress& a) const override {
-    if (!hasAddress_) return false;
-    a.PortNumber = 3;
-    a.PathId = 0;
-    a.TargetId = 1;
-    a.Lun = 0;
-    return true;
-  }
-  uint8_t Execute(const uint8_t* cdb, uint8_t cdbLen, uint8_t direction, uint8_t* data, uint32_t dataLen,
-                  uint8_t* sense, uint8_t senseLen) override {
-    std::lock_guard<std::mutex> g(m);
-    lastCdb.assign(cdb, cdb + cdbLen);
-    lastDirection = direction;
-    lastData = data;
-    lastDataLen = dataLen;
-    lastSenseLen = senseLen;
-    if (data && dataLen) data[0] = 0xAB;
-    std::memset(sense, 0, senseLen);
-    sense[0] = 0x70;
-    sense[2] = 0x05;
-    sense[12] = 0x24;
-    return 2;  // check condition
+  TFakeDrive(std::string path, bool hasAddress) : TScriptedDrive(std::move(path), {}) {
+    if (hasAddress) SetAddress(3, 1, 0);
   }
 
-  std::mutex m;
-  std::vector<uint8_t> lastCdb;
-  uint8_t lastDirection = 0xFF;
-  uint8_t* lastData = nullptr;
-  uint32_t lastDataLen = 0;
-  uint8_t lastSenseLen = 0;
-
- private:
-  std::string path_;
-  bool hasAddress_;
+ protected:
+  uint8_t Answer(const scripted::TExchange& x) override {
+    if (x.Data && x.DataLength) x.Data[0] = 0xAB;
+    return x.Check(0x05, 0x24);
+  }
 };
 
 // Each test gets a device folder and virtual drives of its own; the namespace is put back after.
@@ -83,11 +56,14 @@ class DriveNamespace : public testing::Test {
  protected:
   void SetUp() override {
     devices = testenv::MakeTempDir("dev");
-    for (const char* n : {"sr0", "sr1", "sr10", "sr2", "srx", "sda", "sr"}) testenv::WriteFile(devices + "/" + n, "");
+    for (const char* n : {"sr0", "sr1", "sr10", "sr2", "srx", "sda", "sr"})
+      testenv::WriteFile(devices + "/" + n, "");
     SetRealDriveFolder(devices);
     first = std::make_shared<TFakeDrive>("/vd/one", true);
     second = std::make_shared<TFakeDrive>("/vd/two", false);
-    SetVirtualDriveProvider([this] { return std::vector<std::shared_ptr<TVirtualDrive>>{first, second}; });
+    SetVirtualDriveProvider([this] {
+      return std::vector<std::shared_ptr<TVirtualDrive>>{first, second};
+    });
   }
   void TearDown() override {
     SetVirtualDriveProvider(nullptr);
@@ -197,7 +173,8 @@ TEST_F(DriveNamespace, RealDrivesFirstThenVirtualOnes) {
 
   // Letters end at Z.
   std::vector<std::shared_ptr<TVirtualDrive>> many;
-  for (int i = 0; i < 30; ++i) many.push_back(std::make_shared<TFakeDrive>("/vd/" + std::to_string(i), false));
+  for (int i = 0; i < 30; ++i)
+    many.push_back(std::make_shared<TFakeDrive>("/vd/" + std::to_string(i), false));
   SetVirtualDriveProvider([&] { return many; });
   EXPECT_EQ(OpticalDriveLetters(), "DEFGHIJKLMNOPQRSTUVWXYZ");
   EXPECT_EQ(DrivePath('Z'), "/vd/17");
@@ -215,16 +192,16 @@ TEST_F(DriveNamespace, VirtualDrivesTakeThePassThrough) {
   EXPECT_EQ(r.SenseBuffer[2], 0x05);
   EXPECT_EQ(r.SenseBuffer[12], 0x24);
   EXPECT_EQ(buf[0], 0xAB);
-  EXPECT_EQ(first->lastCdb, (std::vector<uint8_t>{0x28, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
-  EXPECT_EQ(first->lastDirection, kScsiDataIn);
-  EXPECT_EQ(first->lastDataLen, 4096u);
+  EXPECT_EQ(first->Seen().back().Cdb, (std::vector<uint8_t>{0x28, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
+  EXPECT_EQ(first->Seen().back().Direction, kScsiDataIn);
+  EXPECT_EQ(first->Seen().back().DataLength, 4096u);
 
   r = Request(kScsiDataUnspecified, 4096, buf);
   r.Spt.SenseInfoLength = 255;
   ASSERT_TRUE(DrivePassThrough(h, r, err));
-  EXPECT_EQ(first->lastData, nullptr);
-  EXPECT_EQ(first->lastDataLen, 0u);
-  EXPECT_EQ(first->lastSenseLen, 32);  // clamped to the request's sense buffer
+  EXPECT_FALSE(first->Seen().back().HadBuffer);
+  EXPECT_EQ(first->Seen().back().DataLength, 0u);
+  EXPECT_EQ(first->Seen().back().SenseLength, 32);  // clamped to the request's sense buffer
 
   r = Request(7, 0, nullptr);
   EXPECT_FALSE(DrivePassThrough(h, r, err));

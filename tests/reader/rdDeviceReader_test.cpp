@@ -12,8 +12,16 @@ using rdtest::TDiscDrive;
 namespace {
 
 std::vector<uint8_t> Read10(uint32_t lba, uint16_t count) {
-  return {0x28, 0, static_cast<uint8_t>(lba >> 24), static_cast<uint8_t>(lba >> 16), static_cast<uint8_t>(lba >> 8),
-          static_cast<uint8_t>(lba), 0, static_cast<uint8_t>(count >> 8), static_cast<uint8_t>(count), 0};
+  return {0x28,
+          0,
+          static_cast<uint8_t>(lba >> 24),
+          static_cast<uint8_t>(lba >> 16),
+          static_cast<uint8_t>(lba >> 8),
+          static_cast<uint8_t>(lba),
+          0,
+          static_cast<uint8_t>(count >> 8),
+          static_cast<uint8_t>(count),
+          0};
 }
 
 int OpenFileCount() {
@@ -29,10 +37,10 @@ class ReaderTest : public testing::Test {
  protected:
   void SetUp() override {
     drive = std::make_shared<TDiscDrive>();
-    rdtest::InstallDrives({drive});
+    scripted::InstallDrives({drive});
     image = testenv::MakeTempDir("out") + "/ardovan.iso";
   }
-  void TearDown() override { rdtest::RemoveDrives(); }
+  void TearDown() override { scripted::RemoveDrives(); }
 
   // Reads the disc of the one drive through a fresh list, recording messages and progress.
   bool Copy() {
@@ -59,19 +67,19 @@ TEST_F(ReaderTest, DiscOf33BlocksIsReadInChunksOf16And16And1) {
   ASSERT_TRUE(Copy());
   EXPECT_EQ(testenv::ReadFile(image), disc);
 
-  auto reads = drive->Seen(0x28);
+  auto reads = drive->Cdbs(0x28);
   ASSERT_EQ(reads.size(), 3u);
   EXPECT_EQ(reads[0], Read10(0, 16));
   EXPECT_EQ(reads[1], Read10(16, 16));
   EXPECT_EQ(reads[2], Read10(32, 1));
   // The table of contents is read twice, format 0 with 804 bytes.
-  auto tocs = drive->Seen(0x43);
+  auto tocs = drive->Cdbs(0x43);
   ASSERT_EQ(tocs.size(), 2u);
   EXPECT_EQ(tocs[0], (std::vector<uint8_t>{0x43, 0, 0, 0, 0, 0, 0, 0x03, 0x24, 0}));
 
-  EXPECT_EQ(messages, (std::vector<std::string>{"Get Last Block Address : 33", "Allocate Buffer Memory",
-                                                "Start Streaming...", "DeAllocate Buffer Memory",
-                                                "Close Data Stream"}));
+  EXPECT_EQ(messages, (std::vector<std::string>{"Get Last Block Address : 33",
+                                                "Allocate Buffer Memory", "Start Streaming...",
+                                                "DeAllocate Buffer Memory", "Close Data Stream"}));
   // Small discs: Block × 100 / LastBlock.
   EXPECT_EQ(progress, (std::vector<std::pair<int, int>>{{0, 0}, {16, 48}, {32, 96}}));
 }
@@ -130,8 +138,9 @@ TEST_F(ReaderTest, UnreadableBlocksBecomeZerosAndFailTheCopy) {
   auto got = testenv::ReadFile(image);
   ASSERT_EQ(got.size(), disc.size());
   EXPECT_TRUE(got == expected);
-  EXPECT_EQ(messages, (std::vector<std::string>{"Get Last Block Address : 50", "Allocate Buffer Memory",
-                                                "Start Streaming...", "Unreadable Blocks : 14 - 18, written as zeros",
+  EXPECT_EQ(messages, (std::vector<std::string>{"Get Last Block Address : 50",
+                                                "Allocate Buffer Memory", "Start Streaming...",
+                                                "Unreadable Blocks : 14 - 18, written as zeros",
                                                 "DeAllocate Buffer Memory", "Close Data Stream"}));
   EXPECT_EQ(progress.size(), 4u);
 }

@@ -1,7 +1,8 @@
 // The drive list of the reading library: order, identification, addresses, model flags.
+#include "reader/rdDevices.h"
+
 #include <gtest/gtest.h>
 
-#include "reader/rdDevices.h"
 #include "tests/reader/DiscDrive.h"
 
 using rdtest::TDiscDrive;
@@ -10,7 +11,7 @@ namespace {
 
 class DeviceListTest : public testing::Test {
  protected:
-  void TearDown() override { rdtest::RemoveDrives(); }
+  void TearDown() override { scripted::RemoveDrives(); }
 };
 
 TEST_F(DeviceListTest, ListFollowsTheBurnersOrderAndReachesEveryDrive) {
@@ -20,7 +21,7 @@ TEST_F(DeviceListTest, ListFollowsTheBurnersOrderAndReachesEveryDrive) {
   e->SetAddress(1, 4, 0);
   d->Load(std::vector<uint8_t>(2048 * 3, 0xD1));
   f->Load(std::vector<uint8_t>(2048 * 3, 0xF1));
-  rdtest::InstallDrives({d, e, f});
+  scripted::InstallDrives({d, e, f});
 
   rd::TDevices list;
   ASSERT_EQ(list.Count(), 3);
@@ -34,11 +35,14 @@ TEST_F(DeviceListTest, ListFollowsTheBurnersOrderAndReachesEveryDrive) {
   EXPECT_EQ(first.Index, 0);
   EXPECT_EQ(third.Index, 2);
 
-  EXPECT_EQ((std::vector<int>{first.HostAdapter, first.Target, first.Lun}), (std::vector<int>{1, 4, 0}));
+  EXPECT_EQ((std::vector<int>{first.HostAdapter, first.Target, first.Lun}),
+            (std::vector<int>{1, 4, 0}));
   EXPECT_EQ(first.Address, 0x01040500u);  // 1 << 24, 4 << 16, ('E' & 31) << 8
   // Without an address a drive is reached on the transport's extra adapter (2 here).
-  EXPECT_EQ((std::vector<int>{second.HostAdapter, second.Target, second.Lun}), (std::vector<int>{2, 0, 0}));
-  EXPECT_EQ((std::vector<int>{third.HostAdapter, third.Target, third.Lun}), (std::vector<int>{2, 1, 0}));
+  EXPECT_EQ((std::vector<int>{second.HostAdapter, second.Target, second.Lun}),
+            (std::vector<int>{2, 0, 0}));
+  EXPECT_EQ((std::vector<int>{third.HostAdapter, third.Target, third.Lun}),
+            (std::vector<int>{2, 1, 0}));
   EXPECT_EQ(third.Address, 0x02010600u);
 
   EXPECT_EQ(second.Vendor, "PIONEX");
@@ -70,7 +74,7 @@ TEST_F(DeviceListTest, DrivesSharingOneAddressEachReadTheirOwnDisc) {
   e->SetAddress(1, 0, 0);
   d->Load(std::vector<uint8_t>(2048, 0xD0));
   e->Load(std::vector<uint8_t>(2048, 0xE0));
-  rdtest::InstallDrives({d, e});
+  scripted::InstallDrives({d, e});
   rd::TDevices list;
   ASSERT_EQ(list.Count(), 2);
   EXPECT_EQ(list.Items(1)->Info().Letter, 'E');
@@ -85,13 +89,13 @@ TEST_F(DeviceListTest, DrivesSharingOneAddressEachReadTheirOwnDisc) {
 TEST_F(DeviceListTest, NewDeviceAsksForMaximumSpeedsAndNamesItsMedium) {
   auto d = std::make_shared<TDiscDrive>();
   d->Load(std::vector<uint8_t>(2048, 0), 0x001B);
-  rdtest::InstallDrives({d});
+  scripted::InstallDrives({d});
   rd::TDevices list;
   ASSERT_EQ(list.Count(), 1);
-  auto speed = d->Seen(0xBB);
+  auto speed = d->Cdbs(0xBB);
   ASSERT_EQ(speed.size(), 1u);
   EXPECT_EQ(speed[0], (std::vector<uint8_t>{0xBB, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 0, 0, 0, 0}));
-  auto config = d->Seen(0x46);
+  auto config = d->Cdbs(0x46);
   ASSERT_EQ(config.size(), 1u);
   EXPECT_EQ(config[0], (std::vector<uint8_t>{0x46, 0x02, 0, 0, 0, 0, 0, 0, 114, 0}));
 

@@ -17,7 +17,7 @@ class NotifierTest : public testing::Test {
     rd::SetDriveWatchInterval(100);
   }
   void TearDown() override {
-    rdtest::RemoveDrives();
+    scripted::RemoveDrives();
     rd::SetDriveWatchInterval(rd::kDefaultWatchIntervalMs);
     plat::SetClockScale(1);
   }
@@ -27,13 +27,19 @@ TEST_F(NotifierTest, DrivesEnteringAndLeavingTheNamespaceAreReported) {
   auto d = std::make_shared<TDiscDrive>();
   auto e = std::make_shared<TDiscDrive>();
   e->Load(std::vector<uint8_t>(2048, 0));
-  rdtest::InstallDrives({d});
+  scripted::InstallDrives({d});
   rdtest::TEventLog log;
   rd::TDeviceNotifier devices;
   rd::TDiskNotifier disks;
-  devices.OnDeviceArrival = [&](rd::TDeviceNotifier*, const std::string& l) { log.Add("arrival " + l); };
-  devices.OnDeviceRemoval = [&](rd::TDeviceNotifier*, const std::string& l) { log.Add("removal " + l); };
-  disks.OnDiskInserted = [&](rd::TDiskNotifier*, const std::string& l) { log.Add("inserted " + l); };
+  devices.OnDeviceArrival = [&](rd::TDeviceNotifier*, const std::string& l) {
+    log.Add("arrival " + l);
+  };
+  devices.OnDeviceRemoval = [&](rd::TDeviceNotifier*, const std::string& l) {
+    log.Add("removal " + l);
+  };
+  disks.OnDiskInserted = [&](rd::TDiskNotifier*, const std::string& l) {
+    log.Add("inserted " + l);
+  };
   disks.OnDiskRemoved = [&](rd::TDiskNotifier*, const std::string& l) { log.Add("removed " + l); };
   devices.Start();
   disks.Start();
@@ -44,7 +50,8 @@ TEST_F(NotifierTest, DrivesEnteringAndLeavingTheNamespaceAreReported) {
   EXPECT_EQ(log.WaitFor(2), (std::vector<std::string>{"arrival E", "inserted E"}));
   std::vector<std::shared_ptr<plat::TVirtualDrive>> one{d};
   plat::SetVirtualDriveProvider([one] { return one; });
-  EXPECT_EQ(log.WaitFor(4), (std::vector<std::string>{"arrival E", "inserted E", "removed E", "removal E"}));
+  EXPECT_EQ(log.WaitFor(4),
+            (std::vector<std::string>{"arrival E", "inserted E", "removed E", "removal E"}));
   devices.Stop();
   disks.Stop();
   EXPECT_FALSE(devices.Active());

@@ -1,4 +1,6 @@
 // The reading library's transport over the emulated adapters.
+#include "reader/rdSCSI.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -6,7 +8,6 @@
 #include "platform/Aspi.h"
 #include "platform/Threads.h"
 #include "reader/rdDevices.h"
-#include "reader/rdSCSI.h"
 #include "tests/reader/DiscDrive.h"
 
 using rdtest::TDiscDrive;
@@ -15,7 +16,7 @@ namespace {
 
 class TransportTest : public testing::Test {
  protected:
-  void TearDown() override { rdtest::RemoveDrives(); }
+  void TearDown() override { scripted::RemoveDrives(); }
 };
 
 TEST_F(TransportTest, DrivesWithoutAddressShareOneNewAdapterAfterTheRealOnes) {
@@ -23,7 +24,7 @@ TEST_F(TransportTest, DrivesWithoutAddressShareOneNewAdapterAfterTheRealOnes) {
   auto b = std::make_shared<TDiscDrive>();  // E: port 2
   auto c = std::make_shared<TDiscDrive>();  // F: no address
   b->SetAddress(2, 1, 0);
-  rdtest::InstallDrives({a, b, c});
+  scripted::InstallDrives({a, b, c});
 
   rd::TrdSCSI scsi;
   plat::TAspiDevice d, e, f;
@@ -67,7 +68,7 @@ TEST_F(TransportTest, UnknownAddressAnswersNoDeviceWithoutTouchingAnyDrive) {
   auto a = std::make_shared<TDiscDrive>();
   a->SetAddress(0, 0, 0);
   a->Load(std::vector<uint8_t>(2048, 0));
-  rdtest::InstallDrives({a});
+  scripted::InstallDrives({a});
   rd::TrdSCSI scsi;
   a->Forget();
   const uint8_t tur[6] = {0, 0, 0, 0, 0, 0};
@@ -79,7 +80,7 @@ TEST_F(TransportTest, UnknownAddressAnswersNoDeviceWithoutTouchingAnyDrive) {
 }
 
 TEST_F(TransportTest, NoDriveGivesNoAdaptersSupportInformation) {
-  rdtest::InstallDrives({});
+  scripted::InstallDrives({});
   {
     rd::TrdSCSI scsi;
     EXPECT_EQ(scsi.GetSupportInfo(), 0xE800u);
@@ -93,7 +94,7 @@ TEST_F(TransportTest, NoDriveGivesNoAdaptersSupportInformation) {
 TEST_F(TransportTest, ExecuteFillsTheRequestAsTheReaderExpects) {
   auto a = std::make_shared<TDiscDrive>("CD-RW CRX800E", "OPTIWARE");
   a->SetAddress(1, 0, 2);
-  rdtest::InstallDrives({a});
+  scripted::InstallDrives({a});
   rd::TrdSCSI scsi;
   a->Forget();
 
@@ -110,9 +111,10 @@ TEST_F(TransportTest, ExecuteFillsTheRequestAsTheReaderExpects) {
   // The LUN goes into bits 7-5 of byte 1; a CDB starting with 0xFF is never sent.
   const uint8_t read[10] = {0x28, 0x1F, 0, 0, 0, 0, 0, 0, 0, 0};
   uint8_t block[2048];
-  EXPECT_EQ(scsi.Execute(1, 0, 0, block, plat::SRB_DIR_IN | plat::SRB_EVENT_NOTIFY, 10, read, 2), 4);
+  EXPECT_EQ(scsi.Execute(1, 0, 0, block, plat::SRB_DIR_IN | plat::SRB_EVENT_NOTIFY, 10, read, 2),
+            4);
   ASSERT_EQ(a->Seen().size(), 1u);
-  EXPECT_EQ(a->Seen()[0][1], 0x5F);
+  EXPECT_EQ(a->Cdbs()[0][1], 0x5F);
   const uint8_t none[6] = {0xFF, 0, 0, 0, 0, 0};
   EXPECT_EQ(scsi.Execute(1, 0, 0, nullptr, 0, 6, none, 2), 1);
   EXPECT_EQ(a->Seen().size(), 1u);
