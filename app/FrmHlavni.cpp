@@ -1,5 +1,6 @@
 #include "app/FrmHlavni.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QDir>
@@ -10,8 +11,10 @@
 #include <QMetaObject>
 #include <QPushButton>
 #include <QShowEvent>
+#include <QTimer>
 
 #include "app/BurnView.h"
+#include "app/DriveStatusPanel.h"
 #include "app/Formats.h"
 #include "app/FrmInfoDisku.h"
 #include "app/FrmMazani.h"
@@ -19,6 +22,7 @@
 #include "app/FrmOProgramu.h"
 #include "app/FrmVypalData.h"
 #include "app/FrmVytvorISO.h"
+#include "app/MediumWait.h"
 #include "app/Pictures.h"
 #include "app/Tile.h"
 #include "app/VirtualRecorderMenu.h"
@@ -28,6 +32,7 @@
 #include "frontend/Settings.h"
 #include "frontend/Texts.h"
 #include "platform/Files.h"
+#include "vdrive/Tool.h"
 
 namespace {
 
@@ -49,6 +54,8 @@ class TFrmHlavni::TBurnHost : public fe::TBurnHost {
                     QMessageBox::No, w_.FrmVypalData) == QMessageBox::Yes;
   }
   void Eject() override { w_.qvx_->EjectDisc(true); }
+  // A virtual recorder's tray is ours to close: the erased disc goes straight back in.
+  bool LoadBack() override { return w_.VirtualMenu->Virtual() && w_.qvx_->LoadDisc(true); }
   bool AllowIncomplete(const std::vector<fe::TSkippedEntry>&) override {
     return app::Ask(Q(fe::text::kIncompleteQuestion), QMessageBox::Yes | QMessageBox::No,
                     QMessageBox::No, w_.FrmVypalData) == QMessageBox::Yes;
@@ -64,9 +71,11 @@ class TFrmHlavni::TBurnHost : public fe::TBurnHost {
         view->SetStatusLine(QString());
         view->SetBarPosition(TBar::SoftwareBuffer, 0);
         view->SetBarPosition(TBar::DriveBuffer, 0);
-        // A disc that holds all it should: the bar says so, however often the timer looked.
+        // A write that ran to its end (without what the user agreed to leave out): the bar
+        // says so, however often the timer looked.
         if (w_.burn_->Outcome() == fe::TBurnOutcome::Complete ||
-            w_.burn_->Outcome() == fe::TBurnOutcome::Simulated)
+            w_.burn_->Outcome() == fe::TBurnOutcome::Simulated ||
+            w_.burn_->Outcome() == fe::TBurnOutcome::Incomplete)
           view->SetBarPosition(TBar::Main, INT32_MAX);
         view->RestoreButtons();
         break;
@@ -151,7 +160,12 @@ TFrmHlavni::TFrmHlavni(QWidget* parent)
   banner->setPixmap(app::Picture(QStringLiteral("hlavni-banner.jpg")));
   banner->setGeometry(0, 0, kClientWidth, 96);
   BuildTiles(client);
+  DriveStatus = new app::TDriveStatusPanel(client);
+  DriveStatus->setGeometry(24, 440, 466, 47);
   BuildMenu();
+  connect(VirtualMenu, &app::TVirtualRecorderMenu::TrayChanged, this, &TFrmHlavni::TrayChanged);
+  DriveWatch = new QTimer(this);
+  connect(DriveWatch, &QTimer::timeout, this, &TFrmHlavni::DriveWatchTick);
   setFixedSize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
 
   FrmNastaveni = new TFrmNastaveni(this);
@@ -170,6 +184,11 @@ TFrmHlavni::TFrmHlavni(QWidget* parent)
 }
 
 TFrmHlavni::~TFrmHlavni() {
+  // The windows use this one's values to the end (the wizard keeps its options as a field
+  // loses focus while it goes): they go first.
+  delete FrmVypalData;
+  FrmVypalData = nullptr;
+  burnView_ = nullptr;
   // The component ends a running job before the window's widgets and handlers go away.
   if (plat::TNotifyQueue* queue = qvx_->NotifyQueue()) queue->SetWakeHook(nullptr);
   qvx_.reset();
@@ -302,9 +321,17 @@ void TFrmHlavni::FormShow() {
   qvx_->SelectDevice(static_cast<uint8_t>(burnerIndex_ & 0xFF));
   qvx_->TestUnitReady();
   VirtualMenu->Update();
+  RefreshDriveStatus();
+  if (app::DriveWatchIntervalMs() > 0) DriveWatch->start(app::DriveWatchIntervalMs());
 }
 
 void TFrmHlavni::closeEvent(QCloseEvent* e) {
+  // A wait for the medium runs inside one of this window's handlers: it ends first.
+  if (waiting_) {
+    cancelWait_ = true;
+    e->ignore();
+    return;
+  }
   if (!FormCloseQuery()) {
     e->ignore();
     return;
@@ -323,13 +350,18 @@ void TFrmHlavni::RxSpeedButton1Click() {
   w.ResetBurnPage();
   w.ShowCompilationPage();
   w.SetIsoMode(false);
+  copyNeed_.reset();
   w.exec();
+  RefreshDriveStatus();
 }
 
 void TFrmHlavni::Label5Click() {
   FrmVypalData->SetIsoMode(true);
+  // The reading library's stack does not wait for a medium just inserted: wait here.
+  WaitForMedium();
   if (const std::optional<std::string> refusal = fe::CopyRefusal(*qvx_)) {
     app::ShowMessage(Q(*refusal), this);
+    RefreshDriveStatus();
     return;
   }
   // The reading library lists the drives in the burner's order; without a drive there at the
@@ -339,6 +371,10 @@ void TFrmHlavni::Label5Click() {
     return;
   }
   FrmVytvorISO->exec();
+  if (FrmVytvorISO->Cancelled()) {  // the user stopped it; the partial image is gone
+    RefreshDriveStatus();
+    return;
+  }
   // A copy of a disc that could not be read whole would be burned with holes in it; the image
   // stays in the temporary folder for whoever wants to look at it.
   if (!FrmVytvorISO->ReadComplete()) {
@@ -347,6 +383,15 @@ void TFrmHlavni::Label5Click() {
   }
   FrmVypalData->setWindowTitle(QStringLiteral("Vypálit CD / DVD / Blu-Ray / HD-DVD (ISO obraz)"));
   FrmVypalData->SetIsoMode(true);
+  // The blank a virtual recorder is offered: of the source's family, with room for its data.
+  copyNeed_.reset();
+  if (VirtualMenu->Virtual()) {
+    vdrive::TLoadState source;
+    std::string error;
+    if (vdrive::ReadLoadState(VirtualMenu->SelectedRecorderFolder().toStdString(), source, error) &&
+        source.disc)
+      copyNeed_ = vdrive::NeedOf(*source.disc);
+  }
   qvx_->EjectDisc(true);  // the source disc comes out
   od.FileName = FrmVytvorISO->ImagePath();
   StartImageBurn();
@@ -356,6 +401,7 @@ void TFrmHlavni::Label8Click() {
   FrmVypalData->setWindowTitle(QStringLiteral("Vypálit CD / DVD / Blu-Ray / HD-DVD (ISO obraz)"));
   FrmVypalData->SetIsoMode(true);
   if (!od.Execute(this)) return;
+  copyNeed_.reset();
   StartImageBurn();
 }
 
@@ -368,21 +414,26 @@ void TFrmHlavni::StartImageBurn() {
   w.ShowBurnPage();
   w.btnVypalitClick();
   w.exec();
+  RefreshDriveStatus();
 }
 
 void TFrmHlavni::RxSpeedButton5Click() {
   SetEraseForBurn(false);
-  erase_->Start();
+  WaitForMedium();
+  if (!erase_->Start()) RefreshDriveStatus();
 }
 
 void TFrmHlavni::RxSpeedButton6Click() {
   FrmNastaveni->exec();
   VirtualMenu->Update();
+  RefreshDriveStatus();
 }
 
 void TFrmHlavni::Zobrazitinformaceovloenmmdiu1Click() {
+  WaitForMedium();
   FrmInfoDisku->SetReport(TFrmInfoDisku::BuildReport(*qvx_));
   FrmInfoDisku->exec();
+  RefreshDriveStatus();
 }
 
 void TFrmHlavni::Oprogramu1Click() { FrmOProgramu->exec(); }
@@ -408,6 +459,76 @@ void TFrmHlavni::SetJobControlsEnabled(bool enabled) {
        {Zobrazitinformaceovloenmmdiu1, Vypalit1, Kopirovat1, VypalitISO1, Vymazat1, Nastaveni1})
     a->setEnabled(enabled);
   VirtualMenu->SetAllowed(enabled);
+}
+
+// ---- The medium's readiness and the drive watcher ----
+
+qvp::TMediumReadiness TFrmHlavni::WaitForMedium(const std::function<void(const QString&)>& status) {
+  if (waiting_) return qvp::TMediumReadiness::Aborted;
+  waiting_ = true;
+  cancelWait_ = false;
+  const bool controls = Tiles[0]->isEnabled();
+  const QString shown = DriveStatus->Medium->text();
+  SetJobControlsEnabled(false);  // no second flow starts from inside this one's wait
+  const qvp::TMediumReadiness r = app::WaitForMedium(
+      *qvx_,
+      [this, &status](const QString& text) {
+        if (!text.isEmpty()) DriveStatus->Medium->setText(text);
+        if (status) status(text);
+      },
+      [this] { return cancelWait_; });
+  SetJobControlsEnabled(controls);
+  DriveStatus->Medium->setText(shown);  // until the watcher looks again after the flow
+  waiting_ = false;
+  forceMediumLook_ = true;
+  return r;
+}
+
+bool TFrmHlavni::DriveBusy() const {
+  const fe::TBurnState s = burn_->State();
+  return waiting_ || !mainCanClose_ || s == fe::TBurnState::Checking ||
+         s == fe::TBurnState::Writing || s == fe::TBurnState::Erasing ||
+         QApplication::activeModalWidget() != nullptr || FrmMazani->Running();
+}
+
+void TFrmHlavni::DriveWatchTick() {
+  if (DriveBusy()) return;
+  const bool selected = burnerIndex_ >= 0 && burnerIndex_ < qvx_->GetDeviceCount();
+  DriveStatus->Recorder->setText(QStringLiteral("Vypalovačka: ") +
+                                 (selected
+                                      ? Q(qvx_->GetDeviceName(static_cast<uint8_t>(burnerIndex_)))
+                                      : QStringLiteral("žádná")));
+  if (!selected) {
+    DriveStatus->Medium->setText(QStringLiteral("Médium: –"));
+    return;
+  }
+  // Asked once: a medium becoming ready is told as such and looked at again on the next tick.
+  const qvp::TMediumReadiness r = qvx_->WaitUntilMediumReady(nullptr, 0);
+  if (!forceMediumLook_ && lastReadiness_ == r) return;
+  // A tray change just told stays readable a while, unless the new medium is ready before.
+  if (trayTold_.isValid() && trayTold_.elapsed() < 3000 && r != qvp::TMediumReadiness::Ready)
+    return;
+  trayTold_.invalidate();
+  DriveStatus->Medium->setText(app::MediumSummary(*qvx_, r));
+  lastReadiness_ = r;
+  forceMediumLook_ = false;
+}
+
+void TFrmHlavni::RefreshDriveStatus() {
+  forceMediumLook_ = true;
+  trayTold_.invalidate();  // a flow wants the medium as it is now
+  DriveWatchTick();
+}
+
+void TFrmHlavni::TrayChanged(const QString& what) {
+  // Told at once; the watcher's next look shows the medium as the drive then reports it.
+  DriveStatus->Medium->setText(what);
+  forceMediumLook_ = true;
+  trayTold_.start();
+  if (FrmVypalData->isVisible()) {
+    LogLine(Q(fe::LogLine(" >>> " + what.toStdString())));
+    FrmVypalData->UpdateTrayControls();
+  }
 }
 
 // ---- Progress and completions ----
@@ -440,10 +561,12 @@ void TFrmHlavni::QvxWriteDone(TQuorvexPro*, uint8_t, bool WriteFailed) {
 
 void TFrmHlavni::QvxEraseDone(TQuorvexPro*, uint8_t, bool EraseFailed) {
   mainCanClose_ = true;
-  if (eraseForBurn_)
+  if (eraseForBurn_) {
     burn_->EraseDone(EraseFailed);
-  else
+  } else {
     erase_->Done(EraseFailed);
+    RefreshDriveStatus();
+  }
 }
 
 void TFrmHlavni::QvxGenerateSmartReferencesDone(TQuorvexPro*, bool Failed, int32_t CanSaveBytes) {

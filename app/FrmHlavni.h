@@ -2,19 +2,24 @@
 // The main window: owner of the burner component for the whole run, the four task tiles, the
 // settings tile and the menu; it receives the component's completion events and holds the
 // values every window shares (settings folder, temporary folder, recorder, run flags).
+#include <QElapsedTimer>
 #include <QMainWindow>
 #include <QString>
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <optional>
 
 #include "app/Dialogs.h"
 #include "engine/qvpQuorvexPro.h"
 #include "frontend/BurnSequence.h"
 #include "frontend/EraseSequence.h"
 #include "frontend/Progress.h"
+#include "vdrive/BlankChoice.h"
 
 class QAction;
 class QMenu;
+class QTimer;
 class TBurnView;
 class TFrmInfoDisku;
 class TFrmMazani;
@@ -23,6 +28,7 @@ class TFrmOProgramu;
 class TFrmVypalData;
 class TFrmVytvorISO;
 namespace app {
+class TDriveStatusPanel;
 class TTile;
 class TVirtualRecorderMenu;
 }  // namespace app
@@ -63,6 +69,24 @@ class TFrmHlavni : public QMainWindow {
   // QvxEraseDone.
   fe::TBurnSequence& Burn() { return *burn_; }
 
+  // ---- The medium's readiness and the drive watcher ----
+  // The wait for a medium just inserted, before the first query of a flow: busy cursor, the
+  // waiting text on this window's status panel and through `status` (the window the user looks
+  // at), events flowing. A second wait while one runs answers Aborted at once.
+  qvp::TMediumReadiness WaitForMedium(const std::function<void(const QString&)>& status = {});
+  bool MediumWaitRunning() const { return waiting_; }
+  // Ends a running wait (its answer is Aborted).
+  void CancelMediumWait() { cancelWait_ = true; }
+  // One look of the drive watcher: the recorder and, when its answer changed, the medium on the
+  // status panel. It never waits: a medium becoming ready shows as such until a later tick.
+  // Nothing is asked while a job, a wait or a dialog has the drive.
+  void DriveWatchTick();
+  // The same, asking about the medium whatever the last answer was and at once (after a flow
+  // the medium may be another one); the watcher's ticks leave a tray change readable a while.
+  void RefreshDriveStatus();
+  // The blank a copy needs: the source's family and size, read before the source came out.
+  const std::optional<vdrive::TBlankNeed>& CopyNeed() const { return copyNeed_; }
+
   // ---- The windows created with the main window ----
   TFrmNastaveni* FrmNastaveni = nullptr;
   TFrmVypalData* FrmVypalData = nullptr;
@@ -82,6 +106,8 @@ class TFrmHlavni : public QMainWindow {
   QAction* Nastaveni1 = nullptr;
   QAction* Oprogramu1 = nullptr;
   app::TVirtualRecorderMenu* VirtualMenu = nullptr;
+  app::TDriveStatusPanel* DriveStatus = nullptr;
+  QTimer* DriveWatch = nullptr;
 
  public slots:
   void FormShow();
@@ -127,6 +153,9 @@ class TFrmHlavni : public QMainWindow {
   // Tiles and menu items that start a job or talk to the recorder, off while an erase runs.
   void SetJobControlsEnabled(bool enabled);
   void LogLine(const QString& text);  // burn page log, when there is one
+  // Something else has the drive: a job, a wait, a modal window (its flow asks itself).
+  bool DriveBusy() const;
+  void TrayChanged(const QString& what);
 
   class TBurnHost;
   class TEraseHost;
@@ -143,4 +172,10 @@ class TFrmHlavni : public QMainWindow {
   bool mainCanClose_ = true;
   bool eraseForBurn_ = false;
   fe::TStatusLog statusLog_;
+  bool waiting_ = false;
+  bool cancelWait_ = false;
+  bool forceMediumLook_ = true;
+  std::optional<qvp::TMediumReadiness> lastReadiness_;
+  std::optional<vdrive::TBlankNeed> copyNeed_;
+  QElapsedTimer trayTold_;  // since a tray change was told on the status panel
 };

@@ -1,6 +1,7 @@
 #include "app/FrmNastaveni.h"
 
 #include <QCheckBox>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -10,6 +11,7 @@
 #include "app/Dialogs.h"
 #include "app/Formats.h"
 #include "app/FrmHlavni.h"
+#include "app/SpeedList.h"
 #include "app/WindowHelpers.h"
 #include "engine/qvpQuorvexPro.h"
 #include "frontend/Settings.h"
@@ -76,7 +78,10 @@ void TFrmNastaveni::FormShow() {
   cbDrives->clear();
   cbSpeed->clear();
   cbSpeed->addItem(QStringLiteral("Max"), 0);
-  cbSpeed->setCurrentIndex(0);
+  // The speed in force, not "Max" while a lower one applies.
+  const app::TSpeedEntry inForce = app::SpeedInForce(qvx);
+  if (inForce.KBps != 0) cbSpeed->addItem(inForce.Text, inForce.KBps);
+  cbSpeed->setCurrentIndex(cbSpeed->count() - 1);
   speedProbed_ = false;
   const uint16_t count = qvx.GetDeviceCount();
   for (uint16_t i = 0; i < count; ++i)
@@ -97,24 +102,18 @@ void TFrmNastaveni::cbDrivesChange(int index) {
 void TFrmNastaveni::cbSpeedDropDown() {
   TQuorvexPro& qvx = main_->Qvx();
   const int remembered = cbSpeed->currentIndex();
-  const uint16_t requestedRead = qvx.GetRequestedReadSpeed(),
-                 requestedWrite = qvx.GetRequestedWriteSpeed();
+  // A medium just inserted is waited for, or the list would hold "Max" alone.
+  main_->WaitForMedium();
   cbSpeed->clear();
-  cbSpeed->addItem(QStringLiteral("Max"), 0);
-  const double unit = fe::SpeedUnit(qvx.GetMediumType());
-  const int64_t steps = fe::RoundHalfEven(qvx.GetMaxWriteSpeed() / unit);
-  for (int64_t i = steps; i >= 1; --i) {
-    const int64_t request = fe::RoundHalfEven(static_cast<double>(i) * unit);
-    qvx.SetSpeed(0, static_cast<uint16_t>(std::min<int64_t>(request, 0xFFFF)));
-    const uint16_t w = qvx.GetCurrentWriteSpeed();
-    const QString text = QString::number(fe::RoundHalfEven(w / unit)) + QLatin1Char('x') +
-                         QStringLiteral(" (") + app::FormatGrouped(w, 0) + QStringLiteral(" KB/s)");
-    if (cbSpeed->findText(text, Qt::MatchExactly) < 0) cbSpeed->addItem(text, w);
+  for (const app::TSpeedEntry& e : app::ProbeWriteSpeeds(qvx)) cbSpeed->addItem(e.Text, e.KBps);
+  int select = remembered >= 0 && remembered < cbSpeed->count() ? remembered : 0;
+  if (!speedProbed_) {
+    // Until the user chose in this list, it shows the speed in force.
+    const int inForce = cbSpeed->findData(app::SpeedInForce(qvx).KBps);
+    select = inForce >= 0 ? inForce : 0;
   }
-  // The probe leaves the recorder at its slowest step; put back the speed the user asked for.
-  qvx.SetSpeed(requestedRead, requestedWrite);
   speedProbed_ = true;
-  cbSpeed->setCurrentIndex(remembered >= 0 && remembered < cbSpeed->count() ? remembered : 0);
+  cbSpeed->setCurrentIndex(select);
 }
 
 void TFrmNastaveni::btnBrowseClick() {
@@ -127,6 +126,15 @@ void TFrmNastaveni::btnUlozClick() {
   kept.BurnerIndex = cbDrives->currentIndex();
   kept.BurnProof = BrnPrf->isChecked();
   kept.TempDir = fe::TempDirFromText(DirectoryEdit1->text().toStdString(), plat::TempPath());
+  // Disc copies put their image there: a folder that is missing or closed to us would fail
+  // only then, with the disc read already.
+  const QFileInfo folder(app::Q(kept.TempDir));
+  if (!folder.isDir() || !folder.isWritable()) {
+    app::ShowError(QStringLiteral("Odkládací adresář ") + app::Q(kept.TempDir) +
+                       QStringLiteral(" neexistuje nebo do něj nelze zapisovat. Zvolte jiný."),
+                   this);
+    return;
+  }
   if (!fe::WriteSettings(main_->GetIniDir().toStdString(), kept)) {
     app::ShowError(QStringLiteral("Nastavení nelze uložit do souboru ") +
                        app::Q(fe::SettingsPath(main_->GetIniDir().toStdString())),

@@ -3,13 +3,16 @@
 #include "app/FrmVypalData.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QDir>
 #include <QFileInfo>
 #include <QFileSystemModel>
 #include <QGroupBox>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMimeData>
 #include <QPainter>
 #include <QPlainTextEdit>
@@ -17,15 +20,18 @@
 #include <QPushButton>
 #include <QSplitter>
 #include <QTimer>
+#include <QToolButton>
 #include <QTreeView>
 #include <QUrl>
 #include <algorithm>
 
+#include "app/BurnOptionsPanel.h"
 #include "app/CompilationList.h"
 #include "app/Dialogs.h"
 #include "app/FileListModel.h"
 #include "app/Formats.h"
 #include "app/FrmHlavni.h"
+#include "app/VirtualRecorderMenu.h"
 #include "app/WindowHelpers.h"
 #include "frontend/Texts.h"
 
@@ -34,6 +40,10 @@ namespace {
 constexpr int kClientWidth = 783;
 constexpr int kClientHeight = 530;
 constexpr int kInitialBarMaximum = 716800;
+// The compilation columns, and the room they leave to the options section when it is open.
+constexpr int kSplitterTop = 60;
+constexpr int kSplitterHeight = 372;
+constexpr int kOptionsHeight = 120;
 
 QLabel* Header(QWidget* page, const QString& text) {
   auto* strip = new QLabel(QStringLiteral("   ") + text, page);
@@ -65,12 +75,20 @@ TFrmVypalData::TFrmVypalData(TFrmHlavni* main) : TFormDialog(main), main_(main) 
   fileIcon_ = app::RedTransparent(app::FileIcon());
   folderIcon_ = app::RedTransparent(app::FolderIcon());
   BuildCompilationPage();
+  BuildAdding();
+  BuildOptions();
   BuildBurnPage();
 
   tmrWrite = new QTimer(this);
   tmrWrite->setInterval(50);
   connect(tmrWrite, &QTimer::timeout, this, &TFrmVypalData::tmrWriteTimer);
   ShowCompilationPage();
+}
+
+TFrmVypalData::~TFrmVypalData() {
+  // Fields that lose the focus while the window goes must not reach its members any more.
+  JmenoCD->disconnect(this);
+  Moznosti->disconnect(this);
 }
 
 void TFrmVypalData::BuildCompilationPage() {
@@ -86,7 +104,7 @@ void TFrmVypalData::BuildCompilationPage() {
   JmenoCD->setGeometry(564, 14, 207, 24);
 
   Splitter = new QSplitter(Qt::Horizontal, PageCompilation);
-  Splitter->setGeometry(8, 60, kClientWidth - 16, 372);
+  Splitter->setGeometry(8, kSplitterTop, kClientWidth - 16, kSplitterHeight);
   Splitter->setChildrenCollapsible(false);
 
   // The folder tree: folders only, the whole file system from its root.
@@ -143,6 +161,9 @@ void TFrmVypalData::BuildCompilationPage() {
   MbTXT = new QLabel(QStringLiteral("700MB"), GroupVelikost);
   MbTXT->setGeometry(10, 50, 310, 20);
   MbTXT->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  lblCelkem = new QLabel(GroupVelikost);
+  lblCelkem->setGeometry(10, 50, 220, 20);
+  lblCelkem->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
 
   GroupVelikost->setStyleSheet(QLatin1String(kOnPicture));
 
@@ -162,6 +183,100 @@ void TFrmVypalData::BuildCompilationPage() {
   btnDalsi->setEnabled(false);
   connect(Button1, &QPushButton::clicked, this, &TFrmVypalData::Button1Click);
   connect(btnDalsi, &QPushButton::clicked, this, &TFrmVypalData::btnDalsiClick);
+}
+
+void TFrmVypalData::BuildAdding() {
+  // Double-click, Enter and the context item add what is selected, as a drop would.
+  lbDir->setExpandsOnDoubleClick(false);
+  PridatDoKompilace1 = new QAction(QStringLiteral("Přidat do kompilace"), this);
+  PridatDoKompilace2 = new QAction(QStringLiteral("Přidat do kompilace"), this);
+  connect(PridatDoKompilace1, &QAction::triggered, this, &TFrmVypalData::AddFromTree);
+  connect(PridatDoKompilace2, &QAction::triggered, this, &TFrmVypalData::AddFromFiles);
+  connect(lbDir, &QTreeView::doubleClicked, this, &TFrmVypalData::AddFromTree);
+  connect(lbFiles, &QTreeView::doubleClicked, this, &TFrmVypalData::AddFromFiles);
+  for (QTreeView* view : {lbDir, lbFiles}) {
+    view->installEventFilter(this);
+    view->setContextMenuPolicy(Qt::CustomContextMenu);
+    QAction* add = view == lbDir ? PridatDoKompilace1 : PridatDoKompilace2;
+    connect(view, &QWidget::customContextMenuRequested, this, [view, add](const QPoint& at) {
+      if (!view->indexAt(at).isValid()) return;
+      QMenu menu(view);
+      menu.addAction(add);
+      menu.exec(view->viewport()->mapToGlobal(at));
+    });
+  }
+}
+
+bool TFrmVypalData::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::KeyPress && (watched == lbDir || watched == lbFiles)) {
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+      if (watched == lbDir)
+        AddFromTree();
+      else
+        AddFromFiles();
+      return true;  // not the default button's Enter
+    }
+  }
+  return TFormDialog::eventFilter(watched, event);
+}
+
+void TFrmVypalData::AddFromTree() {
+  if (lbDir->currentIndex().isValid()) filesXDragDrop(lbDir, nullptr);
+}
+
+void TFrmVypalData::AddFromFiles() {
+  if (lbFiles->selectionModel()->hasSelection()) filesXDragDrop(lbFiles, nullptr);
+}
+
+void TFrmVypalData::BuildOptions() {
+  btnMoznosti = new QToolButton(PageCompilation);
+  btnMoznosti->setGeometry(562, 448, 209, 28);
+  btnMoznosti->setCheckable(true);
+  btnMoznosti->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+  btnMoznosti->setArrowType(Qt::RightArrow);
+  btnMoznosti->setText(QStringLiteral("Možnosti vypalování"));
+  connect(btnMoznosti, &QToolButton::clicked, this, &TFrmVypalData::btnMoznostiClick);
+  Moznosti = new app::TBurnOptionsPanel(main_, PageCompilation);
+  Moznosti->setGeometry(8, kSplitterTop + kSplitterHeight - kOptionsHeight + 6, kClientWidth - 16,
+                        kOptionsHeight - 6);
+  Moznosti->setObjectName(QStringLiteral("Moznosti"));
+  Moznosti->setAttribute(Qt::WA_StyledBackground);
+  Moznosti->setStyleSheet(
+      QStringLiteral("#Moznosti { background: rgba(10, 30, 60, 150); border: 1px solid #7f93ad; }"
+                     " QLabel { color: white; background: transparent; }"));
+  // The check boxes keep the style's own boxes; only their texts turn white on the picture.
+  for (QCheckBox* box : Moznosti->Flags) {
+    QPalette pal = box->palette();
+    pal.setColor(QPalette::WindowText, Qt::white);
+    box->setPalette(pal);
+  }
+  Moznosti->hide();
+  connect(Moznosti, &app::TBurnOptionsPanel::Changed, this, &TFrmVypalData::SaveOptions);
+  connect(JmenoCD, &QLineEdit::editingFinished, this, &TFrmVypalData::SaveOptions);
+}
+
+bool TFrmVypalData::OptionsShown() const { return btnMoznosti->isChecked(); }
+
+void TFrmVypalData::btnMoznostiClick() {
+  const bool open = btnMoznosti->isChecked();
+  btnMoznosti->setArrowType(open ? Qt::DownArrow : Qt::RightArrow);
+  Splitter->setGeometry(8, kSplitterTop, kClientWidth - 16,
+                        kSplitterHeight - (open ? kOptionsHeight : 0));
+  Moznosti->setVisible(open);
+}
+
+fe::TBurnOptions TFrmVypalData::CurrentOptions() const {
+  fe::TBurnOptions o = Moznosti->Options();
+  o.VolumeLabel = JmenoCD->text().toStdString();
+  return o;
+}
+
+void TFrmVypalData::SaveOptions() {
+  // Remembered as soon as chosen; a settings file that cannot be written keeps the old ones.
+  const fe::TBurnOptions chosen = CurrentOptions();
+  if (chosen == keptOptions_) return;
+  if (fe::WriteBurnOptions(main_->GetIniDir().toStdString(), chosen)) keptOptions_ = chosen;
 }
 
 void TFrmVypalData::BuildBurnPage() {
@@ -203,6 +318,17 @@ void TFrmVypalData::BuildBurnPage() {
   connect(btnZpet, &QPushButton::clicked, this, &TFrmVypalData::btnZpetClick);
   connect(btnStorno, &QPushButton::clicked, this, &TFrmVypalData::btnStornoClick);
   connect(btnVypalit, &QPushButton::clicked, this, &TFrmVypalData::btnVypalitClick);
+
+  // The virtual recorder's tray, within reach while the wizard holds the program.
+  btnVirtual = new QToolButton(PageBurn);
+  btnVirtual->setText(QStringLiteral("Virtuální vypalovačka"));
+  btnVirtual->setGeometry(8, 490, 160, 28);
+  btnVirtual->setPopupMode(QToolButton::InstantPopup);
+  btnVirtual->setMenu(main_->VirtualMenu->NewMenu(this));
+  btnVlozitPrazdne = new QPushButton(PageBurn);
+  btnVlozitPrazdne->setGeometry(174, 490, 270, 28);
+  btnVlozitPrazdne->hide();
+  connect(btnVlozitPrazdne, &QPushButton::clicked, this, &TFrmVypalData::btnVlozitPrazdneClick);
 }
 
 // ---- Pages ----
@@ -218,6 +344,7 @@ void TFrmVypalData::ShowBurnPage() {
   PageBurn->move(0, 0);
   PageBurn->show();
   btnVypalit->setDefault(true);
+  UpdateTrayControls();
 }
 
 void TFrmVypalData::ResetBurnPage() {
@@ -235,10 +362,23 @@ void TFrmVypalData::FormShow() {
   VelikostBar->setValue(0);
   MediumTXT->setText(QStringLiteral("CD-ROM/RW"));
   MbTXT->setText(QStringLiteral("700MB"));
+  lblCelkem->setText(QStringLiteral("Celkem: ") + app::FormatSize(0));
   btnDalsi->setEnabled(false);
+  // The options as they were chosen last time (the defaults at first).
+  const fe::TBurnOptions options = fe::ReadBurnOptions(main_->GetIniDir().toStdString());
+  keptOptions_ = options;
+  Moznosti->Load(options);
+  JmenoCD->setText(app::Q(options.VolumeLabel));
+  UpdateTrayControls();
 }
 
-bool TFrmVypalData::FormCloseQuery() const { return !tmrWrite->isActive() && !eraseRunning_; }
+bool TFrmVypalData::FormCloseQuery() const {
+  if (main_->MediumWaitRunning()) {
+    main_->CancelMediumWait();  // the wait ends first; the window may close afterwards
+    return false;
+  }
+  return !tmrWrite->isActive() && !eraseRunning_;
+}
 
 void TFrmVypalData::Button1Click() { close(); }
 
@@ -348,6 +488,7 @@ void TFrmVypalData::DropFolder(const QString& path) {
   }
   const auto kb = static_cast<int64_t>(size.KB);
   auto* item = new QListWidgetItem(path);
+  item->setToolTip(path);  // two entries of one name differ in where they come from
   app::TFilesList::SetData(item, {QStringLiteral("2"), kb});
   files->insertItem(0, item);  // folders go to the top
   list_.Insert(fe::TCompilationEntry{source, true, size.KB}, true);
@@ -363,6 +504,7 @@ void TFrmVypalData::DropFile(const QString& path, const QString& name) {
   }
   const uint64_t kb = fe::FileSizeKB(source);
   auto* item = new QListWidgetItem(path);
+  item->setToolTip(path);
   app::TFilesList::SetData(item, {QStringLiteral("1"), static_cast<int64_t>(kb)});
   files->addItem(item);  // files go to the bottom
   list_.Insert(fe::TCompilationEntry{source, false, kb}, false);
@@ -381,6 +523,8 @@ void TFrmVypalData::UpdateSizeEstimate() {
   place();
   MediumTXT->setText(QString::fromUtf8(c.Medium));
   MbTXT->setText(QString::fromUtf8(c.Capacity));
+  lblCelkem->setText(QStringLiteral("Celkem: ") +
+                     app::FormatSize(static_cast<uint64_t>(std::max<int64_t>(totalSizeKB_, 0))));
 }
 
 void TFrmVypalData::filesXDrawItem(QPainter* painter, int row, const QRect& rect, bool selected) {

@@ -4,15 +4,19 @@
 // class it needs; its burn page runs the burn sequence (medium checks, the erase of a rewritable
 // medium that holds data, the capacity check, the hand-over to the burner component, the write)
 // with a time-stamped log, the progress bars and "Storno". Image burning and disc copying use the
-// burn page alone, in image mode.
+// burn page alone, in image mode. Files and folders are also added by double-click, Enter or the
+// context item "Přidat do kompilace"; the options of the disc wait in a section of their own,
+// collapsed until asked for. The burn page reaches a virtual recorder's tray.
 #include <QPixmap>
 #include <QString>
 #include <cstdint>
 
 #include "app/BurnView.h"
 #include "app/FormDialog.h"
+#include "frontend/BurnOptions.h"
 #include "frontend/Compilation.h"
 #include "frontend/SizeEstimate.h"
+#include "vdrive/BlankChoice.h"
 
 class QFileSystemModel;
 class QGroupBox;
@@ -25,9 +29,11 @@ class QProgressBar;
 class QPushButton;
 class QSplitter;
 class QTimer;
+class QToolButton;
 class QTreeView;
 class TFrmHlavni;
 namespace app {
+class TBurnOptionsPanel;
 class TFileListModel;
 class TFilesList;
 }  // namespace app
@@ -36,6 +42,7 @@ class TFrmVypalData : public app::TFormDialog, public TBurnView {
   Q_OBJECT
  public:
   explicit TFrmVypalData(TFrmHlavni* main);
+  ~TFrmVypalData() override;
 
   // ---- Compilation page ----
   QWidget* PageCompilation;
@@ -47,10 +54,15 @@ class TFrmVypalData : public app::TFormDialog, public TBurnView {
   QGroupBox* GroupVelikost;
   QProgressBar* VelikostBar;
   QLabel* MbTXT;
+  QLabel* lblCelkem;  // "Celkem: 4,32 MB"
   QGroupBox* GroupMedium;
   QLabel* MediumTXT;
   QPushButton* Button1;  // "< Zpět": closes the wizard
   QPushButton* btnDalsi;
+  QAction* PridatDoKompilace1;  // context item of the folder tree
+  QAction* PridatDoKompilace2;  // context item of the file list
+  QToolButton* btnMoznosti;     // opens and closes the options section
+  app::TBurnOptionsPanel* Moznosti;
 
   // ---- Burn page ----
   QWidget* PageBurn;
@@ -63,6 +75,8 @@ class TFrmVypalData : public app::TFormDialog, public TBurnView {
   QPushButton* btnStorno;
   QPushButton* btnVypalit;
   QTimer* tmrWrite;
+  QToolButton* btnVirtual;        // the virtual recorder's menu
+  QPushButton* btnVlozitPrazdne;  // "Vložit prázdné DVD+R": the blank a waiting job needs
 
   void SetIsoMode(bool v) { isoMode_ = v; }
   bool GetIsoMode() const { return isoMode_; }
@@ -83,6 +97,15 @@ class TFrmVypalData : public app::TFormDialog, public TBurnView {
   int64_t GetFolderSizeKB(const QString& path);
   const fe::TCompilationList& Compilation() const { return list_; }
   void UpdateSizeEstimate();
+
+  // The options as the page shows them (the volume label from "Název disku:").
+  fe::TBurnOptions CurrentOptions() const;
+  bool OptionsShown() const;
+  // What a blank for this burn must hold: a copy's source family and size, an image's size, or
+  // the compilation's estimate with room for its file system.
+  vdrive::TBlankNeed BlankNeed() const;
+  // The virtual recorder's controls as the recorder, its tray and the burn's state allow.
+  void UpdateTrayControls();
 
   // ---- What the main window writes into the burn page ----
   void AppendLog(const QString& line) override;
@@ -109,10 +132,20 @@ class TFrmVypalData : public app::TFormDialog, public TBurnView {
   void btnVypalitClick();
   void btnStornoClick();
   void tmrWriteTimer();
+  void AddFromTree();   // the folder selected in the tree
+  void AddFromFiles();  // the files selected in the list
+  void btnMoznostiClick();
+  void btnVlozitPrazdneClick();
+  void SaveOptions();
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void BuildCompilationPage();
   void BuildBurnPage();
+  void BuildAdding();
+  void BuildOptions();
   QProgressBar* Bar(TBar bar) const;
   // The tree's folder without its trailing '/' (the root gives an empty text).
   QString TreePath() const;
@@ -132,6 +165,7 @@ class TFrmVypalData : public app::TFormDialog, public TBurnView {
   // The compilation, row for row as `files` shows it.
   fe::TCompilationList list_;
   int64_t totalSizeKB_ = 0;
+  fe::TBurnOptions keptOptions_;  // as the settings file holds them
   // An erase started by the burn sequence runs: the wizard (and so the program) stays open
   // until its end arrives.
   bool eraseRunning_ = false;

@@ -3,6 +3,7 @@
 #include <QLabel>
 #include <QMetaObject>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QTimer>
 #include <algorithm>
 #include <atomic>
@@ -36,6 +37,10 @@ TFrmVytvorISO::TFrmVytvorISO(TFrmHlavni* main) : TFormDialog(main), main_(main) 
   Progress->setRange(0, 100);
   Progress->setValue(0);
 
+  btnStorno = new QPushButton(QStringLiteral("Storno"), this);
+  btnStorno->setGeometry(667, 484, 100, 28);
+  connect(btnStorno, &QPushButton::clicked, this, &TFrmVytvorISO::btnStornoClick);
+
   Timer1 = new QTimer(this);
   Timer1->setInterval(500);
   connect(Timer1, &QTimer::timeout, this, &TFrmVytvorISO::Timer1Timer);
@@ -64,6 +69,8 @@ void TFrmVytvorISO::FormShow() {
   Progress->setValue(0);
   Label1->setText(app::Q(fe::text::kCopyReading));
   complete_ = false;
+  cancelled_ = false;
+  btnStorno->setEnabled(true);
   ReaderDevice = devices_->Items(main_->GetBurnerIndex());
   Timer1->start();
   if (ReaderDevice == nullptr) {
@@ -81,6 +88,15 @@ void TFrmVytvorISO::FormShow() {
       });
 }
 
+void TFrmVytvorISO::btnStornoClick() {
+  if (!read_) return;
+  // The read stops before its next chunk; its end closes the window as usual.
+  cancelled_ = true;
+  btnStorno->setEnabled(false);
+  Label1->setText(QStringLiteral("Čtení disku se přerušuje..."));
+  read_->Cancel();
+}
+
 void TFrmVytvorISO::ReadFinished(bool complete) {
   read_.reset();
   complete_ = complete;
@@ -89,6 +105,7 @@ void TFrmVytvorISO::ReadFinished(bool complete) {
 }
 
 void TFrmVytvorISO::Timer1Timer() {
+  if (cancelled_) return;
   const int64_t size = GetImageFileSize(ImagePath());
   const int64_t kb = size / 1024;  // -1 (no size) gives 0
   Progress->setValue(static_cast<int>(std::clamp<int64_t>(kb, 0, Progress->maximum())));

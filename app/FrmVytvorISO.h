@@ -2,7 +2,7 @@
 // The disc-to-image window of a disc copy: the reading library reads the whole disc in the
 // recorder into "ardovan.iso" in the temporary folder on a worker thread of lower priority,
 // while a timer shows the file growing; the window cannot be closed during the read and closes
-// by itself when the read ends.
+// by itself when the read ends. "Storno" stops the read; the unfinished image is removed.
 #include <QString>
 #include <cstdint>
 #include <memory>
@@ -11,6 +11,7 @@
 
 class QLabel;
 class QProgressBar;
+class QPushButton;
 class QTimer;
 class TFrmHlavni;
 namespace fe {
@@ -30,6 +31,7 @@ class TFrmVytvorISO : public app::TFormDialog {
   QLabel* Label1;
   QProgressBar* Progress;
   QTimer* Timer1;
+  QPushButton* btnStorno;
 
   // The reading library's drive at a burner index; null when its list has none there.
   rd::TDevice* ReaderAt(int index) const;
@@ -37,6 +39,8 @@ class TFrmVytvorISO : public app::TFormDialog {
   QString ImagePath() const;
   // True when the last read put every block of the disc into the image file.
   bool ReadComplete() const { return complete_; }
+  // True when the user stopped the last read.
+  bool Cancelled() const { return cancelled_; }
   bool FormCloseQuery() const override;
 
   // The file's size in bytes (64 bits), or -1 when it cannot be read.
@@ -45,6 +49,7 @@ class TFrmVytvorISO : public app::TFormDialog {
  public slots:
   void FormShow() override;
   void Timer1Timer();
+  void btnStornoClick();
 
  private:
   // The read's end, handed over from the worker to the window's thread.
@@ -55,4 +60,5 @@ class TFrmVytvorISO : public app::TFormDialog {
   rd::TDevice* ReaderDevice = nullptr;
   std::unique_ptr<fe::TDiscRead> read_;
   bool complete_ = false;
+  bool cancelled_ = false;
 };

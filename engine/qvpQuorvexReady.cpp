@@ -6,7 +6,9 @@
 qvp::TMediumReadiness TQuorvexPro::WaitUntilMediumReady(const std::function<bool()>& KeepWaiting,
                                                         uint32_t LimitMs) {
   const qvp::TMediumReadiness r = qvp::WaitUntilMediumReady(Device(), KeepWaiting, LimitMs);
-  if (r != qvp::TMediumReadiness::Aborted)
+  // Only a wait that ran its time out says the drive never gets ready; a drive asked once (a
+  // window's watcher looking while a disc loads) is merely not ready yet.
+  if (r != qvp::TMediumReadiness::Aborted && (LimitMs > 0 || r != qvp::TMediumReadiness::TimedOut))
     mediumWaitTimedOut_ = r == qvp::TMediumReadiness::TimedOut;
   return r;
 }

@@ -94,8 +94,10 @@ void TBurnSequence::Press(const TBurnRequest& request) {
   if (Stop() || !Claim()) return;
   ApplyWriteOptions();
   testWrite_ = qvx_.GetTestWrite();
-  if (!MediumPresent()) {
-    Log(text::kNoMedium);
+  const qvp::TMediumReadiness ready = MediumPresent();
+  if (ready == qvp::TMediumReadiness::Aborted && Stop()) return;
+  if (ready != qvp::TMediumReadiness::Ready) {
+    host_.Log(LogLine(NotReadyLogLine(ready)));
     Enter(TBurnState::Refused);
     return;
   }
@@ -125,9 +127,9 @@ void TBurnSequence::ApplyWriteOptions() {
   if (request_.SpeedKBps) qvx_.SetSpeed(0, *request_.SpeedKBps);
 }
 
-bool TBurnSequence::MediumPresent() {
+qvp::TMediumReadiness TBurnSequence::MediumPresent() {
   // Every later query of the sequence follows this one.
-  return MediumReady(qvx_, request_.WaitForMedium, [this] { return host_.StopRequested(); });
+  return MediumReadiness(qvx_, request_.WaitForMedium, [this] { return host_.StopRequested(); });
 }
 
 bool TBurnSequence::CheckWritable() {
@@ -182,7 +184,11 @@ bool TBurnSequence::CheckFreeSpace(uint32_t& freeBlocks) {
   freeBlocks = qvx_.GetFreeBlocks();
   // The line shows the medium's whole capacity; what decides is the free space (2 KB a block),
   // so a disc that already holds sessions is not overfilled.
-  Log(text::kCapacity + BlocksToMB(qvx_.GetTotalBlocks(), numbers) + text::kCapacityEnd);
+  const uint32_t totalBlocks = qvx_.GetTotalBlocks();
+  Log(text::kCapacity + BlocksToMB(totalBlocks, numbers) + text::kCapacityEnd);
+  // A disc that holds sessions already has less room than its capacity; say how much.
+  if (freeBlocks < totalBlocks)
+    Log(text::kFreeSpace + BlocksToMB(freeBlocks, numbers) + text::kCapacityEnd);
   if (requiredKB_ <= uint64_t{freeBlocks} * 2) return true;
   Log(text::kNoSpace + FormatSize(requiredKB_, numbers) + ")");
   Refuse();
@@ -206,10 +212,12 @@ void TBurnSequence::StartJob(uint32_t freeBlocks) {
       Refuse();
       return;
     }
+    SayFormat();
     started = qvx_.BurnData();
     if (started) Log(text::kBurning);
   } else {
     qvx_.ClearCompilation();
+    SayFormat();
     started = qvx_.BurnImage(request_.ImageFile);
     if (started) Log(text::kWritingImage);
   }
@@ -224,6 +232,12 @@ void TBurnSequence::StartJob(uint32_t freeBlocks) {
       failure_.Text);
   Conclude(TBurnOutcome::Failed);
   Enter(TBurnState::NotStarted);
+}
+
+void TBurnSequence::SayFormat() {
+  // The job formats such a medium before its first write; without this line the minutes of
+  // formatting would look like a hang.
+  if (qvx_.MediumNeedsFormat()) Log(text::kWillFormat);
 }
 
 bool TBurnSequence::HandOver() {
@@ -354,6 +368,7 @@ void TBurnSequence::EraseDone(bool failed) {
     Log(text::kEraseDoneInBurn);
     qvx_.FlushDriveCache();
     host_.Eject();
+    Log(host_.LoadBack() ? text::kEraseLoadedBack : text::kEraseNextStep);
   }
   Enter(TBurnState::EraseEnded);
 }

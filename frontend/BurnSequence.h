@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "device/qvpSCSIReady.h"
 #include "frontend/Compilation.h"
 #include "frontend/Formats.h"
 #include "frontend/Outcome.h"
@@ -73,6 +74,9 @@ class TBurnHost {
   // Polled where the sequence may stop before a job begins (a Ctrl-C); while the medium's last
   // session is read, also from another thread.
   virtual bool StopRequested() { return false; }
+  // The erase inside the sequence has ended and the medium came out: a front end that can put it
+  // back itself (a virtual recorder's tray) does so and returns true.
+  virtual bool LoadBack() { return false; }
   // The compilation lacks these entries (each logged already): true burns without them, and the
   // outcome is incomplete; false refuses the burn.
   virtual bool AllowIncomplete(const std::vector<TSkippedEntry>& /*skipped*/) { return false; }
@@ -122,11 +126,12 @@ class TBurnSequence {
   bool Import();
   bool Importing() const;
   bool Stop();  // true (and stopped) when the host asks to stop
-  bool MediumPresent();
+  qvp::TMediumReadiness MediumPresent();
   bool CheckWritable();
   bool CheckRewritable();  // false also when the erase was started
   bool CheckFreeSpace(uint32_t& freeBlocks);
   void StartJob(uint32_t freeBlocks);
+  void SayFormat();  // the line for a medium the job formats first
   void Conclude(TBurnOutcome outcome);
 
   TQuorvexPro& qvx_;

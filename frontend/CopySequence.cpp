@@ -1,5 +1,7 @@
 #include "frontend/CopySequence.h"
 
+#include <cstdio>
+
 #include "engine/qvpQuorvexPro.h"
 #include "frontend/Readiness.h"
 #include "frontend/Texts.h"
@@ -9,7 +11,8 @@
 namespace fe {
 
 std::optional<std::string> CopyRefusal(TQuorvexPro& qvx, bool waitForMedium) {
-  if (!MediumReady(qvx, waitForMedium)) return std::string(text::kCopyNoMedium);
+  const qvp::TMediumReadiness ready = MediumReadiness(qvx, waitForMedium);
+  if (ready != qvp::TMediumReadiness::Ready) return NotReadyMessage(ready, text::kCopyNoMedium);
   if (qvx.GetTotalBlocks() == qvx.GetFreeBlocks()) return std::string(text::kCopyNoData);
   return std::nullopt;
 }
@@ -30,9 +33,13 @@ std::string CopyProgressText(int64_t fileBytes, const TNumberSeparators& s) {
 
 class TDiscRead::TWorker : public plat::TThread {
  public:
-  TWorker(rd::TDevice& device, std::string file, std::atomic<bool>& complete, plat::TEvent& done,
-          TEnd onEnd)
-      : device_(device), file_(std::move(file)), complete_(complete), done_(done) {
+  TWorker(rd::TDevice& device, std::string file, std::atomic<bool>& complete,
+          std::atomic<bool>& cancelled, plat::TEvent& done, TEnd onEnd)
+      : device_(device),
+        file_(std::move(file)),
+        complete_(complete),
+        cancelled_(cancelled),
+        done_(done) {
     SetPriority(plat::TThreadPriority::Lower);
     OnTerminate = [this, onEnd = std::move(onEnd)](plat::TThread*) {
       done_.Set();
@@ -41,18 +48,25 @@ class TDiscRead::TWorker : public plat::TThread {
   }
 
  protected:
-  void Execute() override { complete_.store(device_.Reader().ReadToImage(file_)); }
+  void Execute() override {
+    complete_.store(device_.Reader().ReadToImage(file_, [this] { return !cancelled_.load(); }) &&
+                    !cancelled_.load());
+    // A copy cut short is of no use to anyone.
+    if (cancelled_.load()) std::remove(file_.c_str());
+  }
 
  private:
   rd::TDevice& device_;
   std::string file_;
   std::atomic<bool>& complete_;
+  std::atomic<bool>& cancelled_;
   plat::TEvent& done_;
 };
 
 TDiscRead::TDiscRead(rd::TDevice& device, std::string file, TEnd onEnd) {
   done_ = std::make_unique<plat::TEvent>();
-  worker_ = std::make_unique<TWorker>(device, std::move(file), complete_, *done_, std::move(onEnd));
+  worker_ = std::make_unique<TWorker>(device, std::move(file), complete_, cancelled_, *done_,
+                                      std::move(onEnd));
   worker_->Resume();
 }
 

@@ -50,10 +50,14 @@ class TDiscRead {
   bool Finished() const;
   // True when every block of the disc is in the file.
   bool Complete() const { return complete_.load(); }
+  // Stops the read before its next chunk; the partial file is removed once the read is over.
+  void Cancel() { cancelled_.store(true); }
+  bool Cancelled() const { return cancelled_.load(); }
 
  private:
   class TWorker;
   std::atomic<bool> complete_{false};
+  std::atomic<bool> cancelled_{false};
   std::unique_ptr<plat::TEvent> done_;
   std::unique_ptr<TWorker> worker_;
 };

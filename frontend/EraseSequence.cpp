@@ -15,9 +15,10 @@ bool TEraseSequence::Start(bool waitForMedium) {
     Refused();
     return false;
   }
-  if (!MediumReady(qvx_, waitForMedium)) {
+  const qvp::TMediumReadiness ready = MediumReadiness(qvx_, waitForMedium);
+  if (ready != qvp::TMediumReadiness::Ready) {
     qvx_.ReleaseRecorder();
-    host_.Message(text::kNotReady);
+    host_.Message(NotReadyMessage(ready, text::kNotReady));
     return false;
   }
   if (!qvx_.IsErasable()) {

@@ -1,35 +1,48 @@
 #include "frontend/Readiness.h"
 
 #include "engine/qvpQuorvexPro.h"
-#include "platform/Clock.h"
+#include "frontend/Texts.h"
 
 namespace fe {
+
+qvp::TMediumReadiness MediumReadiness(TQuorvexPro& qvx, bool wait,
+                                      const std::function<bool()>& stop) {
+  if (!wait) return qvx.WaitUntilMediumReady(nullptr, 0);
+  return qvx.WaitUntilMediumReady(stop ? std::function<bool()>([&stop] { return !stop(); })
+                                       : std::function<bool()>());
+}
+
+bool MediumReady(TQuorvexPro& qvx, bool wait, const std::function<bool()>& stop) {
+  return MediumReadiness(qvx, wait, stop) == qvp::TMediumReadiness::Ready;
+}
+
 namespace {
 
-// ASC of the last command: 04h becoming ready / operation in progress, 28h medium changed,
-// 29h reset.
-constexpr uint8_t kAscNotReady = 0x04;
-constexpr uint8_t kAscMediumChanged = 0x28;
-constexpr uint8_t kAscReset = 0x29;
-constexpr int kReadyPolls = 120;
-constexpr uint32_t kReadyPollMs = 500;
+// The start of the words for a drive that is not ready, or null for an empty drive.
+const char* NotReadyStart(qvp::TMediumReadiness r) {
+  using R = qvp::TMediumReadiness;
+  switch (r) {
+    case R::TimedOut:
+      return text::kNotReadyYet;
+    case R::NotAnswering:
+      return text::kNotAnswering;
+    case R::Unusable:
+      return text::kUnusable;
+    default:
+      return nullptr;
+  }
+}
 
 }  // namespace
 
-bool MediumReady(TQuorvexPro& qvx, bool wait, const std::function<bool()>& stop) {
-  if (!wait) return qvx.IsUnitReady();
-  bool ready = false;
-  for (int i = 0; i < kReadyPolls && !(stop && stop()); ++i) {
-    if (qvx.IsUnitReady()) {
-      ready = true;
-      break;
-    }
-    const uint8_t asc = qvx.GetLastSense().Asc;
-    if (asc != kAscNotReady && asc != kAscMediumChanged && asc != kAscReset) break;
-    plat::Sleep(kReadyPollMs);
-  }
-  qvx.GetLastErrorText();
-  return ready;
+std::string NotReadyLogLine(qvp::TMediumReadiness r) {
+  const char* start = NotReadyStart(r);
+  return start != nullptr ? std::string(" >>> ") + start + text::kNotReadyBurn : text::kNoMedium;
+}
+
+std::string NotReadyMessage(qvp::TMediumReadiness r, const std::string& noMedium) {
+  const char* start = NotReadyStart(r);
+  return start != nullptr ? std::string(start) + text::kNotReadyAgain : noMedium;
 }
 
 }  // namespace fe

@@ -100,6 +100,24 @@ inline constexpr const char* kCopyReading = "Vytváří se ISO obraz disku...";
 inline constexpr const char* kCopyProgress = "Vytváří se ISO obraz disku... ";  // + size
 inline constexpr const char* kCopyIncomplete =
     "Disk se nepodařilo přečíst celý. Kopie se neprovede.";
+// A drive that is not ready for another reason than an empty tray: the start of the burn log's
+// line (" >>> " + start + kNotReadyBurn) and of the message of a flow that cannot begin (start +
+// kNotReadyAgain).
+inline constexpr const char* kNotReadyYet =
+    "Médium v mechanice ještě není připraveno. Počkejte chvíli a ";
+inline constexpr const char* kNotAnswering = "Mechanika neodpovídá. Zkontrolujte její připojení a ";
+inline constexpr const char* kUnusable = "Médium v mechanice nelze použít. Vložte jiné médium a ";
+inline constexpr const char* kNotReadyBurn = "klikněte na Vypálit... ";
+inline constexpr const char* kNotReadyAgain = "akci opakujte... ";
+// Further lines of the burn sequence: a medium formatted by the write job, the free space of a
+// disc that holds sessions (+ MB + kCapacityEnd), and what follows an erase inside the burn.
+inline constexpr const char* kWillFormat =
+    " >>> Médium není naformátované, před zápisem se naformátuje... ";
+inline constexpr const char* kFreeSpace = " >>> Volné místo na médiu je ";
+inline constexpr const char* kEraseNextStep =
+    " >>> Vložte médium znovu do mechaniky a klikněte na Vypálit... ";
+inline constexpr const char* kEraseLoadedBack =
+    " >>> Médium je opět v mechanice, vypalování spustíte tlačítkem Vypálit... ";
 }  // namespace text
 
 }  // namespace fe

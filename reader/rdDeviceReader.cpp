@@ -27,7 +27,8 @@ uint32_t Be32(const uint8_t* p) {
 
 int32_t Percent(int32_t block, int32_t lastBlock) {
   int32_t divisor = (lastBlock - 1) / 100;
-  int32_t percent = divisor > 0 ? block / divisor : static_cast<int32_t>(int64_t{block} * 100 / lastBlock);
+  int32_t percent =
+      divisor > 0 ? block / divisor : static_cast<int32_t>(int64_t{block} * 100 / lastBlock);
   // The coarse divisor of discs just over 100 blocks would run past 100.
   return std::min(percent, 100);
 }
@@ -36,15 +37,22 @@ int32_t Percent(int32_t block, int32_t lastBlock) {
 
 uint32_t BlockSizeOfType(uint8_t dataBlockType) {
   switch (dataBlockType) {
-    case 0: return 2352;
-    case 1: return 2368;
+    case 0:
+      return 2352;
+    case 1:
+      return 2368;
     case 2:
-    case 3: return 2448;
-    case 9: return 2336;
-    case 11: return 2056;
+    case 3:
+      return 2448;
+    case 9:
+      return 2336;
+    case 11:
+      return 2056;
     case 12:
-    case 13: return 2324;
-    default: return 2048;
+    case 13:
+      return 2324;
+    default:
+      return 2048;
   }
 }
 
@@ -53,21 +61,25 @@ TCommandContext& DefaultCommandContext() {
   return context;
 }
 
-TDeviceReader::TDeviceReader(const TCDBurnerInfo* info) : Context(DefaultCommandContext()), info_(info) {}
+TDeviceReader::TDeviceReader(const TCDBurnerInfo* info)
+    : Context(DefaultCommandContext()), info_(info) {}
 
 void TDeviceReader::Message(const std::string& text) {
   if (OnMessage) OnMessage(this, text);
 }
 
-uint8_t TDeviceReader::Command(const uint8_t* cdb, uint8_t cdbLength, uint32_t length, void* buffer) {
+uint8_t TDeviceReader::Command(const uint8_t* cdb, uint8_t cdbLength, uint32_t length,
+                               void* buffer) {
   Context.Text.fill(0);
   if (Context.BeforeCommand) Context.BeforeCommand(cdb, cdbLength);
   uint8_t sense[kReaderSenseLength] = {};
-  LastResult = info_ ? ExecuteOn(*info_, cdb, cdbLength, length, buffer, kReadFlags, sense) : plat::SS_NO_DEVICE;
-  mediumGone_ = LastResult != plat::SS_COMP && (sense[2] & 0x0F) == kNotReady && sense[12] == kMediumNotPresent;
+  LastResult = info_ ? ExecuteOn(*info_, cdb, cdbLength, length, buffer, kReadFlags, sense)
+                     : plat::SS_NO_DEVICE;
+  mediumGone_ = LastResult != plat::SS_COMP && (sense[2] & 0x0F) == kNotReady &&
+                sense[12] == kMediumNotPresent;
   if (LastResult != plat::SS_COMP)
-    std::snprintf(Context.Text.data(), Context.Text.size(), "Status %u, Sense %X/%02X/%02X", LastResult,
-                  sense[2] & 0x0F, sense[12], sense[13]);
+    std::snprintf(Context.Text.data(), Context.Text.size(), "Status %u, Sense %X/%02X/%02X",
+                  LastResult, sense[2] & 0x0F, sense[12], sense[13]);
   if (Context.AfterCommand) Context.AfterCommand(cdb, cdbLength, LastResult);
   return LastResult;
 }
@@ -76,7 +88,8 @@ uint8_t TDeviceReader::ReadToc(TToc& toc) {
   toc = TToc{};
   std::vector<uint8_t> data(kTocAllocation, 0);
   const uint8_t lunBits = info_ ? static_cast<uint8_t>(info_->Lun << 5) : 0;
-  const uint8_t cdb[10] = {0x43, lunBits, 0, 0, 0, 0, 0, kTocAllocation >> 8, kTocAllocation & 0xFF, 0};
+  const uint8_t cdb[10] = {0x43, lunBits, 0, 0, 0, 0, 0, kTocAllocation >> 8, kTocAllocation & 0xFF,
+                           0};
   uint8_t status = Command(cdb, sizeof cdb, kTocAllocation, data.data());
   if (status != plat::SS_COMP) return status;
   toc.FirstTrack = data[2];
@@ -115,7 +128,8 @@ void TDeviceReader::ReportUnreadable(int64_t& badStart, uint32_t end) {
   badStart = -1;
 }
 
-uint32_t TDeviceReader::ReadChunk(uint32_t block, uint32_t count, uint8_t* buffer, int64_t& badStart) {
+uint32_t TDeviceReader::ReadChunk(uint32_t block, uint32_t count, uint8_t* buffer,
+                                  int64_t& badStart) {
   const uint32_t blockSize = BlockSizeOfType(8);
   for (int attempt = 0; attempt <= kChunkRetries; ++attempt) {
     if (ReadBlocks(block, static_cast<uint16_t>(count), count * blockSize, buffer)) {
@@ -128,7 +142,8 @@ uint32_t TDeviceReader::ReadChunk(uint32_t block, uint32_t count, uint8_t* buffe
   for (uint32_t i = 0; i < count; ++i) {
     uint8_t* one = buffer + static_cast<size_t>(i) * blockSize;
     bool ok = false;
-    for (int attempt = 0; attempt < kBlockAttempts && !ok; ++attempt) ok = ReadBlocks(block + i, 1, blockSize, one);
+    for (int attempt = 0; attempt < kBlockAttempts && !ok; ++attempt)
+      ok = ReadBlocks(block + i, 1, blockSize, one);
     if (mediumGone_) return count;  // nothing more will be read
     if (ok) {
       ReportUnreadable(badStart, block + i);
@@ -141,7 +156,8 @@ uint32_t TDeviceReader::ReadChunk(uint32_t block, uint32_t count, uint8_t* buffe
   return unreadable;
 }
 
-bool TDeviceReader::ReadToImage(const std::string& fileName) {
+bool TDeviceReader::ReadToImage(const std::string& fileName,
+                                const std::function<bool()>& keepReading) {
   // The count of the first reading and the data of the second. A first reading that fails
   // (a drive reports a medium change once, as unit attention) leaves both to the second.
   TToc first, second;
@@ -150,7 +166,8 @@ bool TDeviceReader::ReadToImage(const std::string& fileName) {
   const int descriptors = firstRead ? first.DescriptorCount : second.DescriptorCount;
   int32_t lastBlock = 0;
   if (tocRead && descriptors > 0)
-    lastBlock = static_cast<int32_t>(second.Descriptors[static_cast<size_t>(descriptors - 1)].Address);
+    lastBlock =
+        static_cast<int32_t>(second.Descriptors[static_cast<size_t>(descriptors - 1)].Address);
   if (!tocRead) Message("Cannot Read TOC : " + std::string(Context.Text.data()));
   Message("Get Last Block Address : " + std::to_string(lastBlock));
 
@@ -172,6 +189,12 @@ bool TDeviceReader::ReadToImage(const std::string& fileName) {
   const uint32_t total = static_cast<uint32_t>(lastBlock);
   uint32_t block = 0;
   while (block < total) {
+    if (keepReading && !keepReading()) {
+      ReportUnreadable(badStart, block);
+      Message("Reading Stopped at Block : " + std::to_string(block));
+      written = false;
+      break;
+    }
     uint32_t count = std::min(kChunkBlocks, total - block);
     uint32_t length = count * blockSize;
     unreadable += ReadChunk(block, count, buffer.data(), badStart);

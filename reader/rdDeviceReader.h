@@ -55,8 +55,9 @@ class TDeviceReader {
   // the file; blocks that stay unreadable are written as zeros, so the image keeps the disc's
   // geometry, and each such range is reported through OnMessage. False also when the table of
   // contents or the file cannot be used, and when the medium leaves the drive (the copy stops
-  // there).
-  bool ReadToImage(const std::string& fileName);
+  // there). keepReading, when given, is asked before every chunk (on the reading thread); when it
+  // says no, the read stops there and answers false.
+  bool ReadToImage(const std::string& fileName, const std::function<bool()>& keepReading = {});
   // READ TOC format 0 into toc; returns the status of the command.
   uint8_t ReadToc(TToc& toc);
   // READ(10) of count blocks at lba into buffer (length bytes); true on success.

@@ -155,8 +155,9 @@ bool TImageFile::Write(uint64_t lba, uint32_t blocks, const uint8_t* in) {
 
 bool TImageFile::Clear() { return fd_ >= 0 && ftruncate(fd_, 0) == 0; }
 
-bool TImageFile::ExportTo(const std::string& path, uint64_t first, uint64_t end,
-                          std::string& why) const {
+bool TImageFile::ExportTo(
+    const std::string& path, uint64_t first, uint64_t end, std::string& why,
+    const std::function<bool(uint64_t done, uint64_t total)>& progress) const {
   if (fd_ < 0) {
     why = "the medium's image is not open";
     return false;
@@ -173,6 +174,10 @@ bool TImageFile::ExportTo(const std::string& path, uint64_t first, uint64_t end,
     error = e != 0 ? e : EIO;
     return true;
   };
+  auto goOn = [&](off_t at) {
+    if (progress && !progress(static_cast<uint64_t>(at - from), static_cast<uint64_t>(to - from)))
+      failed(ECANCELED);
+  };
   struct stat st;
   const bool regular = fstat(out, &st) == 0 && S_ISREG(st.st_mode);
   // Only a regular file is sized first (and removed again on failure); a device takes the data
@@ -181,6 +186,8 @@ bool TImageFile::ExportTo(const std::string& path, uint64_t first, uint64_t end,
   std::vector<char> buf(1 << 20);
   off_t pos = from;
   while (error == 0 && pos < to) {
+    goOn(pos);
+    if (error != 0) break;
     // Only the data extents need copying; holes stay holes in the output.
     const off_t data = lseek(fd_, pos, SEEK_DATA);
     if (data < 0 || data >= to) break;
@@ -203,6 +210,7 @@ bool TImageFile::ExportTo(const std::string& path, uint64_t first, uint64_t end,
           done += w;
       }
       at += n;
+      if (error == 0) goOn(at);
     }
     pos = hole;
   }

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -70,8 +71,10 @@ class TImageFile {
   bool Clear();  // everything reads as zeros again
   // Writes blocks [first, end) to a new file, leaving holes where nothing was ever written. On
   // failure a regular output file is removed again, so no partial image is left behind; why
-  // then says what went wrong.
-  bool ExportTo(const std::string& path, uint64_t first, uint64_t end, std::string& why) const;
+  // then says what went wrong. progress, when given, hears the bytes done of the total as the
+  // copy goes (at least every MiB) and stops it by answering false.
+  bool ExportTo(const std::string& path, uint64_t first, uint64_t end, std::string& why,
+                const std::function<bool(uint64_t done, uint64_t total)>& progress = {}) const;
 
  private:
   int fd_ = -1;

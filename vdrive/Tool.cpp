@@ -141,7 +141,8 @@ const char* DiscStatusName(uint8_t s) {
 
 }  // namespace
 
-bool CreateRecorder(const std::string& dir, std::string_view modelName, bool noAddress, std::string& error) {
+bool CreateRecorder(const std::string& dir, std::string_view modelName, bool noAddress,
+                    std::string& error) {
   auto model = PresetModel(modelName);
   if (!model) {
     error = "unknown model " + std::string(modelName);
@@ -168,7 +169,8 @@ bool CreateRecorder(const std::string& dir, std::string_view modelName, bool noA
   return SaveState(dir, TLoadState{}, error);
 }
 
-bool EnsureRecorder(const std::string& dir, const std::optional<TDisc>& medium, std::string& error) {
+bool EnsureRecorder(const std::string& dir, const std::optional<TDisc>& medium,
+                    std::string& error) {
   if (plat::FileExists(JoinPath(dir, kDriveFile))) return true;
   if (!CreateRecorder(dir, "bd", false, error)) {
     // Another process may have been quicker.
@@ -181,8 +183,8 @@ bool EnsureRecorder(const std::string& dir, const std::optional<TDisc>& medium, 
   return ReplaceImage(dir, "", error) && Load(dir, *medium, error);
 }
 
-bool InsertBlank(const std::string& dir, TMediumKind kind, std::optional<uint32_t> blocks, bool formatted,
-                 std::string& error) {
+bool InsertBlank(const std::string& dir, TMediumKind kind, std::optional<uint32_t> blocks,
+                 bool formatted, std::string& error) {
   if (Traits(kind).access == TAccess::Rom) {
     error = "a pressed " + MediumName(kind) + " is made from an image (--rom IMAGE)";
     return false;
@@ -198,8 +200,8 @@ bool InsertBlank(const std::string& dir, TMediumKind kind, std::optional<uint32_
   return ReplaceImage(dir, "", error) && Load(dir, TDisc::Blank(kind, capacity, formatted), error);
 }
 
-bool InsertPressed(const std::string& dir, const std::string& image, std::optional<TMediumKind> kind,
-                   std::string& error) {
+bool InsertPressed(const std::string& dir, const std::string& image,
+                   std::optional<TMediumKind> kind, std::string& error) {
   const int64_t size = plat::GetFileSize(image);
   if (size <= 0) {
     error = size < 0 ? "cannot read " + image : image + " is empty";
@@ -211,7 +213,7 @@ bool InsertPressed(const std::string& dir, const std::string& image, std::option
     return false;
   }
   if (!kind) {
-    kind = blocks <= Traits(TMediumKind::CdRom).capacity         ? TMediumKind::CdRom
+    kind = blocks <= Traits(TMediumKind::CdRom).capacity        ? TMediumKind::CdRom
            : blocks <= Traits(TMediumKind::DvdPlusRDl).capacity ? TMediumKind::DvdRom
                                                                 : TMediumKind::BdRom;
   }
@@ -222,7 +224,8 @@ bool InsertPressed(const std::string& dir, const std::string& image, std::option
   TLocked lock(dir);
   TDriveModel model;
   if (!LoadModel(dir, model, error) || !CanRead(model, *kind, error)) return false;
-  return ReplaceImage(dir, image, error) && Load(dir, TDisc::Pressed(*kind, static_cast<uint32_t>(blocks)), error);
+  return ReplaceImage(dir, image, error) &&
+         Load(dir, TDisc::Pressed(*kind, static_cast<uint32_t>(blocks)), error);
 }
 
 bool EjectMedium(const std::string& dir, std::string& error) {
@@ -267,16 +270,22 @@ bool RecorderStatus(const std::string& dir, std::string& out, std::string& error
     m["formatted"] = d.formatted;
     m["disc_status"] = DiscStatusName(d.DiscStatus());
     json sessions = json::array();
-    for (const auto& s : d.SessionSpans()) sessions.push_back(json{{"start", s.start}, {"end", s.end}, {"closed", s.closed}});
+    for (const auto& s : d.SessionSpans())
+      sessions.push_back(json{{"start", s.start}, {"end", s.end}, {"closed", s.closed}});
     m["sessions"] = sessions;
     const auto last = d.LastRecorded();
     m["last_recorded"] = last ? json(*last) : json(nullptr);
     const auto open = d.TrackByNumber(0xFF);
-    m["next_writable"] = open && open->nwaValid && d.Access() == TAccess::Sequential ? json(open->nwa) : json(nullptr);
+    m["next_writable"] = open && open->nwaValid && d.Access() == TAccess::Sequential
+                             ? json(open->nwa)
+                             : json(nullptr);
     json tracks = json::array();
     for (uint32_t n = 1; n <= d.TrackCount(); ++n) {
       if (const auto t = d.TrackByNumber(n)) {
-        tracks.push_back(json{{"number", t->number}, {"session", t->session}, {"start", t->start}, {"size", t->size}});
+        tracks.push_back(json{{"number", t->number},
+                              {"session", t->session},
+                              {"start", t->start},
+                              {"size", t->size}});
       }
     }
     m["tracks"] = tracks;
@@ -287,8 +296,9 @@ bool RecorderStatus(const std::string& dir, std::string& out, std::string& error
   return true;
 }
 
-bool ExportMedium(const std::string& dir, const std::string& output, std::optional<uint32_t> session,
-                  std::string& error) {
+bool ExportMedium(const std::string& dir, const std::string& output,
+                  std::optional<uint32_t> session, std::string& error,
+                  const std::function<bool(uint64_t done, uint64_t total)>& progress) {
   TLocked lock(dir);
   TDriveModel model;
   TLoadState state;
@@ -315,15 +325,21 @@ bool ExportMedium(const std::string& dir, const std::string& output, std::option
     error = "cannot open " + JoinPath(dir, kImageFile);
     return false;
   }
+  bool stopped = false;
+  const auto tell = [&](uint64_t done, uint64_t total) {
+    stopped = progress && !progress(done, total);
+    return !stopped;
+  };
   std::string why;
-  if (!image.ExportTo(output, first, end, why)) {
-    error = "cannot write " + output + ": " + why;
+  if (!image.ExportTo(output, first, end, why, tell)) {
+    error = stopped ? "stopped" : "cannot write " + output + ": " + why;
     return false;
   }
   return true;
 }
 
-bool UpdateFaults(const std::string& dir, const std::function<void(TFaults&)>& change, std::string& error) {
+bool UpdateFaults(const std::string& dir, const std::function<void(TFaults&)>& change,
+                  std::string& error) {
   TLocked lock(dir);
   TDriveModel model;
   if (!LoadModel(dir, model, error)) return false;
@@ -343,7 +359,8 @@ bool UpdateFaults(const std::string& dir, const std::function<void(TFaults&)>& c
 }
 
 bool ClearFaults(const std::string& dir, std::string& error) {
-  return UpdateFaults(dir, [](TFaults& f) { f = TFaults{}; }, error);
+  return UpdateFaults(
+      dir, [](TFaults& f) { f = TFaults{}; }, error);
 }
 
 bool SetTrace(const std::string& dir, bool on, std::string& error) {

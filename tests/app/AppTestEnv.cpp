@@ -1,9 +1,13 @@
 #include "tests/app/AppTestEnv.h"
 
-#include <QApplication>
-#include <QDir>
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QDialog>
+#include <QDir>
+#include <QTimer>
+
+#include "app/DriveStatusPanel.h"
 #include "app/Startup.h"
 #include "tests/support/TestEnv.h"
 
@@ -25,6 +29,8 @@ class TQtEnvironment : public testing::Environment {
     static char* argv[] = {name, nullptr};
     app_ = new QApplication(argc, argv);
     app::InstallCzechTranslation(*app_);
+    // The drive watcher looks only when a test asks it to: nothing else talks to the recorders.
+    app::SetDriveWatchIntervalMs(0);
     app::SetDialogHook(StrictDialogHook);
     InstallStrictPickers();
   }
@@ -37,7 +43,8 @@ class TQtEnvironment : public testing::Environment {
   QApplication* app_ = nullptr;
 };
 
-[[maybe_unused]] testing::Environment* const gQt = testing::AddGlobalTestEnvironment(new TQtEnvironment);
+[[maybe_unused]] testing::Environment* const gQt =
+    testing::AddGlobalTestEnvironment(new TQtEnvironment);
 
 }  // namespace
 
@@ -73,6 +80,22 @@ void InstallStrictPickers() {
     ADD_FAILURE() << "unexpected choice: " << label.toStdString();
     return -1;
   });
+}
+
+void WhenShown(QDialog* dialog, std::function<void()> work) {
+  auto* timer = new QTimer(dialog);
+  timer->setInterval(5);
+  QObject::connect(timer, &QTimer::timeout, dialog, [dialog, timer, work] {
+    if (!dialog->isVisible()) return;
+    timer->stop();
+    timer->deleteLater();
+    work();
+    if (dialog->isVisible()) {
+      ADD_FAILURE() << "the dialog was left open";
+      dialog->done(0);
+    }
+  });
+  timer->start();
 }
 
 bool ProcessEventsFor(int rounds) {

@@ -6,7 +6,10 @@
 #include <QMessageBox>
 #include <QString>
 
+class QDialog;
+
 #include <deque>
+#include <functional>
 #include <vector>
 
 #include "app/BurnView.h"
@@ -32,7 +35,9 @@ class TDialogRecorder {
 // Sets the default locale to Czech for the scope (numbers "1 234,56").
 class TCzechLocale {
  public:
-  TCzechLocale() : saved_(QLocale()) { QLocale::setDefault(QLocale(QLocale::Czech, QLocale::Czechia)); }
+  TCzechLocale() : saved_(QLocale()) {
+    QLocale::setDefault(QLocale(QLocale::Czech, QLocale::Czechia));
+  }
   ~TCzechLocale() { QLocale::setDefault(saved_); }
 
  private:
@@ -54,7 +59,9 @@ class TRecordingBurnView : public TBurnView {
   };
   void AppendLog(const QString& line) override { Log << line; }
   void SetStatusLine(const QString& text) override { StatusLine = text; }
-  void SetBar(TBar bar, int maximum, int position) override { Bars[int(bar)] = {maximum, position}; }
+  void SetBar(TBar bar, int maximum, int position) override {
+    Bars[int(bar)] = {maximum, position};
+  }
   void SetBarPosition(TBar bar, int position) override { Bars[int(bar)].Position = position; }
   void StopWriteTimer() override { ++TimerStops; }
   void RestoreButtons() override { ++Restores; }
@@ -66,6 +73,10 @@ class TRecordingBurnView : public TBurnView {
   int TimerStops = 0, Restores = 0;
   QStringList Paths;
 };
+
+// Runs `work` inside the dialog's modal loop once it is shown; the dialog must be closed when
+// `work` is done (forced otherwise, with a failure).
+void WhenShown(QDialog* dialog, std::function<void()> work);
 
 // File, folder and list pickers that fail the test when they are asked at all (the default).
 void InstallStrictPickers();

@@ -6,9 +6,13 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QProgressBar>
+#include <QPushButton>
+#include <atomic>
+#include <future>
 #include <memory>
 
 #include "app/FrmVytvorISO.h"
+#include "reader/rdDeviceReader.h"
 #include "tests/app/MkImage.h"
 #include "tests/app/WizardFixture.h"
 #include "tests/e2e/EngineBurn.h"
@@ -83,10 +87,16 @@ TEST_F(CopyAndImageTest, PressedDiscIsCopiedThroughTheImageOntoABlankMedium) {
     EXPECT_TRUE(wizard->PageBurn->isVisible());
     EXPECT_FALSE(wizard->PageCompilation->isVisible());
 
-    InsertBlank(TMediumKind::CdR);
+    // The blank this copy needs, one click away: a CD like the source.
+    ASSERT_TRUE(wizard->btnVlozitPrazdne->isVisible());
+    EXPECT_EQ(wizard->btnVlozitPrazdne->text(), QStringLiteral("Vložit prázdné médium CD-R"));
     wizard->ResetBurnPage();
-    BurnAndWait();
-    const QStringList log = LogLines(*wizard);
+    wizard->btnVlozitPrazdne->click();
+    EXPECT_FALSE(wizard->btnVlozitPrazdne->isVisible());
+    EXPECT_EQ(Join(LogLines(*wizard)),
+              " >>> Do virtuální vypalovačky bylo vloženo prázdné médium CD-R.");
+    BurnAndWait();  // at once: "Vypálit" waits for the disc to become ready
+    const QStringList log = LogLines(*wizard).mid(1);
     EXPECT_EQ(log.mid(3, 3).join('|').toStdString(),
               " >>> Ověřování volného místa na médiu... | >>> Kapacita média je 702,83 MB...| >>> "
               "Zapisuji ISO "
@@ -104,6 +114,41 @@ TEST_F(CopyAndImageTest, PressedDiscIsCopiedThroughTheImageOntoABlankMedium) {
   const std::string copy = Export();
   ExpectMediumStartsWith(copy, image);
   engine_e2e::ExpectSameTree(source, engine_e2e::ExtractJoliet(copy), "copy, xorriso");
+}
+
+TEST_F(CopyAndImageTest, StornoStopsTheReadAndRemovesTheUnfinishedImage) {
+  // The reader's first READ waits for the test, so "Storno" comes while the disc is read.
+  std::promise<void> go;
+  std::shared_future<void> released = go.get_future().share();
+  std::atomic<bool> held{false};
+  const rd::TCommandContext saved = rd::DefaultCommandContext();
+  rd::DefaultCommandContext().BeforeCommand = [&](const uint8_t* cdb, uint8_t) {
+    if (cdb[0] == 0x28 && !held.exchange(true)) released.wait();
+  };
+  Start("cd", std::nullopt);  // the reading library's readers take the hook with them
+  rd::DefaultCommandContext() = saved;
+  const std::string pressed = testenv::MakeTempDir("pressed") + "/disc.iso";
+  testenv::WriteFile(pressed, testenv::RandomBytes(2048 * 400, 5));
+  InsertPressed(pressed);
+
+  TFrmVytvorISO& reading = *main->FrmVytvorISO;
+  bool asked = false;
+  wiztest::WhenShown(&reading, [&] {
+    EXPECT_TRUE(apptest::ProcessUntil([&] { return held.load(); }));
+    asked = reading.btnStorno->isEnabled();
+    reading.btnStorno->click();
+    EXPECT_FALSE(reading.close());  // the read ends first
+    go.set_value();
+    EXPECT_TRUE(apptest::ProcessUntil([&] { return !reading.isVisible(); }));
+  });
+  main->Label5Click();
+  EXPECT_TRUE(asked);
+  EXPECT_TRUE(reading.Cancelled());
+  EXPECT_FALSE(QFileInfo::exists(CopyPath()));
+  // Nothing more happens: no message, no wizard, the source stays in.
+  EXPECT_TRUE(dialogs.Shown().empty());
+  EXPECT_FALSE(wizard->isVisible());
+  EXPECT_FALSE(Ejected());
 }
 
 TEST_F(CopyAndImageTest, DiscThatCannotBeReadWholeIsNotCopied) {
@@ -213,8 +258,8 @@ TEST_F(CopyAndImageTest, CancelledOpenDialogOpensNothingAndAnImageThatWillNotOpe
     EXPECT_TRUE(log[log.size() - 2].startsWith(
         QStringLiteral(" >>> Při zápisu souboru ISO vznikla chyba. Chyba: Error opening file")))
         << Join(log);
-    EXPECT_TRUE(
-        log.last().startsWith(QStringLiteral(" >>> Vypalování se nezdařilo: zdrojový soubor nelze otevřít (Error opening file")))
+    EXPECT_TRUE(log.last().startsWith(QStringLiteral(
+        " >>> Vypalování se nezdařilo: zdrojový soubor nelze otevřít (Error opening file")))
         << Join(log);
     // Nothing runs: "Vypálit" and "< Zpět" stay off, the wizard may be closed.
     EXPECT_EQ(Buttons(*wizard), (std::vector<bool>{false, false, true}));

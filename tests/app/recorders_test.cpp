@@ -1,21 +1,26 @@
 // The windows against virtual recorders: the start-up search, the speed probe, the erase flow,
 // the medium report and the virtual recorder's menu.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
-
+#include <QPushButton>
 #include <fstream>
 #include <sstream>
 
+#include "app/DriveStatusPanel.h"
 #include "app/FrmHlavni.h"
 #include "app/FrmInfoDisku.h"
 #include "app/FrmMazani.h"
 #include "app/FrmNastaveni.h"
+#include "app/FrmUlozitObraz.h"
+#include "app/FrmVlozitMedium.h"
 #include "app/Tile.h"
 #include "app/VirtualRecorderMenu.h"
 #include "device/qvpDeviceTypes.h"
@@ -137,7 +142,8 @@ TEST_F(RecordersTest, ReadersAreNotChosenAndAStoredIndexIsNotSearched) {
     w.FrmNastaveni->show();
     w.FrmNastaveni->cbDrives->setCurrentIndex(1);
     w.FrmNastaveni->cbDrivesChange(1);
-    EXPECT_EQ(rec.Texts(), QStringList{QStringLiteral("Vybrané zařízení není pravděpodobně vypalovačka!")});
+    EXPECT_EQ(rec.Texts(),
+              QStringList{QStringLiteral("Vybrané zařízení není pravděpodobně vypalovačka!")});
     EXPECT_EQ(w.FrmNastaveni->cbDrives->currentIndex(), 1);
     w.FrmNastaveni->btnUlozClick();
     EXPECT_EQ(w.GetBurnerIndex(), 1);
@@ -169,14 +175,18 @@ TEST_F(RecordersTest, SpeedProbeListsDistinctSpeedsAndKeepsTheRequestedSpeed) {
 
   TFrmNastaveni& s = *w.FrmNastaveni;
   s.show();
-  s.cbSpeedDropDown();
   const QString nb(QChar(0x00A0));
+  // Before any probe the list shows the speed in force, not "Max".
+  EXPECT_EQ(s.cbSpeed->count(), 2);
+  EXPECT_EQ(s.cbSpeed->currentText(), "16x (2" + nb + "822 KB/s)");
+  s.cbSpeedDropDown();
   QStringList entries;
   for (int i = 0; i < s.cbSpeed->count(); ++i) entries << s.cbSpeed->itemText(i);
   EXPECT_EQ(entries, (QStringList{"Max", "40x (7" + nb + "056 KB/s)", "32x (5" + nb + "645 KB/s)",
                                   "24x (4" + nb + "234 KB/s)", "16x (2" + nb + "822 KB/s)",
-                                  "12x (2" + nb + "117 KB/s)", "8x (1" + nb + "411 KB/s)", "4x (706 KB/s)"}));
-  EXPECT_EQ(s.cbSpeed->currentIndex(), 0);
+                                  "12x (2" + nb + "117 KB/s)", "8x (1" + nb + "411 KB/s)",
+                                  "4x (706 KB/s)"}));
+  EXPECT_EQ(s.cbSpeed->currentIndex(), 4);  // still the speed in force
   // 40 steps, then the speed asked for before the probe is set again.
   EXPECT_EQ(TracedCommands(0, "BB"), 41);
   EXPECT_EQ(qvx.Device().RequestedWriteSpeed, 2822);
@@ -192,14 +202,17 @@ TEST_F(RecordersTest, SpeedProbeListsDistinctSpeedsAndKeepsTheRequestedSpeed) {
   s.btnUlozClick();
   EXPECT_EQ(qvx.GetCurrentWriteSpeed(), 4234);
   EXPECT_EQ(qvx.Device().RequestedWriteSpeed, 4234);
-  EXPECT_EQ(testenv::ReadText(plat::SettingsFolder() + "/ardovan.ini").find("4234"), std::string::npos);
+  EXPECT_EQ(testenv::ReadText(plat::SettingsFolder() + "/ardovan.ini").find("4234"),
+            std::string::npos);
 
   // Fewer speeds after a change of the recorder: the list is rebuilt and an index that no longer
   // exists falls back to "Max".
   s.show();
   s.cbSpeedDropDown();
   s.cbSpeed->setCurrentIndex(6);
-  ChangeModel(0, [](vdrive::TDriveModel& m) { m.speeds[int(TMediumKind::CdR)].write = {4, 8, 16}; });
+  ChangeModel(0, [](vdrive::TDriveModel& m) {
+    m.speeds[int(TMediumKind::CdR)].write = {4, 8, 16};
+  });
   s.cbSpeedDropDown();
   EXPECT_EQ(s.cbSpeed->count(), 4);
   EXPECT_EQ(s.cbSpeed->currentIndex(), 0);
@@ -219,7 +232,8 @@ TEST_F(RecordersTest, SaveWithoutProbeLeavesTheSpeedAlone) {
   w.FrmNastaveni->show();
   w.FrmNastaveni->btnUlozClick();
   EXPECT_EQ(w.Qvx().GetCurrentWriteSpeed(), 1411);
-  EXPECT_EQ(testenv::ReadText(plat::SettingsFolder() + "/ardovan.ini").substr(0, 18), "[Setting]\nIDVyp=0\n");
+  EXPECT_EQ(testenv::ReadText(plat::SettingsFolder() + "/ardovan.ini").substr(0, 18),
+            "[Setting]\nIDVyp=0\n");
   w.hide();
 }
 
@@ -230,10 +244,12 @@ TEST_F(RecordersTest, EraseChecksTheMediumAndCancelStartsNothing) {
   w.show();
   w.RxSpeedButton5Click();  // empty tray
   std::string error;
-  ASSERT_TRUE(vdrive::InsertBlank(folders_[0], TMediumKind::CdR, std::nullopt, false, error)) << error;
+  ASSERT_TRUE(vdrive::InsertBlank(folders_[0], TMediumKind::CdR, std::nullopt, false, error))
+      << error;
   ASSERT_TRUE(apptest::ProcessUntil([&] { return w.Qvx().IsUnitReady(); }));
   w.RxSpeedButton5Click();  // write-once medium
-  ASSERT_TRUE(vdrive::InsertBlank(folders_[0], TMediumKind::CdRw, std::nullopt, false, error)) << error;
+  ASSERT_TRUE(vdrive::InsertBlank(folders_[0], TMediumKind::CdRw, std::nullopt, false, error))
+      << error;
   ASSERT_TRUE(apptest::ProcessUntil([&] { return w.Qvx().IsUnitReady(); }));
   rec.Answer(QMessageBox::Cancel);
   w.RxSpeedButton5Click();
@@ -286,22 +302,24 @@ TEST_F(RecordersTest, QuickEraseRunsWithItsWindowAndEjectsAtTheEnd) {
 TEST_F(RecordersTest, FailedEraseIsReportedAndStillEjects) {
   MakeRecorders({{"cd", TMediumKind::CdRw}});
   std::string error;
-  ASSERT_TRUE(vdrive::UpdateFaults(folders_[0],
-                                   [](vdrive::TFaults& f) {
-                                     vdrive::TOpcodeFault fault;
-                                     fault.opcode = 0xA1;  // BLANK
-                                     fault.times = 0;
-                                     fault.sense = {3, 0x0C, 0x00};
-                                     f.commands.push_back(fault);
-                                   },
-                                   error))
+  ASSERT_TRUE(vdrive::UpdateFaults(
+      folders_[0],
+      [](vdrive::TFaults& f) {
+        vdrive::TOpcodeFault fault;
+        fault.opcode = 0xA1;  // BLANK
+        fault.times = 0;
+        fault.sense = {3, 0x0C, 0x00};
+        f.commands.push_back(fault);
+      },
+      error))
       << error;
   apptest::TDialogRecorder rec;
   TFrmHlavni w;
   w.show();
   rec.Answer(QMessageBox::No);  // full erase
   w.RxSpeedButton5Click();
-  ASSERT_TRUE(apptest::ProcessUntil([&] { return w.GetMainCanClose() && rec.Shown().size() == 2; }, 20000));
+  ASSERT_TRUE(
+      apptest::ProcessUntil([&] { return w.GetMainCanClose() && rec.Shown().size() == 2; }, 20000));
   EXPECT_EQ(rec.Shown()[1].Text, QStringLiteral("Při mazání média se vyskytla chyba!"));
   EXPECT_FALSE(w.FrmMazani->isVisible());
   EXPECT_TRUE(Ejected(0));
@@ -326,7 +344,8 @@ TEST_F(RecordersTest, ReportOnABlankCdRecordable) {
   EXPECT_EQ(r[5], QStringLiteral(">>> Sessions na Disku: 0"));
   EXPECT_EQ(r[6], QStringLiteral(">>> Celková kapacita média: 702,83 MB"));
   EXPECT_EQ(r[7], QStringLiteral(">>> Volné místo na médiu: 702,83 MB"));
-  EXPECT_EQ(r[8], QStringLiteral(">>> Maximální rychlost zápisu:  8") + nb + QStringLiteral("467 KB/s"));
+  EXPECT_EQ(r[8],
+            QStringLiteral(">>> Maximální rychlost zápisu:  8") + nb + QStringLiteral("467 KB/s"));
   EXPECT_EQ(r[11], QString());
   EXPECT_EQ(r[14], QStringLiteral(">>> Umožňuje zařízení simulaci zápisu? Ano"));
   EXPECT_EQ(r[16], QString());
@@ -365,32 +384,82 @@ TEST_F(RecordersTest, VirtualMenuInsertsEjectsAndSavesTheDisc) {
   apptest::TDialogRecorder rec;
   TFrmHlavni w;
   w.show();
+  app::TVirtualRecorderMenu& menu = *w.VirtualMenu;
+  TFrmVlozitMedium& dialog = *menu.FrmVlozitMedium;
   QStringList offered;
-  app::SetChoiceHook([&](const QString&, const QStringList& items) {
-    offered = items;
-    return static_cast<int>(items.indexOf(QStringLiteral("CD-RW")));
+  apptest::WhenShown(&dialog, [&] {
+    for (int i = 0; i < dialog.cbTyp->count(); ++i) offered << dialog.cbTyp->itemText(i);
+    EXPECT_FALSE(dialog.chkTempo->isChecked());
+    dialog.cbTyp->setCurrentIndex(static_cast<int>(offered.indexOf(QStringLiteral("CD-RW"))));
+    dialog.chkTempo->setChecked(true);  // a real drive's time
+    dialog.btnVlozit->click();
   });
-  w.VirtualMenu->Vlozit1Click();
+  menu.Vlozit1Click();
   EXPECT_TRUE(offered.contains(QStringLiteral("DVD+R")));
   EXPECT_FALSE(offered.contains(QStringLiteral("BD-R")));  // this recorder cannot write it
   EXPECT_FALSE(offered.contains(QStringLiteral("DVD-ROM")));
+  // Told at once on the main window; the drive watcher then shows the medium itself.
+  EXPECT_EQ(w.DriveStatus->Medium->text(),
+            QStringLiteral("Do virtuální vypalovačky bylo vloženo prázdné médium CD-RW."));
+  vdrive::TLoadState st;
+  std::string error;
+  ASSERT_TRUE(vdrive::ReadLoadState(folders_[0], st, error)) << error;
+  EXPECT_TRUE(st.pace);
   ASSERT_TRUE(apptest::ProcessUntil([&] { return w.Qvx().IsUnitReady(); }));
   EXPECT_EQ(w.Qvx().GetMediumType(), 3);  // CD-RW
-  w.VirtualMenu->Vysunout1Click();
-  EXPECT_FALSE(HasMedium(0));
+  w.RefreshDriveStatus();
+  EXPECT_TRUE(w.DriveStatus->Medium->text().startsWith(QStringLiteral("Médium: CD-RW, prázdné")))
+      << w.DriveStatus->Medium->text().toStdString();
 
-  // A pressed disc's content comes back out byte for byte.
+  // The next insert starts from the last kind and the pace as it is; Storno changes nothing.
+  apptest::WhenShown(&dialog, [&] {
+    EXPECT_EQ(dialog.cbTyp->currentText(), QStringLiteral("CD-RW"));
+    EXPECT_TRUE(dialog.chkTempo->isChecked());
+    dialog.chkTempo->setChecked(false);
+    dialog.btnStorno->click();
+  });
+  menu.Vlozit1Click();
+  ASSERT_TRUE(vdrive::ReadLoadState(folders_[0], st, error)) << error;
+  EXPECT_TRUE(st.pace);
+  ASSERT_TRUE(vdrive::SetPace(folders_[0], false, error)) << error;
+
+  menu.Vysunout1Click();
+  EXPECT_FALSE(HasMedium(0));
+  EXPECT_EQ(w.DriveStatus->Medium->text(),
+            QStringLiteral("Médium bylo vysunuto z virtuální vypalovačky."));
+  w.RefreshDriveStatus();
+  EXPECT_EQ(w.DriveStatus->Medium->text(), QStringLiteral("Médium: žádné"));
+
+  // A pressed disc's content comes back out byte for byte, under a name given without its
+  // extension.
   const std::string image = testenv::MakeTempDir("pressed") + "/disc.iso";
   const std::vector<uint8_t> bytes = testenv::RandomBytes(2048 * 300, 7);
   testenv::WriteFile(image, bytes);
-  std::string error;
   ASSERT_TRUE(vdrive::InsertPressed(folders_[0], image, TMediumKind::CdRom, error)) << error;
-  const std::string saved = testenv::MakeTempDir("saved") + "/kopie.iso";
+  const std::string saved = testenv::MakeTempDir("saved") + "/kopie";
   app::SetSaveFileHook([&](const QString&) { return QString::fromStdString(saved); });
-  w.VirtualMenu->Ulozit1Click();
+  menu.Ulozit1Click();
   ASSERT_EQ(rec.Shown().size(), 1u);
-  EXPECT_EQ(rec.Shown()[0].Text, QStringLiteral("Obraz disku byl uložen do souboru ") + QString::fromStdString(saved));
-  EXPECT_EQ(testenv::ReadFile(saved), bytes);
+  EXPECT_EQ(rec.Shown()[0].Text, QStringLiteral("Obraz disku byl uložen do souboru ") +
+                                     QString::fromStdString(saved) + QStringLiteral(".iso"));
+  EXPECT_EQ(testenv::ReadFile(saved + ".iso"), bytes);
+
+  // Storno while the export waits for the recorder (which another program holds): no file.
+  const std::string stopped = testenv::MakeTempDir("saved") + "/prerusene.iso";
+  app::SetSaveFileHook([&](const QString&) { return QString::fromStdString(stopped); });
+  const int fd = vdrive::OpenLockFile(folders_[0]);
+  auto held = std::make_unique<vdrive::TFolderLock>(fd);
+  TFrmUlozitObraz& saving = *menu.FrmUlozitObraz;
+  apptest::WhenShown(&saving, [&] {
+    EXPECT_TRUE(saving.btnStorno->isEnabled());
+    saving.btnStorno->click();
+    held.reset();
+    EXPECT_TRUE(apptest::ProcessUntil([&] { return !saving.isVisible(); }));
+  });
+  menu.Ulozit1Click();
+  ::close(fd);
+  EXPECT_EQ(rec.Shown().size(), 1u);  // nothing more to say
+  EXPECT_FALSE(QFile::exists(QString::fromStdString(stopped)));
   apptest::InstallStrictPickers();
   w.hide();
 }

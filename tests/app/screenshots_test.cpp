@@ -4,9 +4,11 @@
 
 #include <QFileInfo>
 #include <QImage>
+#include <QLabel>
 #include <QPlainTextEdit>
 #include <QWidget>
 
+#include "app/DriveStatusPanel.h"
 #include "app/FrmHlavni.h"
 #include "app/FrmInfoDisku.h"
 #include "app/FrmMazani.h"
@@ -46,6 +48,10 @@ TEST(ScreenshotTest, EveryWindowIsGrabbed) {
   const QPoint settings = w.Tiles[4]->mapTo(&w, QPoint(250, 10));
   EXPECT_GT(qGray(main.pixel(settings)), 240);
   w.Btn1MouseLeave();
+  // The recorder and its medium in the face, on a white panel.
+  EXPECT_EQ(w.DriveStatus->Recorder->text(), QStringLiteral("Vypalovačka: žádná"));
+  const QPoint panel = w.DriveStatus->mapTo(&w, QPoint(w.DriveStatus->width() - 5, 5));
+  EXPECT_GT(qGray(main.pixel(panel)), 240);
 
   w.FrmNastaveni->show();
   EXPECT_EQ(Save(w.FrmNastaveni, "nastaveni.png").size(), QSize(636, 168));

@@ -41,12 +41,31 @@ TEST_F(SettingsTest, SaveWritesTheFileAndHandsTheValuesOver) {
   EXPECT_EQ(s.DirectoryEdit1->text(), w.GetTempDir());
   EXPECT_EQ(s.cbDrives->currentIndex(), -1);
 
-  s.DirectoryEdit1->setText(QStringLiteral("/srv/kopie"));
+  // A folder that does not exist, or is a file, is refused: nothing is written or handed over.
+  const std::string kopie = testenv::MakeTempDir("kopie");
+  testenv::WriteFile(kopie + "/soubor", std::string("x"));
+  for (const std::string& wrong : {kopie + "/chybi", kopie + "/soubor"}) {
+    s.DirectoryEdit1->setText(QString::fromStdString(wrong));
+    s.btnUlozClick();
+    EXPECT_TRUE(s.isVisible());
+  }
+  EXPECT_EQ(rec.Texts().mid(1),
+            (QStringList{QString::fromStdString("Odkládací adresář " + kopie +
+                                                "/chybi/ neexistuje nebo do něj nelze zapisovat. "
+                                                "Zvolte jiný."),
+                         QString::fromStdString("Odkládací adresář " + kopie +
+                                                "/soubor/ neexistuje nebo do něj nelze zapisovat. "
+                                                "Zvolte jiný.")}));
+  EXPECT_FALSE(QFile::exists(QString::fromStdString(IniPath())));
+  EXPECT_NE(w.GetTempDir().toStdString(), kopie + "/chybi/");
+
+  s.DirectoryEdit1->setText(QString::fromStdString(kopie));
   s.BrnPrf->setChecked(false);
   s.btnUlozClick();
   EXPECT_FALSE(s.isVisible());
-  EXPECT_EQ(testenv::ReadText(IniPath()), "[Setting]\nIDVyp=-1\nBurnProof=0\nTempDir=/srv/kopie/\n");
-  EXPECT_EQ(w.GetTempDir(), QStringLiteral("/srv/kopie/"));
+  EXPECT_EQ(testenv::ReadText(IniPath()),
+            "[Setting]\nIDVyp=-1\nBurnProof=0\nTempDir=" + kopie + "/\n");
+  EXPECT_EQ(w.GetTempDir().toStdString(), kopie + "/");
   EXPECT_FALSE(w.Qvx().GetBurnProof());
   EXPECT_EQ(w.GetBurnerIndex(), -1);
 
@@ -68,7 +87,8 @@ TEST_F(SettingsTest, EmptyFolderStoresTheTemporaryFolder) {
   w.FrmNastaveni->DirectoryEdit1->setText(QString());
   w.FrmNastaveni->btnUlozClick();
   EXPECT_EQ(w.GetTempDir(), QString::fromStdString(plat::TempPath()));
-  EXPECT_NE(testenv::ReadText(IniPath()).find("TempDir=" + plat::TempPath() + "\n"), std::string::npos);
+  EXPECT_NE(testenv::ReadText(IniPath()).find("TempDir=" + plat::TempPath() + "\n"),
+            std::string::npos);
   w.hide();
 }
 
@@ -86,12 +106,13 @@ TEST_F(SettingsTest, StornoTouchesNeitherFileNorValues) {
 }
 
 TEST_F(SettingsTest, ValuesSurviveARestart) {
+  const std::string obrazy = testenv::MakeTempDir("obrazy");
   {
     apptest::TDialogRecorder rec;
     TFrmHlavni w;
     w.show();
     w.FrmNastaveni->show();
-    w.FrmNastaveni->DirectoryEdit1->setText(QStringLiteral("/data/obrazy"));
+    w.FrmNastaveni->DirectoryEdit1->setText(QString::fromStdString(obrazy));
     w.FrmNastaveni->BrnPrf->setChecked(false);
     w.FrmNastaveni->btnUlozClick();
     w.hide();
@@ -99,7 +120,7 @@ TEST_F(SettingsTest, ValuesSurviveARestart) {
   apptest::TDialogRecorder rec;
   TFrmHlavni again;
   again.show();
-  EXPECT_EQ(again.GetTempDir(), QStringLiteral("/data/obrazy/"));
+  EXPECT_EQ(again.GetTempDir().toStdString(), obrazy + "/");
   EXPECT_FALSE(again.Qvx().GetBurnProof());
   EXPECT_FALSE(again.FrmNastaveni->BrnPrf->isChecked());
   // IDVyp=-1 was stored, so the start searched again and found nothing.
@@ -114,12 +135,13 @@ TEST_F(SettingsTest, UnwritableFileIsReportedAndNothingIsHandedOver) {
   // A folder where the file should be: the file cannot be written.
   ASSERT_TRUE(plat::MakeFolders(IniPath()));
   w.FrmNastaveni->show();
-  w.FrmNastaveni->DirectoryEdit1->setText(QStringLiteral("/nowhere/"));
+  const std::string other = testenv::MakeTempDir("jinde");
+  w.FrmNastaveni->DirectoryEdit1->setText(QString::fromStdString(other));
   w.FrmNastaveni->btnUlozClick();
   ASSERT_EQ(rec.Shown().size(), 2u);  // the start's "no recorder", then the failure
   EXPECT_EQ(rec.Shown()[1].Caption, QStringLiteral("Pozor"));
   EXPECT_TRUE(rec.Shown()[1].Text.startsWith(QStringLiteral("Nastavení nelze uložit do souboru ")));
-  EXPECT_NE(w.GetTempDir(), QStringLiteral("/nowhere/"));
+  EXPECT_NE(w.GetTempDir().toStdString(), other + "/");
   EXPECT_TRUE(w.FrmNastaveni->isVisible());
   w.FrmNastaveni->hide();
   QDir(QString::fromStdString(IniPath())).removeRecursively();

@@ -134,6 +134,50 @@ TEST_F(CompilationPageTest, FoldersGoToTheTopFilesToTheBottomWithTheirSizes) {
   EXPECT_TRUE(ink);
 }
 
+TEST_F(CompilationPageTest, AddingWithoutDraggingAndTheTotalInNumbers) {
+  apptest::TCzechLocale cs;
+  TFrmVypalData& z = *wizard;
+  fs::create_directories(src + "/sto");
+  for (int i = 0; i < 100; ++i) testenv::WriteFile(src + "/sto/" + std::to_string(i), "x");
+  fs::create_directories(src + "/a");
+  fs::create_directories(src + "/b");
+  testenv::WriteFile(src + "/a/dopis.txt", std::string(1024, 'a'));
+  testenv::WriteFile(src + "/b/dopis.txt", std::string(2048, 'b'));
+
+  // Enter in the folder tree adds the folder: a hundred tiny files are something to burn.
+  z.SelectFolder(QString::fromStdString(src + "/sto"));
+  QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+  QCoreApplication::sendEvent(z.lbDir, &enter);
+  EXPECT_EQ(z.TotalSizeKB(), 100);
+  EXPECT_TRUE(z.btnDalsi->isEnabled());
+  EXPECT_EQ(z.lblCelkem->text(), QStringLiteral("Celkem: 100,00 KB"));
+
+  // A double-click in the file list adds that file, the context item the selection.
+  const auto selectFirst = [&](const std::string& folder) {
+    z.SelectFolder(QString::fromStdString(folder));
+    EXPECT_EQ(wiztest::Join(ListedFiles()), "dopis.txt");
+    const QModelIndex first = z.lbFiles->model()->index(0, 0, z.lbFiles->rootIndex());
+    z.lbFiles->selectionModel()->select(
+        first, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    return first;
+  };
+  emit z.lbFiles->doubleClicked(selectFirst(src + "/a"));
+  selectFirst(src + "/b");
+  z.PridatDoKompilace2->trigger();
+  // Enter again on the same file: refused as a drop would be.
+  QCoreApplication::sendEvent(z.lbFiles, &enter);
+  EXPECT_EQ(dialogs.Texts(),
+            QStringList{QString::fromStdString("Soubor: " + src +
+                                               "/b/dopis.txt již je přidán, nezle přidat "
+                                               "podruhé.")});
+  EXPECT_EQ(z.TotalSizeKB(), 103);
+  EXPECT_EQ(z.lblCelkem->text(), QStringLiteral("Celkem: 103,00 KB"));
+  // Two rows of one name tell where they come from.
+  ASSERT_EQ(z.files->count(), 3);
+  EXPECT_EQ(z.files->item(1)->toolTip().toStdString(), src + "/a/dopis.txt");
+  EXPECT_EQ(z.files->item(2)->toolTip().toStdString(), src + "/b/dopis.txt");
+}
+
 TEST_F(CompilationPageTest, DuplicatesAndLongNamesAreRefusedWithTheirMessages) {
   fs::create_directories(src + "/Fotky");
   testenv::WriteFile(src + "/zprava.txt", "x");

@@ -2,15 +2,22 @@
 // <build>/screenshots/; the checks make sure what should be on them is there.
 #include <gtest/gtest.h>
 
+#include <QCheckBox>
+#include <QComboBox>
 #include <QFileInfo>
 #include <QImage>
 #include <QLabel>
 #include <QProgressBar>
-
+#include <QPushButton>
+#include <QToolButton>
 #include <filesystem>
 
+#include "app/BurnOptionsPanel.h"
 #include "app/CompilationList.h"
+#include "app/FrmUlozitObraz.h"
+#include "app/FrmVlozitMedium.h"
 #include "app/FrmVytvorISO.h"
+#include "app/VirtualRecorderMenu.h"
 #include "tests/app/WizardFixture.h"
 
 namespace {
@@ -44,6 +51,8 @@ TEST_F(WizardScreenshotTest, BothPagesAndTheCopyWindow) {
   DropFolder(src + "/Dovolená 2024");
   DropFiles(src, {"dopis.odt", "seznam.txt"});
   wizard->files->setCurrentRow(1);
+  wizard->btnMoznosti->click();  // the options section open
+  wizard->Moznosti->Flags[0]->setChecked(true);
   apptest::ProcessEventsFor(5);
   const QImage compilation = Save(wizard, "vypaldata-kompilace.png");
   EXPECT_EQ(compilation.size(), QSize(783, 530));
@@ -51,14 +60,36 @@ TEST_F(WizardScreenshotTest, BothPagesAndTheCopyWindow) {
   EXPECT_LT(qGray(compilation.pixel(4, 20)), 90);
   const QRect rows(wizard->files->viewport()->mapTo(wizard, QPoint(0, 0)), QSize(17, 3 * 16));
   EXPECT_FALSE(HasPureRed(compilation, rows));
+  EXPECT_EQ(wizard->lblCelkem->text(), QStringLiteral("Celkem: 322,00 KB"));
+  // The options' check boxes show on the section's dark ground: a light box where unchecked.
+  const QPoint box = wizard->Moznosti->Flags[1]->mapTo(wizard, QPoint(7, 11));
+  EXPECT_GT(qGray(compilation.pixel(box)), 150);
 
   wizard->btnDalsiClick();
   BurnAndWait();
   apptest::ProcessEventsFor(5);
+  // The disc came out: the tray's controls and the blank this burn would take.
+  EXPECT_TRUE(wizard->btnVirtual->isVisible());
+  EXPECT_EQ(wizard->btnVlozitPrazdne->text(), QStringLiteral("Vložit prázdné médium CD-R"));
   const QImage burn = Save(wizard, "vypaldata-vypalovani.png");
   EXPECT_EQ(burn.size(), QSize(783, 530));
   EXPECT_LT(qGray(burn.pixel(4, 20)), 90);
   wizard->close();
+
+  // The virtual recorder's insert dialog and the window of a disc image being saved.
+  TFrmVlozitMedium& insert = *main->VirtualMenu->FrmVlozitMedium;
+  insert.cbTyp->addItems({QStringLiteral("CD-R"), QStringLiteral("DVD+R")});
+  insert.show();
+  apptest::ProcessEventsFor(3);
+  EXPECT_EQ(Save(&insert, "vlozit-medium.png").size(), QSize(420, 132));
+  insert.hide();
+  TFrmUlozitObraz& saving = *main->VirtualMenu->FrmUlozitObraz;
+  saving.Label1->setText(QStringLiteral("Ukládám obraz disku do souboru /home/jana/zaloha.iso"));
+  saving.Progress->setValue(420);
+  saving.show();
+  apptest::ProcessEventsFor(3);
+  EXPECT_EQ(Save(&saving, "ulozit-obraz.png").size(), QSize(460, 118));
+  saving.hide();
 
   TFrmVytvorISO& copy = *main->FrmVytvorISO;
   copy.Progress->setRange(0, 1000);

@@ -141,6 +141,14 @@ TEST_F(MediumChangeTest, DriveThatNeverGetsReadyIsWaitedForOnce) {
   EXPECT_TRUE(q->IsUnitReady());
   Insert(TMediumKind::DvdPlusR);
   EXPECT_TRUE(q->IsUnitReady());
+  // A look that asks once while a disc loads (a window's drive watcher) is no timed-out wait:
+  // the queries after it still wait for the disc.
+  Insert(TMediumKind::CdR);
+  ASSERT_TRUE(vdrive::UpdateFaults(
+      rec, [](vdrive::TFaults& f) { f.notReadyMs = 5000, ++f.notReadyArm; }, error));
+  EXPECT_EQ(q->WaitUntilMediumReady(nullptr, 0), qvp::TMediumReadiness::TimedOut);
+  EXPECT_TRUE(q->IsUnitReady());
+  EXPECT_EQ(q->GetMediumType(), qvp::mtCDR);
 }
 
 TEST_F(MediumChangeTest, JobsStartedRightAfterAnInsertWorkFirstTime) {
