@@ -104,9 +104,11 @@ void TFrmVypalData::btnVypalitClick() {
   if (isoMode_) {
     request.Mode = fe::TBurnMode::Image;
     request.ImageFile = main_->od.FileName.toStdString();
-    // The options belong to the compilation; an image goes on the disc as a plain burn does.
+    // The options belong to the compilation; an image goes on the disc as a plain burn does,
+    // read back afterwards when the user asked for verification.
     request.Finalize = false;
     request.TestWrite = false;
+    request.Verify = CurrentOptions().Verify;
   } else {
     request.Mode = fe::TBurnMode::Compilation;
     request.Compilation = &list_;

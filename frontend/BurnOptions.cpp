@@ -34,6 +34,7 @@ void ApplyBurnOptions(const TBurnOptions& o, TBurnRequest& request,
   request.Finalize = o.Finalize;
   request.TestWrite = o.TestWrite;
   request.Import = o.Import;
+  request.Verify = o.Verify;
   if (o.WriteSpeed >= 0) request.SpeedKBps = static_cast<uint16_t>(o.WriteSpeed);
   compilation.VolumeId = o.VolumeLabel;
   compilation.Udf = o.UdfBridge;

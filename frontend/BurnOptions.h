@@ -3,7 +3,7 @@
 // keys of section "Setting" beside the three the settings window writes) and as they go into a
 // burn. Their defaults write the disc as a plain burn always has: no UDF bridge, no ISO
 // 9660:1999 tree, the disc left open, a real write, a new file system without the disc's earlier
-// files, no boot image, the speed the settings window set.
+// files, no boot image, the speed the settings window set, no verification.
 #include <string>
 
 #include "frontend/BurnSequence.h"
@@ -19,6 +19,7 @@ struct TBurnOptions {
   bool Finalize = false;
   bool TestWrite = false;
   bool Import = false;  // the files of the medium's last session stay beside the new ones
+  bool Verify = false;  // the disc read back and compared once written
   std::string BootImage;
   int WriteSpeed = -1;  // KB/s; 0 the recorder's maximum, -1 as the settings window left it
 
@@ -39,6 +40,7 @@ inline constexpr TBurnOptionFlag kBurnOptionFlags[] = {
     {"TestWrite", "Zkušební zápis (simulace, disk zůstane beze změny)", &TBurnOptions::TestWrite},
     // The settings' own key for it (TSettings::Import), whoever writes it.
     {kImportKey, "Připojit k předchozím souborům na disku", &TBurnOptions::Import},
+    {kVerifyKey, "Ověřit data po vypálení", &TBurnOptions::Verify},
 };
 inline constexpr const char* kVolumeLabelKey = "VolumeLabel";
 inline constexpr const char* kBootImageKey = "BootImage";

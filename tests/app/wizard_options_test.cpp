@@ -11,6 +11,7 @@
 
 #include "app/BurnOptionsPanel.h"
 #include "app/FrmNastaveni.h"
+#include "frontend/VerifyResult.h"
 #include "tests/app/WizardFixture.h"
 
 namespace {
@@ -143,6 +144,35 @@ TEST_F(OptionsTest, ImportKeepsTheDiscsEarlierFilesBesideTheNewOnes) {
   const std::string session = testenv::ReadText(out);
   EXPECT_NE(session.find("PRVNI.TXT"), std::string::npos);
   EXPECT_NE(session.find("DRUHA.TXT"), std::string::npos);
+}
+
+TEST_F(OptionsTest, VerificationReadsTheDiscBackAndNamesADamagedFile) {
+  Start("dvd", TMediumKind::DvdPlusR);
+  source = testenv::MakeTempDir("overit");
+  testenv::WriteFile(source + "/data.bin", testenv::RandomBytes(4 << 20, 7));
+  OpenForDataDisc();
+  EXPECT_FALSE(Flag("Verify")->isChecked());
+  DropFiles(source, {"data.bin"});
+  Flag("Verify")->click();
+  EXPECT_TRUE(fe::ReadSettings(plat::SettingsFolder()).Verify);
+  // A block inside the file comes back from the disc with one byte changed.
+  std::string error;
+  ASSERT_TRUE(vdrive::UpdateFaults(
+      recorder,
+      [](vdrive::TFaults& f) {
+        f.damaged.push_back({1500, 1500});
+      },
+      error))
+      << error;
+  wizard->btnDalsiClick();
+  BurnAndWait();
+  const QStringList log = LogLines(*wizard);
+  bool named = false;
+  for (const QString& line : log)
+    named = named || (line.startsWith(QString::fromUtf8(fe::text::kVerifyFailed)) &&
+                      line.contains(QStringLiteral("data.bin")));
+  EXPECT_TRUE(named) << Join(log);
+  EXPECT_TRUE(log.last().startsWith(QStringLiteral(" >>> Vypalování se nezdařilo: "))) << Join(log);
 }
 
 }  // namespace
