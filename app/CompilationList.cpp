@@ -68,9 +68,11 @@ void TFilesList::keyPressEvent(QKeyEvent* e) {
 
 void TFilesList::contextMenuEvent(QContextMenuEvent* e) { popup_->popup(e->globalPos()); }
 
-void TFilesDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const {
+void TFilesDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
+                           const QModelIndex& index) const {
   if (list_->OnDrawItem)
-    list_->OnDrawItem(painter, index.row(), option.rect, (option.state & QStyle::State_Selected) != 0);
+    list_->OnDrawItem(painter, index.row(), option.rect,
+                      (option.state & QStyle::State_Selected) != 0);
 }
 
 QSize TFilesDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const {

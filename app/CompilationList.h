@@ -5,7 +5,6 @@
 #include <QListWidget>
 #include <QPixmap>
 #include <QStyledItemDelegate>
-
 #include <cstdint>
 #include <functional>
 
@@ -57,7 +56,8 @@ class TFilesList : public QListWidget {
 class TFilesDelegate : public QStyledItemDelegate {
  public:
   explicit TFilesDelegate(TFilesList* list) : QStyledItemDelegate(list), list_(list) {}
-  void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+  void paint(QPainter* painter, const QStyleOptionViewItem& option,
+             const QModelIndex& index) const override;
   QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
 
  private:

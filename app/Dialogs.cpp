@@ -45,27 +45,30 @@ int ChooseItem(const QString& caption, const QString& label, const QStringList& 
 
 QString AskSaveFileName(const QString& caption, const QString& filter, QWidget* parent) {
   if (Hooks().SaveFile) return Hooks().SaveFile(filter);
-  return QFileDialog::getSaveFileName(parent, caption, QString(), NameFiltersFromPipes(filter).join(";;"));
+  return QFileDialog::getSaveFileName(parent, caption, QString(),
+                                      NameFiltersFromPipes(filter).join(";;"));
 }
 
 void ShowMessage(const QString& text, QWidget* parent) {
-  Run({TDialogKind::Message, QString::fromUtf8(kAppTitle), text, QMessageBox::NoIcon, QMessageBox::Ok,
-       QMessageBox::Ok},
+  Run({TDialogKind::Message, QString::fromUtf8(kAppTitle), text, QMessageBox::NoIcon,
+       QMessageBox::Ok, QMessageBox::Ok},
       parent);
 }
 
 void ShowError(const QString& text, QWidget* parent) {
-  Run({TDialogKind::Error, QStringLiteral("Pozor"), text, QMessageBox::Critical, QMessageBox::Ok, QMessageBox::Ok},
+  Run({TDialogKind::Error, QStringLiteral("Pozor"), text, QMessageBox::Critical, QMessageBox::Ok,
+       QMessageBox::Ok},
       parent);
 }
 
 QMessageBox::StandardButton Ask(const QString& text, QMessageBox::StandardButtons buttons,
                                 QMessageBox::StandardButton defaultButton, QWidget* parent) {
-  QMessageBox::StandardButton answer =
-      Run({TDialogKind::Question, QStringLiteral("Dotaz"), text, QMessageBox::Question, buttons, defaultButton},
-          parent);
+  QMessageBox::StandardButton answer = Run({TDialogKind::Question, QStringLiteral("Dotaz"), text,
+                                            QMessageBox::Question, buttons, defaultButton},
+                                           parent);
   // A box closed from its frame or with Escape answers with its escape button.
-  if (!(buttons & answer)) answer = (buttons & QMessageBox::Cancel) ? QMessageBox::Cancel : QMessageBox::No;
+  if (!(buttons & answer))
+    answer = (buttons & QMessageBox::Cancel) ? QMessageBox::Cancel : QMessageBox::No;
   return answer;
 }
 
@@ -80,7 +83,9 @@ QStringList NameFiltersFromPipes(const QString& filter) {
     const QRegularExpressionMatch m = tail.match(description);
     QStringList sources = parts[i + 1].split(QLatin1Char(';'), Qt::SkipEmptyParts);
     if (m.hasMatch()) {
-      sources = m.captured(1).split(QRegularExpression(QStringLiteral("[ ;]+")), Qt::SkipEmptyParts) + sources;
+      sources =
+          m.captured(1).split(QRegularExpression(QStringLiteral("[ ;]+")), Qt::SkipEmptyParts) +
+          sources;
       description.truncate(m.capturedStart());
     }
     for (const QString& s : sources) {

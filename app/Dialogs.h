@@ -4,7 +4,6 @@
 #include <QMessageBox>
 #include <QString>
 #include <QStringList>
-
 #include <functional>
 
 class QWidget;
@@ -36,7 +35,8 @@ void ShowError(const QString& text, QWidget* parent = nullptr);
 // Question box: caption "Dotaz", question icon. Closing the box counts as Cancel when Cancel is
 // offered (as No when only Yes and No are).
 QMessageBox::StandardButton Ask(const QString& text, QMessageBox::StandardButtons buttons,
-                                QMessageBox::StandardButton defaultButton, QWidget* parent = nullptr);
+                                QMessageBox::StandardButton defaultButton,
+                                QWidget* parent = nullptr);
 
 // File and folder pickers. A hook gets the filter or start folder and returns the chosen path,
 // or an empty string for Cancel.

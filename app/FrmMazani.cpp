@@ -4,7 +4,6 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QTimer>
-
 #include <algorithm>
 
 #include "app/WindowHelpers.h"
@@ -65,6 +64,8 @@ void TFrmMazani::Timer1Timer() {
 
 void TFrmMazani::closeEvent(QCloseEvent* e) {
   // Only the end of the erase closes the window.
-  if (Timer1->isActive()) e->ignore();
-  else QWidget::closeEvent(e);
+  if (Timer1->isActive())
+    e->ignore();
+  else
+    QWidget::closeEvent(e);
 }

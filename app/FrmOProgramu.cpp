@@ -27,11 +27,13 @@ TFrmOProgramu::TFrmOProgramu(QWidget* parent) : QDialog(parent) {
   lblVerze = new QLabel(QStringLiteral("Verze 1.1"), this);
   lblVerze->setGeometry(170, 54, 270, 20);
 
-  lblPopis = new QLabel(QStringLiteral(
-      "Program pro vypalování datových disků CD, DVD, Blu-ray a HD DVD. Soubory a adresáře "
-      "zapisuje jako souborový systém ISO 9660 s názvy Joliet, volitelně s UDF a zaváděcím "
-      "záznamem El Torito, přímo na disk bez mezilehlého obrazu. Umí také vypálit ISO obraz, "
-      "zkopírovat disk a smazat přepisovatelné médium."), this);
+  lblPopis = new QLabel(
+      QStringLiteral(
+          "Program pro vypalování datových disků CD, DVD, Blu-ray a HD DVD. Soubory a adresáře "
+          "zapisuje jako souborový systém ISO 9660 s názvy Joliet, volitelně s UDF a zaváděcím "
+          "záznamem El Torito, přímo na disk bez mezilehlého obrazu. Umí také vypálit ISO obraz, "
+          "zkopírovat disk a smazat přepisovatelné médium."),
+      this);
   lblPopis->setWordWrap(true);
   lblPopis->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   lblPopis->setGeometry(170, 82, 270, 116);

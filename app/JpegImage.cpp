@@ -1,7 +1,6 @@
 #include "app/JpegImage.h"
 
 #include <QFile>
-
 #include <csetjmp>
 #include <cstdio>
 // jpeglib.h needs size_t and FILE declared before it.
@@ -37,8 +36,8 @@ bool DecodeInto(const unsigned char* bytes, unsigned long size, QImage* out) {
   }
   jpeg_create_decompress(&info);
   jpeg_mem_src(&info, bytes, size);
-  if (jpeg_read_header(&info, TRUE) != JPEG_HEADER_OK ||
-      info.jpeg_color_space == JCS_CMYK || info.jpeg_color_space == JCS_YCCK) {
+  if (jpeg_read_header(&info, TRUE) != JPEG_HEADER_OK || info.jpeg_color_space == JCS_CMYK ||
+      info.jpeg_color_space == JCS_YCCK) {
     jpeg_destroy_decompress(&info);
     return false;
   }

@@ -21,8 +21,10 @@ QPixmap Picture(const QString& name) {
   if (it != cache.end()) return *it;
   const QString path = QStringLiteral(":/pictures/") + name;
   QPixmap pixmap;
-  if (name.endsWith(QStringLiteral(".jpg"))) pixmap = QPixmap::fromImage(LoadJpeg(path));
-  else pixmap.load(path);
+  if (name.endsWith(QStringLiteral(".jpg")))
+    pixmap = QPixmap::fromImage(LoadJpeg(path));
+  else
+    pixmap.load(path);
   cache.insert(name, pixmap);
   return pixmap;
 }

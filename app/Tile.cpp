@@ -18,13 +18,14 @@ void TClickArea::leaveEvent(QEvent*) {
 }
 void TClickArea::mousePressEvent(QMouseEvent* e) { pressed_ = e->button() == Qt::LeftButton; }
 void TClickArea::mouseReleaseEvent(QMouseEvent* e) {
-  const bool click = pressed_ && e->button() == Qt::LeftButton && rect().contains(e->position().toPoint());
+  const bool click =
+      pressed_ && e->button() == Qt::LeftButton && rect().contains(e->position().toPoint());
   pressed_ = false;
   if (click) emit clicked();
 }
 
-TTile::TTile(const QString& title, const QString& subtitle, const QPixmap& icon, const QPixmap& highlight,
-             QWidget* parent)
+TTile::TTile(const QString& title, const QString& subtitle, const QPixmap& icon,
+             const QPixmap& highlight, QWidget* parent)
     : QWidget(parent) {
   const QSize size = highlight.isNull() ? QSize(389, 45) : highlight.size();
   setFixedSize(size);

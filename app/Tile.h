@@ -30,8 +30,8 @@ class TClickArea : public QWidget {
 class TTile : public QWidget {
   Q_OBJECT
  public:
-  TTile(const QString& title, const QString& subtitle, const QPixmap& icon, const QPixmap& highlight,
-        QWidget* parent);
+  TTile(const QString& title, const QString& subtitle, const QPixmap& icon,
+        const QPixmap& highlight, QWidget* parent);
   TClickArea* ClickArea() const { return area_; }
   QLabel* Highlight() const { return highlight_; }
   QLabel* Title() const { return title_; }

@@ -11,7 +11,8 @@ namespace app {
 
 void SetFixedFrame(QWidget* w, bool minimiseBox) {
   Qt::WindowFlags flags = (w->windowFlags() & Qt::WindowType_Mask) | Qt::CustomizeWindowHint |
-                          Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
+                          Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowCloseButtonHint;
   if (minimiseBox) flags |= Qt::WindowMinimizeButtonHint;
   w->setWindowFlags(flags);
 }

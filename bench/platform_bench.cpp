@@ -15,7 +15,8 @@ namespace {
 void BM_ShortNamesClashing(benchmark::State& state) {
   const int n = static_cast<int>(state.range(0));
   std::vector<std::u16string> names;
-  for (int i = 0; i < n; ++i) names.push_back(plat::Utf8ToUtf16("Holiday photo number " + std::to_string(i) + ".jpeg"));
+  for (int i = 0; i < n; ++i)
+    names.push_back(plat::Utf8ToUtf16("Holiday photo number " + std::to_string(i) + ".jpeg"));
   for (auto _ : state) {
     plat::TShortNameGenerator g;
     for (const auto& name : names) benchmark::DoNotOptimize(g.Next(name));
@@ -28,7 +29,8 @@ void BM_EnumerateClashingFolder(benchmark::State& state) {
   const int n = static_cast<int>(state.range(0));
   char tmpl[] = "/tmp/ardovan-bench-XXXXXX";
   const std::string dir = mkdtemp(tmpl);
-  for (int i = 0; i < n; ++i) std::ofstream(dir + "/Holiday photo number " + std::to_string(i) + ".jpeg");
+  for (int i = 0; i < n; ++i)
+    std::ofstream(dir + "/Holiday photo number " + std::to_string(i) + ".jpeg");
   for (auto _ : state) {
     plat::TFindEnumerator e;
     plat::TFindData fd;

@@ -41,7 +41,8 @@ const TNames& Names(size_t n) {
   return names;
 }
 
-plat::TFindData Record(const std::u16string& name, const std::u16string& alt, uint32_t attrs, uint64_t size) {
+plat::TFindData Record(const std::u16string& name, const std::u16string& alt, uint32_t attrs,
+                       uint64_t size) {
   plat::TFindData fd;
   fd.FileAttributes = attrs;
   fd.LastWriteTime = plat::FileTimeFromUnix(1700000000, 0);
@@ -59,7 +60,8 @@ void Fill(TImageBuilder& b, size_t n, size_t folders) {
   const TNames& names = Names(n);
   std::vector<TDirNode*> dirs{b.Root};
   for (size_t f = 1; f < folders; ++f) {
-    plat::TFindData fd = Record(u"složka " + plat::Utf8ToUtf16(std::to_string(f)), u"", plat::kAttrDirectory, 0);
+    plat::TFindData fd =
+        Record(u"složka " + plat::Utf8ToUtf16(std::to_string(f)), u"", plat::kAttrDirectory, 0);
     dirs.push_back(AddSubdirectory(b, b.Root, fd));
   }
   for (size_t i = 0; dirs.size() + i <= n; ++i) {

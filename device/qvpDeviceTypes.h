@@ -31,15 +31,15 @@ static_assert(sizeof(TDriveEntry) == 133);
 
 // What the drive reads and writes, each 0 or 1 (GetDeviceCapability codes in brackets).
 struct TCapabilityFlags {
-  uint8_t ReadCdR, ReadCdRw, ReadDvdRam, ReadDvdR, ReadDvdRw;                  // 1-5
-  uint8_t ReadDvdPlusR, ReadDvdPlusRw, ReadDvdPlusRDl;                         // 6-8
-  uint8_t ReadHdDvdRom, ReadHdDvdR, ReadHdDvdRam;                              // 9-11
-  uint8_t ReadBdRom, ReadBdR, ReadBdRe;                                        // 12-14
-  uint8_t WriteCdR, WriteCdRw, WriteDvdRam, WriteDvdR, WriteDvdRw;             // 21-25
-  uint8_t WriteDvdPlusR, WriteDvdPlusRw, WriteDvdPlusRDl;                      // 26-28
-  uint8_t WriteHdDvdR, WriteHdDvdRam, WriteBdR, WriteBdRe;                     // 29-32
-  uint8_t TestWrite, UnderrunProtection;                                       // 41, 42
-  uint8_t ReadDvdRom, ReadMethod2;                                             // no code
+  uint8_t ReadCdR, ReadCdRw, ReadDvdRam, ReadDvdR, ReadDvdRw;       // 1-5
+  uint8_t ReadDvdPlusR, ReadDvdPlusRw, ReadDvdPlusRDl;              // 6-8
+  uint8_t ReadHdDvdRom, ReadHdDvdR, ReadHdDvdRam;                   // 9-11
+  uint8_t ReadBdRom, ReadBdR, ReadBdRe;                             // 12-14
+  uint8_t WriteCdR, WriteCdRw, WriteDvdRam, WriteDvdR, WriteDvdRw;  // 21-25
+  uint8_t WriteDvdPlusR, WriteDvdPlusRw, WriteDvdPlusRDl;           // 26-28
+  uint8_t WriteHdDvdR, WriteHdDvdRam, WriteBdR, WriteBdRe;          // 29-32
+  uint8_t TestWrite, UnderrunProtection;                            // 41, 42
+  uint8_t ReadDvdRom, ReadMethod2;                                  // no code
 };
 static_assert(sizeof(TCapabilityFlags) == 30);
 
@@ -104,8 +104,8 @@ static_assert(std::is_trivially_copyable_v<TSCSIDevice>);
 
 // Offsets of the host-order fields in TrackInfo.
 namespace trackinfo {
-constexpr int DataLength = 0;     // 16-bit
-constexpr int Flags6 = 6;         // bit 4: fixed packet
+constexpr int DataLength = 0;  // 16-bit
+constexpr int Flags6 = 6;      // bit 4: fixed packet
 constexpr int TrackStart = 8;
 constexpr int NextWritable = 12;
 constexpr int FreeBlocks = 16;

@@ -32,7 +32,9 @@ bool EjectMedium(TSCSIDevice& dev, bool immediate) { return StartStop(dev, immed
 
 bool RezeroUnit(TSCSIDevice& dev) { return TRequest(6, op::RezeroUnit).Completed(dev); }
 
-bool AllowMediumRemoval(TSCSIDevice& dev) { return TRequest(6, op::PreventAllowRemoval).Completed(dev); }
+bool AllowMediumRemoval(TSCSIDevice& dev) {
+  return TRequest(6, op::PreventAllowRemoval).Completed(dev);
+}
 
 bool ModeSelect10(TSCSIDevice& dev, uint8_t* buffer, uint16_t length) {
   TRequest r(10, op::ModeSelect10, kFlagsWrite, buffer, length);
@@ -135,8 +137,8 @@ bool ReadDiscInformation(TSCSIDevice& dev, uint8_t* buffer, uint16_t length) {
   return r.Completed(dev);
 }
 
-bool ReadTocPmaAtip(TSCSIDevice& dev, uint8_t format, uint8_t track, uint8_t length, uint8_t* buffer,
-                    bool msf) {
+bool ReadTocPmaAtip(TSCSIDevice& dev, uint8_t format, uint8_t track, uint8_t length,
+                    uint8_t* buffer, bool msf) {
   TRequest r(10, op::ReadTocPmaAtip, kFlagsRead, buffer, length);
   r.Cdb()[1] = msf ? 2 : 0;
   r.Cdb()[2] = format;

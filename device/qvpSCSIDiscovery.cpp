@@ -108,7 +108,8 @@ int ScanPassThrough(TSCSIDevice& dev) {
 
 bool ScanAspi(TSCSIDevice& dev, std::string_view library) {
   TAspiEntryPoints aspi;
-  if (!LoadAspiLibrary(library.empty() ? std::string_view(kDefaultAspiLibrary) : library, aspi)) return false;
+  if (!LoadAspiLibrary(library.empty() ? std::string_view(kDefaultAspiLibrary) : library, aspi))
+    return false;
   if (aspi.SupportInfo() == 0) return false;
   dev.Initialized = 1;
   dev.AspiSend = aspi.Send;
@@ -148,7 +149,8 @@ bool ScanAspi(TSCSIDevice& dev, std::string_view library) {
         dev.DiskInfoRequest.SRB_HaId = row.HostAdapter;
         dev.DiskInfoRequest.SRB_Target = row.Target;
         dev.DiskInfoRequest.SRB_Lun = row.Lun;
-        if (aspi.Send(&dev.DiskInfoRequest) == plat::SS_COMP && dev.DiskInfoRequest.SRB_DriveNumber < 26)
+        if (aspi.Send(&dev.DiskInfoRequest) == plat::SS_COMP &&
+            dev.DiskInfoRequest.SRB_DriveNumber < 26)
           row.Letter = static_cast<char>('A' + dev.DiskInfoRequest.SRB_DriveNumber);
 
         SetDescription(row, FormatDriveDescription(row.HostAdapter, row.Target, row.Lun, row.Letter,
@@ -245,7 +247,8 @@ std::string GetDeviceName(const TSCSIDevice& dev, uint8_t index) {
   return std::string(row.Description, strnlen(row.Description, sizeof row.Description));
 }
 
-uint8_t FindDriveLetterByAddress(TSCSIDevice& dev, uint8_t hostAdapter, uint8_t target, uint8_t lun) {
+uint8_t FindDriveLetterByAddress(TSCSIDevice& dev, uint8_t hostAdapter, uint8_t target,
+                                 uint8_t lun) {
   for (char letter = 'C'; letter <= 'Z'; ++letter) {
     plat::TDriveHandle h = OpenForQuery(dev, letter, false);
     if (h == plat::kInvalidDriveHandle) continue;
@@ -347,34 +350,62 @@ bool ReadCapabilities(TSCSIDevice& dev) {
 uint8_t GetDeviceCapability(TSCSIDevice& dev, uint8_t code) {
   const TCapabilityFlags& f = dev.Flags;
   switch (code) {
-    case 1: return f.ReadCdR;
-    case 2: return f.ReadCdRw;
-    case 3: return f.ReadDvdRam;
-    case 4: return f.ReadDvdR;
-    case 5: return f.ReadDvdRw;
-    case 6: return f.ReadDvdPlusR;
-    case 7: return f.ReadDvdPlusRw;
-    case 8: return f.ReadDvdPlusRDl;
-    case 9: return f.ReadHdDvdRom;
-    case 10: return f.ReadHdDvdR;
-    case 11: return f.ReadHdDvdRam;
-    case 12: return f.ReadBdRom;
-    case 13: return f.ReadBdR;
-    case 14: return f.ReadBdRe;
-    case 21: return f.WriteCdR;
-    case 22: return f.WriteCdRw;
-    case 23: return f.WriteDvdRam;
-    case 24: return f.WriteDvdR;
-    case 25: return f.WriteDvdRw;
-    case 26: return f.WriteDvdPlusR;
-    case 27: return f.WriteDvdPlusRw;
-    case 28: return f.WriteDvdPlusRDl;
-    case 29: return f.WriteHdDvdR;
-    case 30: return f.WriteHdDvdRam;
-    case 31: return f.WriteBdR;
-    case 32: return f.WriteBdRe;
-    case kCapTestWrite: return f.TestWrite;
-    case kCapUnderrunProtection: return f.UnderrunProtection;
+    case 1:
+      return f.ReadCdR;
+    case 2:
+      return f.ReadCdRw;
+    case 3:
+      return f.ReadDvdRam;
+    case 4:
+      return f.ReadDvdR;
+    case 5:
+      return f.ReadDvdRw;
+    case 6:
+      return f.ReadDvdPlusR;
+    case 7:
+      return f.ReadDvdPlusRw;
+    case 8:
+      return f.ReadDvdPlusRDl;
+    case 9:
+      return f.ReadHdDvdRom;
+    case 10:
+      return f.ReadHdDvdR;
+    case 11:
+      return f.ReadHdDvdRam;
+    case 12:
+      return f.ReadBdRom;
+    case 13:
+      return f.ReadBdR;
+    case 14:
+      return f.ReadBdRe;
+    case 21:
+      return f.WriteCdR;
+    case 22:
+      return f.WriteCdRw;
+    case 23:
+      return f.WriteDvdRam;
+    case 24:
+      return f.WriteDvdR;
+    case 25:
+      return f.WriteDvdRw;
+    case 26:
+      return f.WriteDvdPlusR;
+    case 27:
+      return f.WriteDvdPlusRw;
+    case 28:
+      return f.WriteDvdPlusRDl;
+    case 29:
+      return f.WriteHdDvdR;
+    case 30:
+      return f.WriteHdDvdRam;
+    case 31:
+      return f.WriteBdR;
+    case 32:
+      return f.WriteBdRe;
+    case kCapTestWrite:
+      return f.TestWrite;
+    case kCapUnderrunProtection:
+      return f.UnderrunProtection;
     case kCapOpenCommandLog:
       return OpenCommandLog(dev, plat::SettingsFolder() + "/" + kCommandLogFileName) ? 1 : 0;
     case kCapCloseCommandLog: {
@@ -385,7 +416,8 @@ uint8_t GetDeviceCapability(TSCSIDevice& dev, uint8_t code) {
     case kCapClearWriteLbaHigh:
       dev.ClearWriteLbaHigh = 1;
       return 0;
-    default: return 0;
+    default:
+      return 0;
   }
 }
 
@@ -400,10 +432,18 @@ uint16_t Refreshed(TSCSIDevice& dev, const uint16_t TSCSIDevice::*speed) {
 }
 }  // namespace
 
-uint16_t GetDefaultMaxReadSpeed(TSCSIDevice& dev) { return Refreshed(dev, &TSCSIDevice::DefaultMaxReadSpeed); }
-uint16_t GetDefaultMaxWriteSpeed(TSCSIDevice& dev) { return Refreshed(dev, &TSCSIDevice::DefaultMaxWriteSpeed); }
-uint16_t GetCurrentReadSpeed(TSCSIDevice& dev) { return Refreshed(dev, &TSCSIDevice::CurrentReadSpeed); }
+uint16_t GetDefaultMaxReadSpeed(TSCSIDevice& dev) {
+  return Refreshed(dev, &TSCSIDevice::DefaultMaxReadSpeed);
+}
+uint16_t GetDefaultMaxWriteSpeed(TSCSIDevice& dev) {
+  return Refreshed(dev, &TSCSIDevice::DefaultMaxWriteSpeed);
+}
+uint16_t GetCurrentReadSpeed(TSCSIDevice& dev) {
+  return Refreshed(dev, &TSCSIDevice::CurrentReadSpeed);
+}
 uint16_t GetMaxWriteSpeed(TSCSIDevice& dev) { return Refreshed(dev, &TSCSIDevice::MaxWriteSpeed); }
-uint16_t GetCurrentWriteSpeed(TSCSIDevice& dev) { return Refreshed(dev, &TSCSIDevice::CurrentWriteSpeed); }
+uint16_t GetCurrentWriteSpeed(TSCSIDevice& dev) {
+  return Refreshed(dev, &TSCSIDevice::CurrentWriteSpeed);
+}
 
 }  // namespace qvp

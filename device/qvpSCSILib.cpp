@@ -35,7 +35,8 @@ uint8_t SptiExecute(TSCSIDevice& dev, SRB_ExecSCSICmd& srb) {
   uint32_t error = 0;
   if (dev.Handle == plat::kInvalidDriveHandle) {
     dev.Handle = plat::OpenDrive(dev.CurrentLetter, true, error);
-    if (dev.Handle == plat::kInvalidDriveHandle) dev.Handle = plat::OpenDrive(dev.CurrentLetter, false, error);
+    if (dev.Handle == plat::kInvalidDriveHandle)
+      dev.Handle = plat::OpenDrive(dev.CurrentLetter, false, error);
   }
 
   plat::TScsiPassThroughBuffer pt;
@@ -82,7 +83,8 @@ uint8_t ExecuteCommand(TSCSIDevice& dev, SRB_ExecSCSICmd& srb) {
   srb.SRB_SenseLen = kSenseLength;
   srb.SRB_Cmd = plat::SC_EXEC_SCSI_CMD;
   // Drives that refuse negative (lead-in) addresses get the upper half of the address cleared.
-  if (dev.ClearWriteLbaHigh == 1 && srb.CDBByte[0] == op::Write10) srb.CDBByte[2] = srb.CDBByte[3] = 0;
+  if (dev.ClearWriteLbaHigh == 1 && srb.CDBByte[0] == op::Write10)
+    srb.CDBByte[2] = srb.CDBByte[3] = 0;
 
   if (dev.SptiInUse) {
     SptiExecute(dev, srb);
@@ -101,7 +103,8 @@ uint8_t ExecuteCommand(TSCSIDevice& dev, SRB_ExecSCSICmd& srb) {
                  ? 1
                  : 0;
   std::memcpy(dev.LastSense, srb.SenseArea, sizeof dev.LastSense);
-  if (dev.LastSense[12] != 0) dev.LastAscAscq = static_cast<uint16_t>(dev.LastSense[12] << 8 | dev.LastSense[13]);
+  if (dev.LastSense[12] != 0)
+    dev.LastAscAscq = static_cast<uint16_t>(dev.LastSense[12] << 8 | dev.LastSense[13]);
   return srb.SRB_Status;
 }
 
@@ -151,7 +154,8 @@ void AppendHexByte(std::string& s, uint8_t b) {
 
 void InitCommandNames(TSCSIDevice& dev) {
   std::memset(dev.CommandNames, 0, sizeof dev.CommandNames);
-  for (const auto& n : kCommandNames) std::memcpy(dev.CommandNames[n.Opcode], n.Name, kCommandNameLength);
+  for (const auto& n : kCommandNames)
+    std::memcpy(dev.CommandNames[n.Opcode], n.Name, kCommandNameLength);
 }
 
 bool OpenCommandLog(TSCSIDevice& dev, const std::string& path) {

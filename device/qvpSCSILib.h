@@ -59,7 +59,8 @@ uint16_t GetCurrentReadSpeed(TSCSIDevice& dev);
 uint16_t GetMaxWriteSpeed(TSCSIDevice& dev);
 uint16_t GetCurrentWriteSpeed(TSCSIDevice& dev);
 // The letter whose SCSI address matches; 0x81 when none does.
-uint8_t FindDriveLetterByAddress(TSCSIDevice& dev, uint8_t hostAdapter, uint8_t target, uint8_t lun);
+uint8_t FindDriveLetterByAddress(TSCSIDevice& dev, uint8_t hostAdapter, uint8_t target,
+                                 uint8_t lun);
 // Description of a drive row from its address, letter and INQUIRY strings.
 std::string FormatDriveDescription(uint8_t hostAdapter, uint8_t target, uint8_t lun, char letter,
                                    std::string_view vendor, std::string_view product,
@@ -83,7 +84,8 @@ bool ModeSense10(TSCSIDevice& dev, uint8_t* buffer, uint16_t length, bool defaul
 bool SetCdSpeed(TSCSIDevice& dev, uint16_t readSpeed, uint16_t writeSpeed);
 bool SetStreaming(TSCSIDevice& dev, uint8_t* buffer, uint16_t length);
 bool Read10(TSCSIDevice& dev, uint32_t lba, uint16_t count, uint8_t* buffer);
-bool Write10(TSCSIDevice& dev, uint32_t lba, uint16_t count, uint32_t length, const uint8_t* buffer);
+bool Write10(TSCSIDevice& dev, uint32_t lba, uint16_t count, uint32_t length,
+             const uint8_t* buffer);
 bool SynchronizeCache(TSCSIDevice& dev, bool immediate);
 inline bool FlushDriveCache(TSCSIDevice& dev) { return SynchronizeCache(dev, true); }
 bool CloseTrackSession(TSCSIDevice& dev, bool immediate, uint8_t function, uint8_t b3, uint8_t b4,

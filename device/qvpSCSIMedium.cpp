@@ -33,28 +33,50 @@ bool DiscErasable(const TSCSIDevice& dev) { return (dev.DiscInfo[2] & 0x10) != 0
 
 uint8_t MediumFromProfile(uint16_t profile) {
   switch (profile) {
-    case 0x0008: return mtCDROM;
-    case 0x0009: return mtCDR;
-    case 0x000A: return mtCDRW;
-    case 0x0010: return mtDVDROM;
-    case 0x0011: return mtDVDR;
-    case 0x0012: return mtDVDRAM;
-    case 0x0013: return mtDVDRWRO;
-    case 0x0014: return mtDVDRWSR;
-    case 0x001A: return mtDVDPLUSRW;
-    case 0x001B: return mtDVDPLUSR;
-    case 0x002B: return mtDVDPLUSRDL;
-    case 0x0040: return mtBDROM;
-    case 0x0041: return mtBDR;
-    case 0x0042: return mtBDRRR;
-    case 0x0043: return mtBDRE;
-    case 0x0050: return mtHDDVDROM;
-    case 0x0051: return mtHDDVDR;
-    case 0x0052: return mtHDDVDRAM;
-    case 0x0020: return mtDDCDROM;
-    case 0x0021: return mtDDCDR;
-    case 0x0022: return mtDDCDRW;
-    default: return mtUNKNOWN;
+    case 0x0008:
+      return mtCDROM;
+    case 0x0009:
+      return mtCDR;
+    case 0x000A:
+      return mtCDRW;
+    case 0x0010:
+      return mtDVDROM;
+    case 0x0011:
+      return mtDVDR;
+    case 0x0012:
+      return mtDVDRAM;
+    case 0x0013:
+      return mtDVDRWRO;
+    case 0x0014:
+      return mtDVDRWSR;
+    case 0x001A:
+      return mtDVDPLUSRW;
+    case 0x001B:
+      return mtDVDPLUSR;
+    case 0x002B:
+      return mtDVDPLUSRDL;
+    case 0x0040:
+      return mtBDROM;
+    case 0x0041:
+      return mtBDR;
+    case 0x0042:
+      return mtBDRRR;
+    case 0x0043:
+      return mtBDRE;
+    case 0x0050:
+      return mtHDDVDROM;
+    case 0x0051:
+      return mtHDDVDR;
+    case 0x0052:
+      return mtHDDVDRAM;
+    case 0x0020:
+      return mtDDCDROM;
+    case 0x0021:
+      return mtDDCDR;
+    case 0x0022:
+      return mtDDCDRW;
+    default:
+      return mtUNKNOWN;
   }
 }
 
@@ -144,8 +166,10 @@ bool IsErasable(TSCSIDevice& dev) {
     case mtDVDRW:
     case mtDVDRWRO:
     case mtDVDRWSR:
-    case mtDVDPLUSRW: return true;
-    default: return ReadDiscInfo(dev) && DiscErasable(dev);
+    case mtDVDPLUSRW:
+      return true;
+    default:
+      return ReadDiscInfo(dev) && DiscErasable(dev);
   }
 }
 
@@ -176,10 +200,12 @@ uint32_t GetFreeBlocks(TSCSIDevice& dev) {
     // the whole formatted extent whether or not anything is recorded, so what is taken is the
     // volume on it (a blank one has its whole capacity free).
     if (mt == mtDVDRWRO) return Remaining(ReadFormatCapacities(dev), FindIsoVolumeSize(dev));
-    if (mt == mtDVDRAM || mt == mtDVDPLUSRW || mt == mtBDRE) return Remaining(size, FindIsoVolumeSize(dev));
+    if (mt == mtDVDRAM || mt == mtDVDPLUSRW || mt == mtBDRE)
+      return Remaining(size, FindIsoVolumeSize(dev));
     return std::max(free, size);
   }
-  if (mt == mtDVDRAM || mt == mtDVDPLUSRW) return Remaining(ReadFormatCapacities(dev), FindIsoVolumeSize(dev));
+  if (mt == mtDVDRAM || mt == mtDVDPLUSRW)
+    return Remaining(ReadFormatCapacities(dev), FindIsoVolumeSize(dev));
   return 0;
 }
 
@@ -187,7 +213,8 @@ uint32_t GetTotalBlocks(TSCSIDevice& dev) {
   SetWriteParameters(dev, false, false, GetMediumType(dev), false);
   if (ReadLastTrackOfLastSession(dev)) {
     const uint32_t size = TrackField(dev, trackinfo::TrackSize);
-    if (!(dev.TrackInfo[trackinfo::Flags6] & 0x10)) return TrackField(dev, trackinfo::TrackStart) + size;
+    if (!(dev.TrackInfo[trackinfo::Flags6] & 0x10))
+      return TrackField(dev, trackinfo::TrackStart) + size;
     return size == 0xFFFFFFFF ? 0 : ReadFormatCapacities(dev);
   }
   return ReadFormatCapacities(dev);
@@ -197,7 +224,8 @@ uint32_t FindIsoVolumeSize(TSCSIDevice& dev) {
   alignas(4) std::array<uint8_t, kSectorSize> block;
   block.fill(0xFF);
   SetWriteParameters(dev, dev.TestWrite, dev.BurnProof, GetMediumType(dev), false);
-  if (!FindVolumeDescriptor(dev, 2, block.data()) && !FindVolumeDescriptor(dev, 1, block.data())) return 0;
+  if (!FindVolumeDescriptor(dev, 2, block.data()) && !FindVolumeDescriptor(dev, 1, block.data()))
+    return 0;
   // The little-endian half of the both-endian volume space size.
   const uint8_t* v = block.data() + 80;
   return uint32_t{v[0]} | uint32_t{v[1]} << 8 | uint32_t{v[2]} << 16 | uint32_t{v[3]} << 24;

@@ -15,22 +15,24 @@ namespace {
 
 // Mode page 5 as the library starts from before adapting it to the medium.
 constexpr uint8_t kWriteParametersTemplate[72] = {
-    0x05, 0x32, 0x42, 0xC4, 0x08, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x96,
-    0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x90,
-    0x00, 0x82, 0x00, 0x08, 0x00, 0x22, 0x21, 0x20, 0x00, 0x00, 0x08, 0x00, 0x00, 0x8D, 0x40, 0x00,
-    0x00, 0x82, 0x00, 0x08, 0x00, 0x00, 0x00, 0x00, 0x98, 0x00, 0x00, 0x00, 0x00, 0x8D, 0x40, 0x00,
-    0x00, 0x82, 0x00, 0x08, 0x00, 0x23, 0x05, 0x40,
+    0x05, 0x32, 0x42, 0xC4, 0x08, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
+    0x96, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
+    0x00, 0x90, 0x00, 0x82, 0x00, 0x08, 0x00, 0x22, 0x21, 0x20, 0x00, 0x00, 0x08, 0x00, 0x00,
+    0x8D, 0x40, 0x00, 0x00, 0x82, 0x00, 0x08, 0x00, 0x00, 0x00, 0x00, 0x98, 0x00, 0x00, 0x00,
+    0x00, 0x8D, 0x40, 0x00, 0x00, 0x82, 0x00, 0x08, 0x00, 0x23, 0x05, 0x40,
 };
 
-constexpr uint8_t kBufe = 0x40;      // byte 2: buffer-underrun protection on
-constexpr uint8_t kLsValid = 0x20;   // byte 2: link size valid
-constexpr uint8_t kTestWrite = 0x10; // byte 2
-constexpr uint8_t kFixedPacket = 0x20;  // byte 3
-constexpr uint8_t kMultiSession = 0xC0; // byte 3
+constexpr uint8_t kBufe = 0x40;          // byte 2: buffer-underrun protection on
+constexpr uint8_t kLsValid = 0x20;       // byte 2: link size valid
+constexpr uint8_t kTestWrite = 0x10;     // byte 2
+constexpr uint8_t kFixedPacket = 0x20;   // byte 3
+constexpr uint8_t kMultiSession = 0xC0;  // byte 3
 
 void SetWriteType(uint8_t* p, uint8_t type) { p[2] = static_cast<uint8_t>((p[2] & 0xF0) | type); }
 void SetTrackMode(uint8_t* p, uint8_t mode) { p[3] = static_cast<uint8_t>((p[3] & 0xF0) | mode); }
-void SetDataBlockType(uint8_t* p, uint8_t type) { p[4] = static_cast<uint8_t>((p[4] & 0xF0) | type); }
+void SetDataBlockType(uint8_t* p, uint8_t type) {
+  p[4] = static_cast<uint8_t>((p[4] & 0xF0) | type);
+}
 void SetFixedPacket(uint8_t* p, bool on) {
   p[3] = static_cast<uint8_t>(on ? (p[3] | kFixedPacket) : (p[3] & ~kFixedPacket));
 }
@@ -155,8 +157,9 @@ bool SendDvdTimestamp(TSCSIDevice& dev, const plat::TSystemTime& utc) {
   std::memset(d, 0, 22);
   mmc::PutBE16(d, 0x0014);
   char digits[16];
-  std::snprintf(digits, sizeof digits, "%04u%02u%02u%02u%02u%02u", utc.Year % 10000u, utc.Month % 100u,
-                utc.Day % 100u, utc.Hour % 100u, utc.Minute % 100u, utc.Second % 100u);
+  std::snprintf(digits, sizeof digits, "%04u%02u%02u%02u%02u%02u", utc.Year % 10000u,
+                utc.Month % 100u, utc.Day % 100u, utc.Hour % 100u, utc.Minute % 100u,
+                utc.Second % 100u);
   std::memcpy(d + 8, digits, 14);
   return SendDvdStructure(dev, 0x0F, d, 22);
 }
@@ -199,7 +202,8 @@ bool Read10(TSCSIDevice& dev, uint32_t lba, uint16_t count, uint8_t* buffer) {
   return ok;
 }
 
-bool Write10(TSCSIDevice& dev, uint32_t lba, uint16_t count, uint32_t length, const uint8_t* buffer) {
+bool Write10(TSCSIDevice& dev, uint32_t lba, uint16_t count, uint32_t length,
+             const uint8_t* buffer) {
   TTransferStatistics& s = dev.WriteStats;
   if (s.Speed == 0) s.Speed = GetCurrentWriteSpeed(dev);
   const uint32_t start = plat::TickCount();

@@ -9,8 +9,8 @@ namespace qvp {
 
 class TRequest {
  public:
-  TRequest(uint8_t cdbLength, uint8_t opcode, uint8_t flags = kFlagsNoData, uint8_t* buffer = nullptr,
-           uint32_t length = 0) {
+  TRequest(uint8_t cdbLength, uint8_t opcode, uint8_t flags = kFlagsNoData,
+           uint8_t* buffer = nullptr, uint32_t length = 0) {
     std::memset(&srb_, 0, sizeof srb_);
     srb_.SRB_CDBLen = cdbLength;
     srb_.SRB_Flags = flags;

@@ -28,4 +28,3 @@ class TBlockSource {
     return false;
   }
 };
-

@@ -15,7 +15,9 @@ constexpr uint8_t kBandLower = 2;
 constexpr uint8_t kBandNormal = 3;
 constexpr uint8_t kBandHighest = 5;
 
-std::chrono::nanoseconds ClockWait(uint32_t ms) { return std::chrono::nanoseconds(plat::ClockMsToRealNs(ms)); }
+std::chrono::nanoseconds ClockWait(uint32_t ms) {
+  return std::chrono::nanoseconds(plat::ClockMsToRealNs(ms));
+}
 
 }  // namespace
 
@@ -182,7 +184,8 @@ int32_t TakeBlock(TJobState& job, TBlock& block, uint32_t waitMs) {
   // A producer waiting on a full queue looks again every 20 ms anyway; it is woken early only
   // once the queue has run down to half, so a fast recorder does not cost a thread switch per
   // block.
-  if (job.Slots.size() <= job.Capacity / 2 || job.RemainingSectors.load() == 0) job.Changed.notify_all();
+  if (job.Slots.size() <= job.Capacity / 2 || job.RemainingSectors.load() == 0)
+    job.Changed.notify_all();
   g.unlock();
   job.Recycle(std::move(block));
   block = std::move(slot.Block);

@@ -18,7 +18,8 @@ class TCompilationSource : public TBlockSource {
  public:
   explicit TCompilationSource(TImageBuilder& b) : b_(b), stream_(b) {
     bootStart_ = b.BootImageSet ? b.BootImageLba : 0;
-    bootEnd_ = b.BootImageSet ? b.BootImageLba + (b.BootImageSize + kSectorSize - 1) / kSectorSize : 0;
+    bootEnd_ =
+        b.BootImageSet ? b.BootImageLba + (b.BootImageSize + kSectorSize - 1) / kSectorSize : 0;
     dataStart_ = b.DataStart;
     dataEnd_ = b.DataStart + b.DataSectors;
   }
@@ -36,7 +37,8 @@ class TCompilationSource : public TBlockSource {
     // Where the block ends decides how the buffer treats it: file data (boot image or files)
     // pauses one block short of a full queue and sets the thread's priority by the fill.
     const uint32_t last = stream_.Position() - 1;
-    info.FileData = (last >= bootStart_ && last < bootEnd_) || (last >= dataStart_ && last < dataEnd_);
+    info.FileData =
+        (last >= bootStart_ && last < bootEnd_) || (last >= dataStart_ && last < dataEnd_);
     return static_cast<int32_t>(sectors * kSectorSize);
   }
 

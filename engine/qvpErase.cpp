@@ -33,7 +33,8 @@ bool TEraseThread::WriteZeros(uint32_t count, bool keepHandleOpen) {
       break;
     }
     if (!keepHandleOpen) d_.CloseAfterCommand = 0;
-    const bool written = Write10(d_, i * kCacheBlockSectors, kCacheBlockSectors, kCacheBlockBytes, zeros.data());
+    const bool written =
+        Write10(d_, i * kCacheBlockSectors, kCacheBlockSectors, kCacheBlockBytes, zeros.data());
     if (!keepHandleOpen) d_.CloseAfterCommand = 1;
     if (!written) {
       ok = Refused();

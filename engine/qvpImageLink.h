@@ -17,10 +17,10 @@ struct TImageBuilder;
 struct TDirNode;
 struct TFileNode;
 }  // namespace img
-using img::TImageBuilder;
+using img::TAddFileEvent;
 using img::TDirNode;
 using img::TFileNode;
-using img::TAddFileEvent;
+using img::TImageBuilder;
 using img::TOmittedEntry;
 
 struct TImageBuilderDeleter {

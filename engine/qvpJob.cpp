@@ -47,7 +47,8 @@ TBlock TJobState::NewBlock() {
       return b;
     }
   }
-  uint8_t* p = AllocateBlock ? AllocateBlock() : static_cast<uint8_t*>(std::malloc(kCacheBlockBytes));
+  uint8_t* p =
+      AllocateBlock ? AllocateBlock() : static_cast<uint8_t*>(std::malloc(kCacheBlockBytes));
   return TBlock(p);
 }
 

@@ -33,13 +33,13 @@ struct TImageBuilder;
 struct TDirNode;
 struct TFileNode;
 }  // namespace img
-using img::TImageBuilder;
+using img::TAddFileEvent;
 using img::TDirNode;
 using img::TFileNode;
-using img::TAddFileEvent;
-using img::TOmittedEntry;
-using img::TOmitReason;
+using img::TImageBuilder;
 using img::TImportResult;
+using img::TOmitReason;
+using img::TOmittedEntry;
 
 namespace qvp {
 struct TSCSIDevice;

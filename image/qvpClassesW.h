@@ -44,7 +44,8 @@ class TNameIndex {
  public:
   using TEntries = std::vector<TFileNode*>;
   // An entry of dir whose long name equals name without regard to case (the first found).
-  TFileNode* Find(const TEntries& entries, const TDirNode* dir, std::u16string_view name, uint32_t hash) const;
+  TFileNode* Find(const TEntries& entries, const TDirNode* dir, std::u16string_view name,
+                  uint32_t hash) const;
   // The entry of dir with exactly that long name: names differing only in case are distinct
   // files here.
   TFileNode* FindExact(const TEntries& entries, const TDirNode* dir, std::u16string_view name,

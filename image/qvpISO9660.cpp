@@ -78,7 +78,8 @@ uint32_t PrepareImage(TImageBuilder& b) {
 
   // Volume descriptors: primary, [boot record], [ISO 9660:1999], [Joliet], terminator.
   uint32_t cursor = 16;
-  cursor += 1 + (b.ISO9660v1999FS ? 1 : 0) + (b.BootImageSet ? 1 : 0) + (b.JolietFileSystem ? 1 : 0) + 1;
+  cursor +=
+      1 + (b.ISO9660v1999FS ? 1 : 0) + (b.BootImageSet ? 1 : 0) + (b.JolietFileSystem ? 1 : 0) + 1;
   if (b.UDFBridge) {
     UdfLayoutStart(b, cursor);
     cursor = kUdfFixedEnd;
@@ -104,7 +105,8 @@ uint32_t PrepareImage(TImageBuilder& b) {
   uint32_t sum = 0;
   for (TDirNode* d : b.Dirs) {
     d->IsoExtent = sum;
-    d->IsoSize = DirectoryBytes(d, [&](const TFileNode* e) { return IsoRecordLength(IsoNameLength(b, e)); });
+    d->IsoSize =
+        DirectoryBytes(d, [&](const TFileNode* e) { return IsoRecordLength(IsoNameLength(b, e)); });
     sum += d->IsoSize / kSectorSize;
   }
   b.DirAreaSectors = sum;
@@ -115,8 +117,9 @@ uint32_t PrepareImage(TImageBuilder& b) {
     sum = 0;
     for (TDirNode* d : b.Dirs) {
       d->JolietExtent = sum;
-      d->JolietSize = DirectoryBytes(
-          d, [](const TFileNode* e) { return 34 + 2 * static_cast<uint32_t>(JolietIdentifier(e).size()); });
+      d->JolietSize = DirectoryBytes(d, [](const TFileNode* e) {
+        return 34 + 2 * static_cast<uint32_t>(JolietIdentifier(e).size());
+      });
       sum += d->JolietSize / kSectorSize;
     }
     b.JolietDirAreaSectors = sum;
@@ -142,7 +145,8 @@ uint32_t PrepareImage(TImageBuilder& b) {
     e->Extent = static_cast<uint32_t>(data);
     data += Sectors(e->Size);
   }
-  b.DataSectors = static_cast<uint32_t>(std::min<uint64_t>(data, std::numeric_limits<uint32_t>::max()));
+  b.DataSectors =
+      static_cast<uint32_t>(std::min<uint64_t>(data, std::numeric_limits<uint32_t>::max()));
 
   if (b.BootImageSet) {
     b.BootImageLba = cursor;
@@ -158,7 +162,8 @@ uint32_t PrepareImage(TImageBuilder& b) {
     total += 1;
   }
   total = (total + 31) / 32 * 32;
-  b.TotalSectors = static_cast<uint32_t>(std::min<uint64_t>(total, std::numeric_limits<uint32_t>::max()));
+  b.TotalSectors =
+      static_cast<uint32_t>(std::min<uint64_t>(total, std::numeric_limits<uint32_t>::max()));
   if (b.UDFBridge) UdfLayoutFinish(b, b.DataStart, b.TotalSectors - 1);
 
   b.LaidOut = 1;
@@ -169,7 +174,8 @@ uint32_t PrepareImage(TImageBuilder& b) {
 
 void Append(TImageBuilder& b, const void* bytes, size_t count) {
   if (count == 0) return;
-  if (b.MetadataPos + count > b.MetadataBuffer.size()) b.MetadataBuffer.resize(b.MetadataPos + count);
+  if (b.MetadataPos + count > b.MetadataBuffer.size())
+    b.MetadataBuffer.resize(b.MetadataPos + count);
   std::memcpy(b.MetadataBuffer.data() + b.MetadataPos, bytes, count);
   b.MetadataPos += count;
 }
@@ -182,8 +188,6 @@ void AppendZeros(TImageBuilder& b, size_t count) {
   }
 }
 
-void ReleaseMetadata(TImageBuilder& b) {
-  std::vector<uint8_t>().swap(b.MetadataBuffer);
-}
+void ReleaseMetadata(TImageBuilder& b) { std::vector<uint8_t>().swap(b.MetadataBuffer); }
 
 }  // namespace img

@@ -74,13 +74,15 @@ uint32_t DirectoryBytes(const TDirNode* d, F recordLength) {
 // (one byte per character, case kept).
 std::string IsoIdentifier(const TImageBuilder& b, const TFileNode* e);
 std::string IsoIdentifier(const TImageBuilder& b, const TDirNode* d);
-inline uint32_t IsoRecordLength(uint32_t identLen) { return 33 + identLen + ((identLen & 1) == 0 ? 1 : 0); }
+inline uint32_t IsoRecordLength(uint32_t identLen) {
+  return 33 + identLen + ((identLen & 1) == 0 ? 1 : 0);
+}
 
 // ---- ISO 9660 writers (append whole structures) ----
 void WritePrimaryDescriptor(TImageBuilder& b);
 void WriteIso1999Descriptor(TImageBuilder& b);
 void WriteTerminator(TImageBuilder& b);
-void WritePathTables(TImageBuilder& b);  // L table, then M table
+void WritePathTables(TImageBuilder& b);   // L table, then M table
 void WriteDirectories(TImageBuilder& b);  // every directory, creation order
 
 // ---- Joliet ----
@@ -105,7 +107,8 @@ void PutDescriptorHead(uint8_t* s, uint8_t type, uint8_t version);
 // Volume space size, set size, sequence number, block size, path table size and places, root
 // directory record (bytes 80 to 189 of a volume descriptor).
 void PutVolumeDescriptorFields(const TImageBuilder& b, uint8_t* s, uint32_t pathTableSize,
-                               uint32_t lTable, uint32_t mTable, uint32_t rootExtent, uint32_t rootSize);
+                               uint32_t lTable, uint32_t mTable, uint32_t rootExtent,
+                               uint32_t rootSize);
 // L and M path table of the primary or the Joliet tree.
 void WritePathTableSet(TImageBuilder& b, uint32_t area, bool joliet);
 // Directory extents of every directory, primary or Joliet tree.

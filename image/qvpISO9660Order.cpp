@@ -65,7 +65,8 @@ void SortEntries(TDirNode* d, bool reverseEqual, std::vector<TFileNode*>& buf) {
     for (size_t i = 0; i < buf.size();) {
       size_t j = i + 1;
       while (j < buf.size() && !less(buf[i], buf[j])) ++j;
-      std::reverse(buf.begin() + static_cast<ptrdiff_t>(i), buf.begin() + static_cast<ptrdiff_t>(j));
+      std::reverse(buf.begin() + static_cast<ptrdiff_t>(i),
+                   buf.begin() + static_cast<ptrdiff_t>(j));
       i = j;
     }
   }

@@ -40,8 +40,9 @@ void PutDescriptorHead(uint8_t* s, uint8_t type, uint8_t version) {
   s[6] = version;
 }
 
-void PutVolumeDescriptorFields(const TImageBuilder& b, uint8_t* s, uint32_t pathTableSize, uint32_t lTable,
-                     uint32_t mTable, uint32_t rootExtent, uint32_t rootSize) {
+void PutVolumeDescriptorFields(const TImageBuilder& b, uint8_t* s, uint32_t pathTableSize,
+                               uint32_t lTable, uint32_t mTable, uint32_t rootExtent,
+                               uint32_t rootSize) {
   PutBoth32(s + 80, b.TotalSectors + b.VolumeSizeBase);
   PutBoth16(s + 120, 1);
   PutBoth16(s + 124, 1);
@@ -60,7 +61,8 @@ void WriteIsoVolumeDescriptor(TImageBuilder& b, uint8_t type, uint8_t version, b
   PutDescriptorHead(s, type, version);
   const std::string id = RecordedVolumeId(b);
   std::memcpy(s + 40, id.data(), id.size());
-  PutVolumeDescriptorFields(b, s, b.PathTableSize, b.LPathTable, b.MPathTable, b.DirArea, b.Root->IsoSize);
+  PutVolumeDescriptorFields(b, s, b.PathTableSize, b.LPathTable, b.MPathTable, b.DirArea,
+                            b.Root->IsoSize);
   if (escape) {
     s[88] = 0x25;
     s[89] = 0x2F;
@@ -72,7 +74,9 @@ void WriteIsoVolumeDescriptor(TImageBuilder& b, uint8_t type, uint8_t version, b
 
 }  // namespace
 
-void WritePrimaryDescriptor(TImageBuilder& b) { WriteIsoVolumeDescriptor(b, 1, 1, !b.ISO9660v1999FS); }
+void WritePrimaryDescriptor(TImageBuilder& b) {
+  WriteIsoVolumeDescriptor(b, 1, 1, !b.ISO9660v1999FS);
+}
 
 void WriteIso1999Descriptor(TImageBuilder& b) { WriteIsoVolumeDescriptor(b, 2, 2, false); }
 
@@ -167,10 +171,12 @@ void WriteDirectoryExtents(TImageBuilder& b, bool joliet) {
     TRecordSink sink(b);
     const TDirNode* p = d->Parent;
     const uint8_t dot = 0, dotdot = 1;
-    sink.Put(rec, BuildDirectoryRecord(rec, area + (joliet ? d->JolietExtent : d->IsoExtent) + b.SessionStart,
-                                       joliet ? d->JolietSize : d->IsoSize, {}, 2, &dot, 1));
-    sink.Put(rec, BuildDirectoryRecord(rec, area + (joliet ? p->JolietExtent : p->IsoExtent) + b.SessionStart,
-                                       joliet ? p->JolietSize : p->IsoSize, {}, 2, &dotdot, 1));
+    sink.Put(rec, BuildDirectoryRecord(
+                      rec, area + (joliet ? d->JolietExtent : d->IsoExtent) + b.SessionStart,
+                      joliet ? d->JolietSize : d->IsoSize, {}, 2, &dot, 1));
+    sink.Put(rec, BuildDirectoryRecord(
+                      rec, area + (joliet ? p->JolietExtent : p->IsoExtent) + b.SessionStart,
+                      joliet ? p->JolietSize : p->IsoSize, {}, 2, &dotdot, 1));
     for (const TFileNode* e = d->FirstEntry; e != nullptr; e = e->Next) {
       size_t identLen;
       if (joliet) {
@@ -184,9 +190,10 @@ void WriteDirectoryExtents(TImageBuilder& b, bool joliet) {
       const uint8_t flags = EntryFlags(e);
       if (e->SubDir != nullptr) {
         const TDirNode* s = e->SubDir;
-        sink.Put(rec, BuildDirectoryRecord(rec, area + (joliet ? s->JolietExtent : s->IsoExtent) + b.SessionStart,
-                                           joliet ? s->JolietSize : s->IsoSize, date, flags, ident,
-                                           static_cast<uint8_t>(identLen)));
+        sink.Put(rec, BuildDirectoryRecord(
+                          rec, area + (joliet ? s->JolietExtent : s->IsoExtent) + b.SessionStart,
+                          joliet ? s->JolietSize : s->IsoSize, date, flags, ident,
+                          static_cast<uint8_t>(identLen)));
         continue;
       }
       if (const TImportedData* im = ImportedOf(e); im != nullptr && im->ExtentCount > 0) {
@@ -200,7 +207,8 @@ void WriteDirectoryExtents(TImageBuilder& b, bool joliet) {
         continue;
       }
       uint32_t extent = 0;
-      if (e->Size > 0) extent = e->FixedExtent ? e->Extent : e->Extent + b.DataStart + b.SessionStart;
+      if (e->Size > 0)
+        extent = e->FixedExtent ? e->Extent : e->Extent + b.DataStart + b.SessionStart;
       // Files of 4 GiB and more: consecutive extents of at most 4 GiB - 2048 bytes, every
       // record but the last flagged as continued.
       uint64_t left = e->Size;

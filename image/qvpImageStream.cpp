@@ -16,7 +16,8 @@ namespace img {
 
 namespace {
 bool HasData(const TFileNode* e) {
-  return e->SubDir == nullptr && (e->Attributes & plat::kAttrDirectory) == 0 && e->Size > 0 && !e->FixedExtent;
+  return e->SubDir == nullptr && (e->Attributes & plat::kAttrDirectory) == 0 && e->Size > 0 &&
+         !e->FixedExtent;
 }
 }  // namespace
 
@@ -79,7 +80,8 @@ TImageStream::TImageStream(TImageBuilder& b) : b_(b) {
   udfEnd_ = b.UDFBridge ? b.Udf.AreaStart + b.Udf.AreaSectors : 0;
   dataEnd_ = b.DataStart + b.DataSectors;
   // Without a rendered layout there is nothing sound to stream.
-  if (!b.LaidOut || metadataSectors_ != b.MetadataSectors || b.MetadataBuffer.size() < b.MetadataPos) {
+  if (!b.LaidOut || metadataSectors_ != b.MetadataSectors ||
+      b.MetadataBuffer.size() < b.MetadataPos) {
     failed_ = true;
     return;
   }

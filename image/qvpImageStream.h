@@ -72,8 +72,8 @@ class TImageStream {
   size_t entry_ = 0;      // next entry to look at
   plat::TFile file_;
   bool fileActive_ = false;
-  uint64_t fileBytesLeft_ = 0;   // bytes still to read from the source
-  uint32_t fileSectorsLeft_ = 0; // sectors of the current file still to produce
+  uint64_t fileBytesLeft_ = 0;    // bytes still to read from the source
+  uint32_t fileSectorsLeft_ = 0;  // sectors of the current file still to produce
   std::u16string source_;
   uint32_t queuedData_ = 0;
   bool failed_ = false;

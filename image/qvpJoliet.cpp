@@ -18,7 +18,9 @@ struct TNoCaseHash {
   size_t operator()(std::u16string_view s) const { return plat::HashNoCase(s); }
 };
 struct TNoCaseEqual {
-  bool operator()(std::u16string_view a, std::u16string_view b) const { return plat::EqualsNoCase(a, b); }
+  bool operator()(std::u16string_view a, std::u16string_view b) const {
+    return plat::EqualsNoCase(a, b);
+  }
 };
 
 // A name cut to kMaxJolietName characters, keeping a short extension; attempt > 0 adds "~n"
@@ -26,7 +28,8 @@ struct TNoCaseEqual {
 std::u16string CutJolietName(std::u16string_view full, uint32_t attempt) {
   std::u16string_view ext;
   size_t dot = full.rfind(u'.');
-  if (dot != std::u16string_view::npos && dot > 0 && full.size() - dot <= 16) ext = full.substr(dot);
+  if (dot != std::u16string_view::npos && dot > 0 && full.size() - dot <= 16)
+    ext = full.substr(dot);
   std::u16string_view stem = full.substr(0, full.size() - ext.size());
   std::u16string suffix;
   if (attempt > 0) {

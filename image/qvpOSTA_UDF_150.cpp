@@ -13,7 +13,9 @@ constexpr uint8_t kOsClass = 6;
 
 void OstaPutCharspec(uint8_t* p) { EcmaPutCharspec(p, 0, "OSTA Compressed Unicode"); }
 
-void OstaPutImplementationId(uint8_t* p) { EcmaPutRegid(p, 0, "*Selvorantic VantrUDF", {kOsClass}); }
+void OstaPutImplementationId(uint8_t* p) {
+  EcmaPutRegid(p, 0, "*Selvorantic VantrUDF", {kOsClass});
+}
 
 void OstaPutDomainId(uint8_t* p, bool withDomainFlags) {
   if (withDomainFlags)

@@ -20,7 +20,8 @@ bool RenderMetadata(TImageBuilder& b) {
   WriteTerminator(b);
   if (b.UDFBridge) {
     const size_t bytes = static_cast<size_t>(UdfVolumeStructureSectors(b)) * kSectorSize;
-    if (b.MetadataPos + bytes > b.MetadataBuffer.size()) b.MetadataBuffer.resize(b.MetadataPos + bytes);
+    if (b.MetadataPos + bytes > b.MetadataBuffer.size())
+      b.MetadataBuffer.resize(b.MetadataPos + bytes);
     RenderUdfVolumeStructures(b, b.MetadataBuffer.data() + b.MetadataPos);
     b.MetadataPos += bytes;
   }

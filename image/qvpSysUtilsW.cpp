@@ -11,7 +11,9 @@ size_t WStrLen(const char16_t* s) {
   return n;
 }
 
-std::u16string_view WStr(const char16_t* s) { return std::u16string_view(s == nullptr ? u"" : s, WStrLen(s)); }
+std::u16string_view WStr(const char16_t* s) {
+  return std::u16string_view(s == nullptr ? u"" : s, WStrLen(s));
+}
 
 std::vector<std::u16string_view> SplitCompilationPath(std::u16string_view path) {
   std::vector<std::u16string_view> parts;

@@ -335,7 +335,8 @@ plat::TFindData FolderRecord(std::string_view name) {
   fd.LastWriteTime = plat::FileTimeNow();
   const std::u16string wide = plat::AnsiToWide(name);
   CopyName(fd.FileName, 260, wide);
-  CopyName(fd.AlternateFileName, 14, std::u16string_view(wide).substr(0, std::min<size_t>(wide.size(), 11)));
+  CopyName(fd.AlternateFileName, 14,
+           std::u16string_view(wide).substr(0, std::min<size_t>(wide.size(), 11)));
   return fd;
 }
 
@@ -481,7 +482,8 @@ TDirNode* InsertDir(TImageBuilder& b, std::string_view destPath, std::string_vie
   if (dest == nullptr) return nullptr;
   std::string source(sourceDir);
   if (!source.empty() && source.back() == '/') source.pop_back();
-  if (!plat::DirectoryExists(source.empty() ? std::string_view("/") : std::string_view(source))) return nullptr;
+  if (!plat::DirectoryExists(source.empty() ? std::string_view("/") : std::string_view(source)))
+    return nullptr;
   if (keepPath) {
     const std::vector<std::string_view> parts = DiskPathComponents(source);
     if (parts.empty()) dest = b.Root;
@@ -501,11 +503,24 @@ TDirNode* InsertDir(TImageBuilder& b, std::string_view destPath, std::string_vie
 
 bool BootImageKind(uint32_t size, uint8_t& mediaType, uint16_t& sectorCount) {
   switch (size) {
-    case 2048: mediaType = 0; sectorCount = 4; return true;
-    case 1228800: mediaType = 1; sectorCount = 1; return true;
-    case 1474560: mediaType = 2; sectorCount = 1; return true;
-    case 2949120: mediaType = 3; sectorCount = 1; return true;
-    default: return false;
+    case 2048:
+      mediaType = 0;
+      sectorCount = 4;
+      return true;
+    case 1228800:
+      mediaType = 1;
+      sectorCount = 1;
+      return true;
+    case 1474560:
+      mediaType = 2;
+      sectorCount = 1;
+      return true;
+    case 2949120:
+      mediaType = 3;
+      sectorCount = 1;
+      return true;
+    default:
+      return false;
   }
 }
 
@@ -519,7 +534,8 @@ bool SetBootImage(TImageBuilder& b, std::string_view path) {
   const int64_t size = f.Size();
   uint8_t type = 0;
   uint16_t count = 0;
-  if (size < 0 || size > 0xFFFFFFFF || !BootImageKind(static_cast<uint32_t>(size), type, count)) return false;
+  if (size < 0 || size > 0xFFFFFFFF || !BootImageKind(static_cast<uint32_t>(size), type, count))
+    return false;
   b.BootImage.assign(path);
   b.BootImageSize = static_cast<uint32_t>(size);
   return true;

@@ -46,7 +46,7 @@ struct TFileNode {
   // ISO 9660 level-1 name, one byte per character, NUL-terminated: up to 12 characters plus the
   // dot appended to names without one. Case is kept here and folded when it is recorded.
   char ShortName[16];
-  uint32_t Extent;  // relative to DataStart, or absolute when FixedExtent is set
+  uint32_t Extent;      // relative to DataStart, or absolute when FixedExtent is set
   uint32_t Attributes;  // find record attributes (directory 0x10, hidden 0x02)
   uint32_t UdfFileEntrySector;
   uint32_t NameHash;  // case-insensitive hash of LongName (directory index)
@@ -70,11 +70,11 @@ struct TFileNode {
 };
 
 struct TDirNode {
-  TDirNode* Parent;   // the root is its own parent
-  char16_t* LongName;  // null for the root
-  char ShortName[13];  // upper case; "ROOT_DIR" for the root
-  uint32_t IsoSize;     // bytes, a multiple of 2048
-  uint32_t JolietSize;  // bytes, a multiple of 2048
+  TDirNode* Parent;       // the root is its own parent
+  char16_t* LongName;     // null for the root
+  char ShortName[13];     // upper case; "ROOT_DIR" for the root
+  uint32_t IsoSize;       // bytes, a multiple of 2048
+  uint32_t JolietSize;    // bytes, a multiple of 2048
   uint32_t IsoExtent;     // sector offset inside the ISO directory area
   uint32_t JolietExtent;  // sector offset inside the Joliet directory area
   uint16_t PathTableNumber;
@@ -121,8 +121,8 @@ struct TImageBuilder {
   uint8_t JolietFileSystem = 0;
   uint8_t UDFBridge = 0;
   uint8_t BootImageSet = 0;
-  char VolumeId[96] = {};           // system code page, at most 95 bytes
-  char16_t VolumeIdWide[32] = {};   // at most 31 units
+  char VolumeId[96] = {};          // system code page, at most 95 bytes
+  char16_t VolumeIdWide[32] = {};  // at most 31 units
 
   // ---- Layout results ----
   uint32_t SessionStart = 0;    // medium LBA of the image's first sector
@@ -140,7 +140,8 @@ struct TImageBuilder {
   uint32_t BootCatalog = 0;
   uint32_t BootImageLba = 0;
   int32_t PaddingCount = 0;
-  uint32_t MetadataSectors = 0;  // sectors RenderMetadata produces (up to boot image, UDF area, data)
+  uint32_t MetadataSectors =
+      0;  // sectors RenderMetadata produces (up to boot image, UDF area, data)
   uint32_t DataStart = 0;
   uint32_t DataSectors = 0;
   uint32_t TotalSectors = 0;

@@ -109,9 +109,9 @@ void WriteDirectoryEntry(TImageBuilder& b, uint8_t* s) {
   u.IdentSectorIndex = 0;
   u.IdentBytesUsed = 0;
   u.ListExhausted = false;
-  u.CarryLength = UdfWriteIdentifier(u.CarryBytes, UdfBlock(u, dir->UdfIdentSector),
-                                     kFidDirectory | kFidParent, {},
-                                     UdfBlock(u, dir->Parent->UdfFileEntrySector));
+  u.CarryLength =
+      UdfWriteIdentifier(u.CarryBytes, UdfBlock(u, dir->UdfIdentSector), kFidDirectory | kFidParent,
+                         {}, UdfBlock(u, dir->Parent->UdfFileEntrySector));
   u.CarryOffset = 0;
   u.CarryPending = true;
   dir->UdfStreamEntry = dir->FirstEntry;
@@ -137,7 +137,8 @@ void WriteIdentifierSector(TImageBuilder& b, uint8_t* s) {
     TFileNode* e = dir->UdfStreamEntry;
     if (used == kUdfSectorSize || !e) break;
     dir->UdfStreamEntry = e->Next;
-    const uint32_t icb = UdfBlock(u, e->SubDir ? e->SubDir->UdfFileEntrySector : e->UdfFileEntrySector);
+    const uint32_t icb =
+        UdfBlock(u, e->SubDir ? e->SubDir->UdfFileEntrySector : e->UdfFileEntrySector);
     u.CarryLength = UdfWriteIdentifier(u.CarryBytes, location, e->SubDir ? kFidDirectory : 0,
                                        UdfEntryName(*e), icb);
     u.CarryOffset = 0;

@@ -116,13 +116,13 @@ void RenderLogicalVolume(const TImageBuilder& b, uint8_t* d, uint32_t location) 
   UdfPut32(d + 212, kUdfSectorSize);
   OstaPutDomainId(d + 216, true);
   EcmaPutLongAd(d + 248, 2 * kUdfSectorSize, b.Udf.UdfBase, 0);  // the file set descriptor
-  UdfPut32(d + 264, 6);                                            // map table length
-  UdfPut32(d + 268, 1);                                            // one partition map
+  UdfPut32(d + 264, 6);                                          // map table length
+  UdfPut32(d + 268, 1);                                          // one partition map
   OstaPutImplementationId(d + 272);
   EcmaPutExtent(d + 432, kUdfIntegritySectors * kUdfSectorSize,
                 b.Udf.UdfBase + kUdfIntegritySector);
-  d[440] = 1;  // partition map type 1
-  d[441] = 6;  // its length
+  d[440] = 1;            // partition map type 1
+  d[441] = 6;            // its length
   UdfPut16(d + 442, 1);  // volume sequence number
   UdfPut16(d + 444, 0);  // partition number
   EcmaWriteTag(d, kTagLogicalVolume, location, 430);
@@ -248,11 +248,11 @@ void RenderUdfIntegrity(const TImageBuilder& b, uint8_t* dest) {
   const TUdfState& u = b.Udf;
   std::memset(dest, 0, size_t{kUdfIntegritySectors} * kUdfSectorSize);
   UdfPutTimestamp(dest + 16, u.RecordingTime);
-  UdfPut32(dest + 28, 1);  // integrity type: close
+  UdfPut32(dest + 28, 1);                                              // integrity type: close
   UdfPut64(dest + 40, 16 + uint64_t{u.DirectoryCount} + u.FileCount);  // next unique ID
-  UdfPut32(dest + 72, 1);   // number of partitions
-  UdfPut32(dest + 76, 48);  // length of implementation use
-  UdfPut32(dest + 80, 0);   // free space
+  UdfPut32(dest + 72, 1);                                              // number of partitions
+  UdfPut32(dest + 76, 48);                             // length of implementation use
+  UdfPut32(dest + 80, 0);                              // free space
   UdfPut32(dest + 84, u.UdfBase + u.PartitionLength);  // size
   OstaPutImplementationId(dest + 88);
   UdfPut32(dest + 120, u.FileCount);
@@ -276,11 +276,12 @@ void RenderUdfFileSet(const TImageBuilder& b, uint8_t* dest) {
   PutVolumeId(b, dest + 112, 128);
   OstaPutCharspec(dest + 240);
   PutVolumeId(b, dest + 304, 32);
-  EcmaPutLongAd(dest + 400, kUdfSectorSize, UdfBlock(b.Udf, b.Root ? b.Root->UdfFileEntrySector : 0),
-                0);
+  EcmaPutLongAd(dest + 400, kUdfSectorSize,
+                UdfBlock(b.Udf, b.Root ? b.Root->UdfFileEntrySector : 0), 0);
   OstaPutDomainId(dest + 416, false);
   EcmaWriteTag(dest, kTagFileSet, UdfBlock(b.Udf, kUdfPartitionStart), 496);
-  EcmaWriteTag(dest + kUdfSectorSize, kTagTerminating, UdfBlock(b.Udf, kUdfPartitionStart + 1), 496);
+  EcmaWriteTag(dest + kUdfSectorSize, kTagTerminating, UdfBlock(b.Udf, kUdfPartitionStart + 1),
+               496);
 }
 
 void WriteMediumFileSet(const TImageBuilder& b, uint8_t* sector) {
@@ -292,7 +293,8 @@ void WriteMediumFileSet(const TImageBuilder& b, uint8_t* sector) {
 
 void WriteAnchor(const TImageBuilder& b, uint8_t* sector, uint32_t location) {
   std::memset(sector, 0, kUdfSectorSize);
-  EcmaPutExtent(sector + 16, kUdfVdsSectors / 2 * kUdfSectorSize, b.Udf.UdfBase + kUdfMainVdsSector);
+  EcmaPutExtent(sector + 16, kUdfVdsSectors / 2 * kUdfSectorSize,
+                b.Udf.UdfBase + kUdfMainVdsSector);
   EcmaPutExtent(sector + 24, kUdfVdsSectors / 2 * kUdfSectorSize,
                 b.Udf.UdfBase + kUdfReserveVdsSector);
   EcmaWriteTag(sector, kTagAnchor, b.Udf.UdfBase + location, 496);

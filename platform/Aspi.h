@@ -109,22 +109,30 @@ using TSendASPI32Command = uint32_t (*)(void* srb);
 
 // The blocks without pointers are the same on every build.
 static_assert(sizeof(SRB_HAInquiry) == 60 && offsetof(SRB_HAInquiry, HA_Count) == 8);
-static_assert(offsetof(SRB_HAInquiry, HA_ManagerId) == 10 && offsetof(SRB_HAInquiry, HA_Identifier) == 26);
+static_assert(offsetof(SRB_HAInquiry, HA_ManagerId) == 10 &&
+              offsetof(SRB_HAInquiry, HA_Identifier) == 26);
 static_assert(sizeof(SRB_GDEVBlock) == 12 && offsetof(SRB_GDEVBlock, SRB_DeviceType) == 10);
 static_assert(sizeof(SRB_GetDiskInfo) == 24 && offsetof(SRB_GetDiskInfo, SRB_DriveNumber) == 11);
 
 // The execute block: the classic offsets on 32-bit, the same order on 64-bit.
-static_assert(offsetof(SRB_ExecSCSICmd, SRB_Target) == 8 && offsetof(SRB_ExecSCSICmd, SRB_BufLen) == 12);
+static_assert(offsetof(SRB_ExecSCSICmd, SRB_Target) == 8 &&
+              offsetof(SRB_ExecSCSICmd, SRB_BufLen) == 12);
 static_assert(offsetof(SRB_ExecSCSICmd, SRB_BufPointer) == 16);
 #if UINTPTR_MAX == 0xFFFFFFFFu
 static_assert(sizeof(SRB_ExecSCSICmd) == 96);
-static_assert(offsetof(SRB_ExecSCSICmd, SRB_SenseLen) == 20 && offsetof(SRB_ExecSCSICmd, SRB_TargStat) == 23);
-static_assert(offsetof(SRB_ExecSCSICmd, SRB_PostProc) == 24 && offsetof(SRB_ExecSCSICmd, SRB_Rsvd2) == 28);
-static_assert(offsetof(SRB_ExecSCSICmd, CDBByte) == 48 && offsetof(SRB_ExecSCSICmd, SenseArea) == 64);
+static_assert(offsetof(SRB_ExecSCSICmd, SRB_SenseLen) == 20 &&
+              offsetof(SRB_ExecSCSICmd, SRB_TargStat) == 23);
+static_assert(offsetof(SRB_ExecSCSICmd, SRB_PostProc) == 24 &&
+              offsetof(SRB_ExecSCSICmd, SRB_Rsvd2) == 28);
+static_assert(offsetof(SRB_ExecSCSICmd, CDBByte) == 48 &&
+              offsetof(SRB_ExecSCSICmd, SenseArea) == 64);
 #else
-static_assert(offsetof(SRB_ExecSCSICmd, SRB_SenseLen) == 24 && offsetof(SRB_ExecSCSICmd, SRB_TargStat) == 27);
-static_assert(offsetof(SRB_ExecSCSICmd, SRB_PostProc) == 32 && offsetof(SRB_ExecSCSICmd, SRB_Rsvd2) == 40);
-static_assert(offsetof(SRB_ExecSCSICmd, CDBByte) == 60 && offsetof(SRB_ExecSCSICmd, SenseArea) == 76);
+static_assert(offsetof(SRB_ExecSCSICmd, SRB_SenseLen) == 24 &&
+              offsetof(SRB_ExecSCSICmd, SRB_TargStat) == 27);
+static_assert(offsetof(SRB_ExecSCSICmd, SRB_PostProc) == 32 &&
+              offsetof(SRB_ExecSCSICmd, SRB_Rsvd2) == 40);
+static_assert(offsetof(SRB_ExecSCSICmd, CDBByte) == 60 &&
+              offsetof(SRB_ExecSCSICmd, SenseArea) == 76);
 static_assert(sizeof(SRB_ExecSCSICmd) == 112);
 #endif
 

@@ -34,8 +34,9 @@ uint8_t DirectionOf(uint8_t flags) {
 
 // Sends one command block by pass-through on an open handle; returns the SCSI status, or -1
 // when the request did not reach the drive.
-int PassThrough(TDriveHandle h, const uint8_t* cdb, uint8_t cdbLen, uint8_t direction, uint8_t* data,
-                uint32_t dataLen, uint32_t timeout, uint8_t* sense, size_t senseLen) {
+int PassThrough(TDriveHandle h, const uint8_t* cdb, uint8_t cdbLen, uint8_t direction,
+                uint8_t* data, uint32_t dataLen, uint32_t timeout, uint8_t* sense,
+                size_t senseLen) {
   TScsiPassThroughBuffer pt;
   std::memset(&pt, 0, sizeof pt);
   pt.Spt.Length = sizeof(TScsiPassThroughDirect);
@@ -96,8 +97,9 @@ struct TAspiLayer::TImpl {
     int status = -1;
     uint8_t sense[32] = {};
     if (h != kInvalidDriveHandle) {
-      status = PassThrough(h, srb.CDBByte, srb.SRB_CDBLen, DirectionOf(srb.SRB_Flags), srb.SRB_BufPointer,
-                           srb.SRB_BufLen, Options.TimeoutSeconds, sense, sizeof sense);
+      status = PassThrough(h, srb.CDBByte, srb.SRB_CDBLen, DirectionOf(srb.SRB_Flags),
+                           srb.SRB_BufPointer, srb.SRB_BufLen, Options.TimeoutSeconds, sense,
+                           sizeof sense);
       CloseDrive(h);
     }
     if (status == 0) {
@@ -165,8 +167,8 @@ void TAspiLayer::Rebuild() {
       // An address an earlier drive already has would make this drive unreachable: such a
       // drive is placed like one without an address.
       const auto taken = [&](const TAspiDevice& e) {
-        return e.HasAddress && e.HostAdapter == address.PortNumber && e.Target == address.TargetId &&
-               e.Lun == address.Lun;
+        return e.HasAddress && e.HostAdapter == address.PortNumber &&
+               e.Target == address.TargetId && e.Lun == address.Lun;
       };
       if (DriveScsiAddress(h, address, error) && std::none_of(table.begin(), table.end(), taken)) {
         d.HasAddress = true;
@@ -257,7 +259,8 @@ uint32_t TAspiLayer::Send(void* block) {
         srb.SRB_Status = SS_NO_DEVICE;
         return srb.SRB_Status;
       }
-      auto* event = (srb.SRB_Flags & SRB_EVENT_NOTIFY) ? static_cast<TEvent*>(srb.SRB_PostProc) : nullptr;
+      auto* event =
+          (srb.SRB_Flags & SRB_EVENT_NOTIFY) ? static_cast<TEvent*>(srb.SRB_PostProc) : nullptr;
       if (impl_->Options.Asynchronous && event) {
         srb.SRB_Status = SS_PENDING;
         impl_->Post([this, device, &srb, event] {

@@ -31,9 +31,9 @@ struct TAspiDevice {
   uint8_t HostAdapter = 0;
   uint8_t Target = 0;
   uint8_t Lun = 0;
-  bool HasAddress = false;      // false: placed on the extra adapter
+  bool HasAddress = false;  // false: placed on the extra adapter
   bool InquiryValid = false;
-  uint8_t Inquiry[40] = {};     // first 40 bytes of the drive's INQUIRY data
+  uint8_t Inquiry[40] = {};  // first 40 bytes of the drive's INQUIRY data
 };
 
 class TAspiLayer {

@@ -169,7 +169,8 @@ TFileTime FileTimeFromUnix(int64_t seconds, int64_t nanoseconds) {
   }
   const int64_t since1601 = seconds + kEpochDelta;
   if (since1601 < 0) return TFileTime{0};
-  if (since1601 > static_cast<int64_t>(INT64_MAX / kTicksPerSec) - 1) return TFileTime{static_cast<uint64_t>(INT64_MAX)};
+  if (since1601 > static_cast<int64_t>(INT64_MAX / kTicksPerSec) - 1)
+    return TFileTime{static_cast<uint64_t>(INT64_MAX)};
   return TFileTime{static_cast<uint64_t>(since1601 * kTicksPerSec + nanoseconds / 100)};
 }
 
@@ -209,7 +210,8 @@ bool FileTimeToLocal(TFileTime ft, TSystemTime& out, int32_t* utcOffsetMinutes) 
   long gmtoff = 0;
   bool isDst = false;
   if (!LocalOffsetAt(unixSecs, gmtoff, isDst)) gmtoff = -timezone;
-  const int64_t shifted = static_cast<int64_t>(ft.Value) + static_cast<int64_t>(gmtoff) * kTicksPerSec;
+  const int64_t shifted =
+      static_cast<int64_t>(ft.Value) + static_cast<int64_t>(gmtoff) * kTicksPerSec;
   if (shifted < 0) return false;
   if (!FileTimeToUtc(TFileTime{static_cast<uint64_t>(shifted)}, out)) return false;
   if (utcOffsetMinutes) *utcOffsetMinutes = static_cast<int32_t>(gmtoff / 60);

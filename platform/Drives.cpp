@@ -78,7 +78,8 @@ std::vector<std::string> RealDrivePaths(const std::string& folder) {
     while (const dirent* e = readdir(d)) {
       const std::string_view n = e->d_name;
       if (n.size() < 3 || n.substr(0, 2) != "sr" || n.size() > 8) continue;
-      if (!std::all_of(n.begin() + 2, n.end(), [](char c) { return c >= '0' && c <= '9'; })) continue;
+      if (!std::all_of(n.begin() + 2, n.end(), [](char c) { return c >= '0' && c <= '9'; }))
+        continue;
       found.emplace_back(std::strtol(e->d_name + 2, nullptr, 10), folder + "/" + std::string(n));
     }
     closedir(d);
@@ -383,16 +384,18 @@ bool DrivePassThrough(TDriveHandle h, TScsiPassThroughBuffer& request, uint32_t&
   TScsiPassThroughDirect& spt = request.Spt;
   if (e.vd) {
     if (spt.CdbLength == 0 || spt.CdbLength > sizeof spt.Cdb || spt.DataIn > kScsiDataUnspecified ||
-        (spt.DataIn != kScsiDataUnspecified && spt.DataTransferLength != 0 && spt.DataBuffer == nullptr)) {
+        (spt.DataIn != kScsiDataUnspecified && spt.DataTransferLength != 0 &&
+         spt.DataBuffer == nullptr)) {
       lastError = EINVAL;
       return false;
     }
     const bool noData = spt.DataIn == kScsiDataUnspecified;
-    const uint8_t senseLen = static_cast<uint8_t>(
-        std::min<size_t>(spt.SenseInfoLength, sizeof request.SenseBuffer));
-    spt.ScsiStatus = e.vd->Execute(spt.Cdb, spt.CdbLength, spt.DataIn,
-                                   noData ? nullptr : static_cast<uint8_t*>(spt.DataBuffer),
-                                   noData ? 0 : spt.DataTransferLength, request.SenseBuffer, senseLen);
+    const uint8_t senseLen =
+        static_cast<uint8_t>(std::min<size_t>(spt.SenseInfoLength, sizeof request.SenseBuffer));
+    spt.ScsiStatus =
+        e.vd->Execute(spt.Cdb, spt.CdbLength, spt.DataIn,
+                      noData ? nullptr : static_cast<uint8_t*>(spt.DataBuffer),
+                      noData ? 0 : spt.DataTransferLength, request.SenseBuffer, senseLen);
     lastError = 0;
     return true;
   }

@@ -61,9 +61,10 @@ class TVirtualDrive {
   virtual std::string Path() const = 0;  // the recorder's folder
   // False when the drive has no SCSI address (the address query then fails).
   virtual bool Address(TScsiAddress& a) const = 0;
-  // Executes one command block; may be called from several threads at once. direction: kScsiDataOut/In/Unspecified; data holds dataLen
-  // bytes. Returns the SCSI status byte (0 good, 2 check condition, 8 busy); on check
-  // condition fixed-format sense data is written to sense (at most senseLen bytes).
+  // Executes one command block; may be called from several threads at once. direction:
+  // kScsiDataOut/In/Unspecified; data holds dataLen bytes. Returns the SCSI status byte (0 good, 2
+  // check condition, 8 busy); on check condition fixed-format sense data is written to sense (at
+  // most senseLen bytes).
   virtual uint8_t Execute(const uint8_t* cdb, uint8_t cdbLen, uint8_t direction, uint8_t* data,
                           uint32_t dataLen, uint8_t* sense, uint8_t senseLen) = 0;
 };

@@ -12,7 +12,8 @@ namespace {
 bool EndsWithNoCase(std::string_view s, std::string_view suffix) {
   if (s.size() < suffix.size()) return false;
   for (size_t i = 0; i < suffix.size(); ++i)
-    if (std::tolower(static_cast<unsigned char>(s[s.size() - suffix.size() + i])) != suffix[i]) return false;
+    if (std::tolower(static_cast<unsigned char>(s[s.size() - suffix.size() + i])) != suffix[i])
+      return false;
   return true;
 }
 
@@ -21,12 +22,15 @@ bool EndsWithNoCase(std::string_view s, std::string_view suffix) {
 std::string LibraryFileName(std::string_view windowsName) {
   // Keep a folder part as it is; only the file name is translated.
   size_t cut = windowsName.find_last_of("/\\");
-  const std::string folder = cut == std::string_view::npos ? std::string() : std::string(windowsName.substr(0, cut + 1));
+  const std::string folder =
+      cut == std::string_view::npos ? std::string() : std::string(windowsName.substr(0, cut + 1));
   std::string_view file = cut == std::string_view::npos ? windowsName : windowsName.substr(cut + 1);
-  if (EndsWithNoCase(file, ".so") || file.find(".so.") != std::string_view::npos) return std::string(windowsName);
+  if (EndsWithNoCase(file, ".so") || file.find(".so.") != std::string_view::npos)
+    return std::string(windowsName);
   if (EndsWithNoCase(file, ".dll")) file.remove_suffix(4);
   std::string lower;
-  for (char c : file) lower.push_back(static_cast<char>(std::tolower(static_cast<unsigned char>(c))));
+  for (char c : file)
+    lower.push_back(static_cast<char>(std::tolower(static_cast<unsigned char>(c))));
   if (lower.rfind("lib", 0) != 0) lower = "lib" + lower;
   std::string out = folder;
   for (char& c : out)

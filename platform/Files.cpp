@@ -59,7 +59,8 @@ bool StatEntry(int dirFd, const char* path, std::string_view name, TEntryInfo& i
   info.write = FromStatx(sx.stx_mtime);
   info.access = FromStatx(sx.stx_atime);
   // Birth time where the file system keeps it; otherwise the oldest time that is known.
-  if (sx.stx_mask & STATX_BTIME) info.creation = FromStatx(sx.stx_btime);
+  if (sx.stx_mask & STATX_BTIME)
+    info.creation = FromStatx(sx.stx_btime);
   else {
     const TFileTime changed = FromStatx(sx.stx_ctime);
     info.creation = changed.Value < info.write.Value ? changed : info.write;
@@ -76,7 +77,8 @@ void CopyName(char16_t* dst, size_t cap, std::u16string_view src) {
   std::fill(dst + n, dst + cap, u'\0');
 }
 
-void FillFindData(TFindData& fd, const TEntryInfo& info, std::u16string_view name, std::u16string_view alt) {
+void FillFindData(TFindData& fd, const TEntryInfo& info, std::u16string_view name,
+                  std::u16string_view alt) {
   fd = TFindData{};
   fd.FileAttributes = info.attributes;
   fd.CreationTime = info.creation;
@@ -255,7 +257,8 @@ bool DirectoryExists(std::string_view path) {
 uint32_t GetFileAttributes(std::string_view path) {
   const std::string p = WithoutTrailingSlashes(path);
   TEntryInfo info;
-  return !p.empty() && StatEntry(AT_FDCWD, p.c_str(), LastComponent(p), info) ? info.attributes : kInvalidAttributes;
+  return !p.empty() && StatEntry(AT_FDCWD, p.c_str(), LastComponent(p), info) ? info.attributes
+                                                                              : kInvalidAttributes;
 }
 
 int64_t GetFileSize(std::string_view path) {

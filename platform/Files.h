@@ -97,10 +97,10 @@ class TShortNameGenerator {
   TImpl* impl_;
 };
 
-bool FileExists(std::string_view path);       // regular file
+bool FileExists(std::string_view path);  // regular file
 bool DirectoryExists(std::string_view path);
 uint32_t GetFileAttributes(std::string_view path);  // kInvalidAttributes when absent
-int64_t GetFileSize(std::string_view path);          // -1 when absent
+int64_t GetFileSize(std::string_view path);         // -1 when absent
 
 // A file opened for reading (others may read it too) or created for writing.
 class TFile {
@@ -118,7 +118,8 @@ class TFile {
   void Close();
   bool IsOpen() const { return fd_ >= 0; }
   int Fd() const { return fd_; }
-  // Reads up to n bytes, retrying short reads; returns the bytes read (< n only at the end), -1 on error.
+  // Reads up to n bytes, retrying short reads; returns the bytes read (< n only at the end), -1 on
+  // error.
   int64_t Read(void* buf, size_t n);
   bool Write(const void* buf, size_t n);
   bool Seek(int64_t pos);

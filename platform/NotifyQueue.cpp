@@ -58,7 +58,8 @@ size_t TNotifyQueue::WaitAndDispatch(uint32_t ms) {
     if (ms == 0xFFFFFFFFu) {
       cv_.wait(g, [this] { return !q_.empty(); });
     } else {
-      const auto deadline = std::chrono::steady_clock::now() + std::chrono::nanoseconds(ClockMsToRealNs(ms));
+      const auto deadline =
+          std::chrono::steady_clock::now() + std::chrono::nanoseconds(ClockMsToRealNs(ms));
       if (!cv_.wait_until(g, deadline, [this] { return !q_.empty(); })) return 0;
     }
   }

@@ -6,10 +6,10 @@
 namespace plat {
 namespace {
 
-constexpr int kHostTimeOut = 0x03;      // DID_TIME_OUT
+constexpr int kHostTimeOut = 0x03;  // DID_TIME_OUT
 constexpr int kDriverStatusMask = 0x0F;
-constexpr int kDriverTimeOut = 0x06;    // DRIVER_TIMEOUT
-constexpr int kDriverSense = 0x08;      // sense data came with the status: not a failure
+constexpr int kDriverTimeOut = 0x06;  // DRIVER_TIMEOUT
+constexpr int kDriverSense = 0x08;    // sense data came with the status: not a failure
 
 }  // namespace
 
@@ -40,7 +40,8 @@ bool BuildSgIoHeader(TScsiPassThroughBuffer& request, sg_io_hdr& hdr) {
   hdr.cmdp = request.Spt.Cdb;
   // The sense lands in the request's own buffer and never beyond it, whatever length is asked.
   const size_t senseCap = sizeof request.SenseBuffer;
-  hdr.mx_sb_len = static_cast<unsigned char>(spt.SenseInfoLength < senseCap ? spt.SenseInfoLength : senseCap);
+  hdr.mx_sb_len =
+      static_cast<unsigned char>(spt.SenseInfoLength < senseCap ? spt.SenseInfoLength : senseCap);
   hdr.sbp = request.SenseBuffer;
   const uint64_t ms = static_cast<uint64_t>(spt.TimeOutValue) * 1000u;
   hdr.timeout = ms > 0xFFFFFFFFu ? 0xFFFFFFFFu : static_cast<unsigned int>(ms);

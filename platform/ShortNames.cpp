@@ -12,8 +12,22 @@ namespace {
 // Characters a short name may hold besides ASCII letters and digits.
 bool IsShortNameSymbol(char16_t c) {
   switch (c) {
-    case u'$': case u'%': case u'\'': case u'-': case u'_': case u'@': case u'~': case u'`':
-    case u'!': case u'(': case u')': case u'{': case u'}': case u'^': case u'#': case u'&':
+    case u'$':
+    case u'%':
+    case u'\'':
+    case u'-':
+    case u'_':
+    case u'@':
+    case u'~':
+    case u'`':
+    case u'!':
+    case u'(':
+    case u')':
+    case u'{':
+    case u'}':
+    case u'^':
+    case u'#':
+    case u'&':
       return true;
     default:
       return false;
@@ -106,7 +120,8 @@ bool TShortNameGenerator::IsValid83(std::u16string_view name) {
   const size_t dot = name.find(u'.');
   if (dot != name.rfind(u'.')) return false;  // more than one dot
   const std::u16string_view base = name.substr(0, dot);
-  const std::u16string_view ext = dot == std::u16string_view::npos ? std::u16string_view() : name.substr(dot + 1);
+  const std::u16string_view ext =
+      dot == std::u16string_view::npos ? std::u16string_view() : name.substr(dot + 1);
   if (base.empty() || base.size() > 8 || ext.size() > 3) return false;
   if (dot != std::u16string_view::npos && ext.empty()) return false;  // "NAME." has no 8.3 form
   for (char16_t c : base)
@@ -132,7 +147,8 @@ std::u16string TShortNameGenerator::Next(std::u16string_view longName) {
   const std::u16string_view rest = longName.substr(start);
   const size_t dot = rest.rfind(u'.');
   std::u16string base = CleanPart(dot == std::u16string_view::npos ? rest : rest.substr(0, dot));
-  std::u16string ext = dot == std::u16string_view::npos ? std::u16string() : CleanPart(rest.substr(dot + 1));
+  std::u16string ext =
+      dot == std::u16string_view::npos ? std::u16string() : CleanPart(rest.substr(dot + 1));
   if (ext.size() > 3) ext.resize(3);
   if (base.empty()) base.push_back(u'_');
   if (base.size() > 6) base.resize(6);

@@ -106,7 +106,8 @@ std::wstring ToWide(std::u16string_view s) {
   w.reserve(s.size());
   for (size_t i = 0; i < s.size(); ++i) {
     const char16_t c = s[i];
-    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < s.size() && s[i + 1] >= 0xDC00 && s[i + 1] <= 0xDFFF) {
+    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < s.size() && s[i + 1] >= 0xDC00 &&
+        s[i + 1] <= 0xDFFF) {
       w.push_back(static_cast<wchar_t>(0x10000 + ((c - 0xD800) << 10) + (s[i + 1] - 0xDC00)));
       ++i;
     } else if (c == 0) {
@@ -135,7 +136,8 @@ std::string Utf16ToUtf8(std::u16string_view s) {
     const char16_t c = s[i];
     if (c >= 0xD800 && c <= 0xDBFF) {
       if (i + 1 < s.size() && s[i + 1] >= 0xDC00 && s[i + 1] <= 0xDFFF) {
-        AppendUtf8(out, 0x10000 + ((static_cast<uint32_t>(c) - 0xD800) << 10) + (s[i + 1] - 0xDC00));
+        AppendUtf8(out,
+                   0x10000 + ((static_cast<uint32_t>(c) - 0xD800) << 10) + (s[i + 1] - 0xDC00));
         ++i;
       } else {
         AppendUtf8(out, kReplacement);

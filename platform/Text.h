@@ -27,7 +27,9 @@ std::u16string ToUpper(std::u16string_view s);
 
 // Case-insensitive ordinal comparison with real case folding (<0, 0, >0).
 int CompareNoCase(std::u16string_view a, std::u16string_view b);
-inline bool EqualsNoCase(std::u16string_view a, std::u16string_view b) { return CompareNoCase(a, b) == 0; }
+inline bool EqualsNoCase(std::u16string_view a, std::u16string_view b) {
+  return CompareNoCase(a, b) == 0;
+}
 // Hash consistent with EqualsNoCase, for name indexes.
 size_t HashNoCase(std::u16string_view s);
 

@@ -17,11 +17,16 @@ namespace {
 // Nice steps of the bands relative to the thread's start.
 int NiceStep(TThreadPriority p) {
   switch (p) {
-    case TThreadPriority::Idle: return 19;
-    case TThreadPriority::Lowest: return 10;
-    case TThreadPriority::Lower: return 5;
-    case TThreadPriority::Normal: return 0;
-    case TThreadPriority::Highest: return -5;
+    case TThreadPriority::Idle:
+      return 19;
+    case TThreadPriority::Lowest:
+      return 10;
+    case TThreadPriority::Lower:
+      return 5;
+    case TThreadPriority::Normal:
+      return 0;
+    case TThreadPriority::Highest:
+      return -5;
   }
   return 0;
 }
@@ -62,8 +67,10 @@ TThread::TThread() = default;
 TThread::~TThread() {
   if (thread_.joinable()) {
     // A thread that frees itself ends up here on its own stack: it cannot join itself.
-    if (thread_.get_id() == std::this_thread::get_id()) thread_.detach();
-    else thread_.join();
+    if (thread_.get_id() == std::this_thread::get_id())
+      thread_.detach();
+    else
+      thread_.join();
   }
 }
 
@@ -83,7 +90,8 @@ void TThread::Run() {
   const int nice = getpriority(PRIO_PROCESS, static_cast<id_t>(tid));
   baseNice_.store(errno == 0 ? nice : 0);
   tid_.store(tid);
-  if (priority_.load() != TThreadPriority::Normal) ApplyNice(tid, baseNice_.load(), priority_.load());
+  if (priority_.load() != TThreadPriority::Normal)
+    ApplyNice(tid, baseNice_.load(), priority_.load());
   try {
     Execute();
   } catch (...) {
@@ -146,7 +154,8 @@ bool TEvent::WaitFor(uint32_t ms) {
     Wait();
     return true;
   }
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::nanoseconds(ClockMsToRealNs(ms));
+  const auto deadline =
+      std::chrono::steady_clock::now() + std::chrono::nanoseconds(ClockMsToRealNs(ms));
   std::unique_lock<std::mutex> g(m_);
   return cv_.wait_until(g, deadline, [this] { return set_; });
 }

@@ -22,8 +22,8 @@ class TThread {
   TThread(const TThread&) = delete;
   TThread& operator=(const TThread&) = delete;
 
-  void Resume();                       // starts the thread (once)
-  void WaitFor();                      // blocks until Execute and OnTerminate have run
+  void Resume();   // starts the thread (once)
+  void WaitFor();  // blocks until Execute and OnTerminate have run
   bool Finished() const { return finished_.load(); }
   void SetFreeOnTerminate(bool v) { freeOnTerminate_ = v; }
   // Best effort: a change the system refuses is ignored, the band is still recorded. The bands

@@ -11,7 +11,8 @@ namespace rd {
 bool TDeviceInfo::Refresh() {
   uint8_t data[36] = {};
   const uint8_t cdb[6] = {0x12, 0, 0, 0, sizeof data, 0};
-  if (!info_ || ExecuteOn(*info_, cdb, sizeof cdb, sizeof data, data, plat::SRB_DIR_IN) != plat::SS_COMP)
+  if (!info_ ||
+      ExecuteOn(*info_, cdb, sizeof cdb, sizeof data, data, plat::SRB_DIR_IN) != plat::SS_COMP)
     return false;
   std::lock_guard<std::mutex> g(m_);
   deviceType_ = data[0] & 0x1F;
@@ -23,13 +24,16 @@ uint8_t TDeviceInfo::DeviceType() const {
   return deviceType_;
 }
 
-std::string TDeviceInfo::DeviceTypeName() const { return std::string(rd::DeviceTypeName(DeviceType())); }
+std::string TDeviceInfo::DeviceTypeName() const {
+  return std::string(rd::DeviceTypeName(DeviceType()));
+}
 
 bool TDiscInfo::Refresh() {
   std::vector<uint8_t> data(kConfigurationLength, 0);
-  const uint8_t cdb[10] = {0x46, 0x02, 0, 0, 0, 0, 0, kConfigurationLength >> 8, kConfigurationLength & 0xFF, 0};
-  if (!info_ || ExecuteOn(*info_, cdb, sizeof cdb, kConfigurationLength, data.data(), plat::SRB_DIR_IN) !=
-                    plat::SS_COMP)
+  const uint8_t cdb[10] = {
+      0x46, 0x02, 0, 0, 0, 0, 0, kConfigurationLength >> 8, kConfigurationLength & 0xFF, 0};
+  if (!info_ || ExecuteOn(*info_, cdb, sizeof cdb, kConfigurationLength, data.data(),
+                          plat::SRB_DIR_IN) != plat::SS_COMP)
     return false;
   const uint16_t profile = static_cast<uint16_t>((data[6] << 8) | data[7]);
   std::lock_guard<std::mutex> g(m_);

@@ -77,7 +77,8 @@ TFound Identify(char letter) {
 
 void TakeIdentification(const uint8_t* inquiry, size_t length, TCDBurnerInfo& info) {
   std::string text;
-  for (size_t i = 8; i < length && inquiry[i] != 0; ++i) text.push_back(static_cast<char>(inquiry[i]));
+  for (size_t i = 8; i < length && inquiry[i] != 0; ++i)
+    text.push_back(static_cast<char>(inquiry[i]));
   info.Vendor = Trim(Part(text, 0, 8));
   info.Product = Trim(Part(text, 8, 16));
   info.Revision = Part(text, 24, 4);
@@ -86,14 +87,21 @@ void TakeIdentification(const uint8_t* inquiry, size_t length, TCDBurnerInfo& in
 }
 
 TDevice::TDevice(std::unique_ptr<TCDBurnerInfo> info)
-    : info_(std::move(info)), deviceInfo_(info_.get()), discInfo_(info_.get()), reader_(info_.get()) {
+    : info_(std::move(info)),
+      deviceInfo_(info_.get()),
+      discInfo_(info_.get()),
+      reader_(info_.get()) {
   const std::string& p = info_->Product;
   modelFlags_[0] = p == "CRX175E" || p == "CD-RW CRX800E";
   modelFlags_[1] = p == "CD-RW CRX800E";
   modelFlags_[2] = p == "CDRW321040X" || p == "DVD-RW DVR-103";
   modelFlags_[3] = p == "DVD-RW DVR-103";
-  diskNotifier_.OnDiskInserted = [this](TDiskNotifier*, const std::string& l) { DiskChanged(l, true); };
-  diskNotifier_.OnDiskRemoved = [this](TDiskNotifier*, const std::string& l) { DiskChanged(l, false); };
+  diskNotifier_.OnDiskInserted = [this](TDiskNotifier*, const std::string& l) {
+    DiskChanged(l, true);
+  };
+  diskNotifier_.OnDiskRemoved = [this](TDiskNotifier*, const std::string& l) {
+    DiskChanged(l, false);
+  };
 
   // SET CD SPEED with 0xFFFF for both: the drive's maximum read and write speed.
   const uint8_t cdb[12] = {0xBB, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 0, 0, 0, 0};
@@ -115,7 +123,8 @@ TDevices::TDevices() {
   std::vector<TFound> found;
   for (char letter : plat::OpticalDriveLetters())
     if (plat::GetDriveType(letter) == plat::kDriveCdrom) found.push_back(Identify(letter));
-  std::stable_sort(found.begin(), found.end(), [](const TFound& a, const TFound& b) { return Group(a) < Group(b); });
+  std::stable_sort(found.begin(), found.end(),
+                   [](const TFound& a, const TFound& b) { return Group(a) < Group(b); });
 
   // Commands reach a drive at the address the transport gives it: its own, or one on the extra
   // adapter when it has none (or one an earlier drive already has).

@@ -41,7 +41,8 @@ std::map<char, TDriveWatcher::TMedium> TDriveWatcher::Snapshot() {
     for (int attempt = 0; attempt < 2 && state == TMedium::Unknown; ++attempt) {
       const uint8_t cdb[6] = {0x00, 0, 0, 0, 0, 0};
       uint8_t sense[kReaderSenseLength] = {};
-      uint8_t status = scsi.Execute(row.HostAdapter, row.Target, 0, nullptr, 0, sizeof cdb, cdb, row.Lun, sense);
+      uint8_t status =
+          scsi.Execute(row.HostAdapter, row.Target, 0, nullptr, 0, sizeof cdb, cdb, row.Lun, sense);
       if (status == plat::SS_COMP)
         state = TMedium::Present;
       else if ((sense[2] & 0x0F) == kNotReady && sense[12] == kMediumNotPresent)
@@ -109,7 +110,8 @@ void TDriveWatcher::Run() {
   for (;;) {
     {
       std::unique_lock<std::mutex> lk(m_);
-      cv_.wait_for(lk, std::chrono::nanoseconds(plat::ClockMsToRealNs(intervalMs_.load())), [this] { return stop_; });
+      cv_.wait_for(lk, std::chrono::nanoseconds(plat::ClockMsToRealNs(intervalMs_.load())),
+                   [this] { return stop_; });
       if (stop_) break;
     }
     Poll();
@@ -139,8 +141,9 @@ void TDriveWatcher::Poll() {
     // A drive that is becoming ready keeps its last definite state until it answers plainly.
     next[letter] = state == TMedium::Unknown ? old->second : state;
     if (old->second != next[letter])
-      changes.emplace_back(next[letter] == TMedium::Present ? TDriveChange::DiskInserted : TDriveChange::DiskRemoved,
-                           letter);
+      changes.emplace_back(
+          next[letter] == TMedium::Present ? TDriveChange::DiskInserted : TDriveChange::DiskRemoved,
+          letter);
   }
   known_ = std::move(next);
   for (auto& [change, letter] : changes) {

@@ -34,10 +34,10 @@ class TDriveWatcher {
   std::map<char, TMedium> Snapshot();
   bool OnWatcherThread() const { return std::this_thread::get_id() == threadId_.load(); }
 
-  std::mutex life_;                 // start and stop of the thread
-  std::recursive_mutex dispatch_;   // subscribers, known state; held while a poll reports
+  std::mutex life_;                // start and stop of the thread
+  std::recursive_mutex dispatch_;  // subscribers, known state; held while a poll reports
   std::map<int, TListener> listeners_;
-  std::map<char, TMedium> known_;   // drive letter -> last definite medium state
+  std::map<char, TMedium> known_;  // drive letter -> last definite medium state
   int nextId_ = 1;
 
   std::mutex m_;

@@ -32,9 +32,9 @@ constexpr TProfileName kProfiles[] = {
 };
 
 constexpr std::array<std::string_view, kDeviceTypeNameCount> kDeviceTypeNames = {
-    "Disk Drive", "Tape Drive",  "Printer",       "Processor",       "WORM Drive",
-    "CD-ROM Drive", "Scanner",   "Optical Drive", "Changer",         "Communication Device",
-    "Invalid",    "Any Type Device", "Other Type Device",
+    "Disk Drive",   "Tape Drive",      "Printer",           "Processor", "WORM Drive",
+    "CD-ROM Drive", "Scanner",         "Optical Drive",     "Changer",   "Communication Device",
+    "Invalid",      "Any Type Device", "Other Type Device",
 };
 
 constexpr int kInvalidName = 10;

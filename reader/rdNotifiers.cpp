@@ -6,7 +6,8 @@ namespace rd {
 
 void SetDriveWatchInterval(uint32_t ms) { TDriveWatcher::Instance().SetInterval(ms); }
 
-void TWatchClient::Watch(std::function<void(TDriveChange change, const std::string& letter)> listener) {
+void TWatchClient::Watch(
+    std::function<void(TDriveChange change, const std::string& letter)> listener) {
   if (subscription_) return;
   subscription_ = TDriveWatcher::Instance().Subscribe(
       [listener](TDriveChange change, char letter) { listener(change, std::string(1, letter)); });

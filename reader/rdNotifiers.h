@@ -38,7 +38,8 @@ class TWatchClient {
 // Device arrival and removal: a drive letter appeared in or left the drive namespace.
 class TDeviceNotifier : public TWatchClient {
  public:
-  using TDeviceChangeEvent = std::function<void(TDeviceNotifier* sender, const std::string& driveLetter)>;
+  using TDeviceChangeEvent =
+      std::function<void(TDeviceNotifier* sender, const std::string& driveLetter)>;
 
   // Stops before the events below are gone.
   ~TDeviceNotifier() { Stop(); }
@@ -52,8 +53,10 @@ class TDeviceNotifier : public TWatchClient {
 // Medium arrival and removal in any drive; DriveLetter names the drive ("E").
 class TDiskNotifier : public TWatchClient {
  public:
-  using TCDInsertDiskStatusEvent = std::function<void(TDiskNotifier* sender, const std::string& DriveLetter)>;
-  using TCDRemoveDiskStatusEvent = std::function<void(TDiskNotifier* sender, const std::string& DriveLetter)>;
+  using TCDInsertDiskStatusEvent =
+      std::function<void(TDiskNotifier* sender, const std::string& DriveLetter)>;
+  using TCDRemoveDiskStatusEvent =
+      std::function<void(TDiskNotifier* sender, const std::string& DriveLetter)>;
 
   ~TDiskNotifier() { Stop(); }
   void Start();

@@ -33,7 +33,8 @@ std::string DescribeSystem() {
 
 }  // namespace
 
-TrdSCSI::TrdSCSI() : lock_(CommandLock()), layer_(LayerOptions()), systemVersion_(DescribeSystem()) {}
+TrdSCSI::TrdSCSI()
+    : lock_(CommandLock()), layer_(LayerOptions()), systemVersion_(DescribeSystem()) {}
 
 bool TrdSCSI::FindLetter(char letter, plat::TAspiDevice& device) const {
   for (const plat::TAspiDevice& d : layer_.Devices()) {
@@ -82,7 +83,8 @@ uint8_t TrdSCSI::Execute(uint8_t hostAdapter, uint8_t target, uint32_t bufLen, v
 uint8_t ExecuteOn(const TCDBurnerInfo& info, const uint8_t* cdb, uint8_t cdbLength, uint32_t length,
                   void* buffer, uint8_t flags, uint8_t* sense) {
   TrdSCSI scsi;
-  return scsi.Execute(info.HostAdapter, info.Target, length, buffer, flags, cdbLength, cdb, info.Lun, sense);
+  return scsi.Execute(info.HostAdapter, info.Target, length, buffer, flags, cdbLength, cdb,
+                      info.Lun, sense);
 }
 
 }  // namespace rd

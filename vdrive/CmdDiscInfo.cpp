@@ -30,9 +30,11 @@ TSense TDriveCore::ReadDiscInformation(const TCommand& c) {
   const TDisc& d = Disc();
   uint8_t r[34] = {};
   Put16(r, sizeof r - 2);
-  r[2] = static_cast<uint8_t>((d.Erasable() ? 0x10 : 0) | d.LastSessionState() << 2 | d.DiscStatus());
+  r[2] =
+      static_cast<uint8_t>((d.Erasable() ? 0x10 : 0) | d.LastSessionState() << 2 | d.DiscStatus());
   r[3] = 1;
-  const uint16_t sessions = d.SessionCount(), first = d.FirstTrackInLastSession(), last = d.LastTrackInLastSession();
+  const uint16_t sessions = d.SessionCount(), first = d.FirstTrackInLastSession(),
+                 last = d.LastTrackInLastSession();
   r[4] = static_cast<uint8_t>(sessions);
   r[9] = static_cast<uint8_t>(sessions >> 8);
   r[5] = static_cast<uint8_t>(first);
@@ -185,8 +187,9 @@ TSense TDriveCore::ReadTocPmaAtip(const TCommand& c) {
       if (entries.empty()) return sense::kInvalidField;
       r[2] = 1;
       r[3] = static_cast<uint8_t>(closedSessions);
-      const auto it = std::find_if(entries.begin(), entries.end(),
-                                   [&](const TEntry& e) { return e.number == lastSessionFirstTrack; });
+      const auto it = std::find_if(entries.begin(), entries.end(), [&](const TEntry& e) {
+        return e.number == lastSessionFirstTrack;
+      });
       uint8_t e[8] = {0, 0x14, static_cast<uint8_t>(lastSessionFirstTrack), 0};
       PutAddress(e + 4, it != entries.end() ? it->start : 0, msf);
       r.insert(r.end(), e, e + 8);

@@ -16,13 +16,14 @@ void PutPadded(uint8_t* p, size_t width, const std::string& s) {
 }
 
 // Every feature the drive may announce, in ascending order.
-constexpr uint16_t kFeatures[] = {0x0000, 0x0001, 0x0002, 0x0003, 0x0010, 0x001D, 0x001E, 0x001F,
-                                  0x0020, 0x0021, 0x0023, 0x0024, 0x0026, 0x002A, 0x002B, 0x002D,
-                                  0x002E, 0x002F, 0x003B, 0x0040, 0x0041, 0x0050, 0x0051, 0x0100,
-                                  0x0107};
+constexpr uint16_t kFeatures[] = {0x0000, 0x0001, 0x0002, 0x0003, 0x0010, 0x001D, 0x001E,
+                                  0x001F, 0x0020, 0x0021, 0x0023, 0x0024, 0x0026, 0x002A,
+                                  0x002B, 0x002D, 0x002E, 0x002F, 0x003B, 0x0040, 0x0041,
+                                  0x0050, 0x0051, 0x0100, 0x0107};
 
 bool AnyOf(const TDriveModel& m, bool writes, std::initializer_list<K> kinds) {
-  return std::any_of(kinds.begin(), kinds.end(), [&](K k) { return writes ? m.Writes(k) : m.Reads(k); });
+  return std::any_of(kinds.begin(), kinds.end(),
+                     [&](K k) { return writes ? m.Writes(k) : m.Reads(k); });
 }
 
 bool Supported(const TDriveModel& m, uint16_t code) {
@@ -38,7 +39,9 @@ bool Supported(const TDriveModel& m, uint16_t code) {
     case 0x001E:
       return AnyOf(m, false, {K::CdRom, K::CdR, K::CdRw});
     case 0x001F:
-      return AnyOf(m, false, {K::DvdRom, K::DvdR, K::DvdRw, K::DvdPlusR, K::DvdPlusRw, K::DvdPlusRDl, K::DvdRam});
+      return AnyOf(
+          m, false,
+          {K::DvdRom, K::DvdR, K::DvdRw, K::DvdPlusR, K::DvdPlusRw, K::DvdPlusRDl, K::DvdRam});
     case 0x0020:
     case 0x0024:
       return AnyOf(m, true, {K::DvdRam, K::BdRe, K::HdDvdRam});
@@ -86,7 +89,8 @@ TSense TDriveCore::Inquiry(const TCommand& c) {
     if (page == 0x00) {
       d.insert(d.end(), {0x00, 0x80});
     } else if (page == 0x80) {
-      const std::string serial = "VR" + model.product.substr(0, std::min<size_t>(6, model.product.size()));
+      const std::string serial =
+          "VR" + model.product.substr(0, std::min<size_t>(6, model.product.size()));
       d.insert(d.end(), serial.begin(), serial.end());
     } else {
       return sense::kInvalidField;
@@ -153,7 +157,8 @@ bool TDriveCore::FeatureCurrent(uint16_t code) const {
     case 0x0021:
       return writable && !d.finalized && d.Access() == TAccess::Sequential;
     case 0x0023:
-      return writable && (k == K::DvdRw || k == K::DvdPlusRw || k == K::DvdRam || k == K::BdRe || k == K::HdDvdRam);
+      return writable && (k == K::DvdRw || k == K::DvdPlusRw || k == K::DvdRam || k == K::BdRe ||
+                          k == K::HdDvdRam);
     case 0x0026:
       return writable && d.restrictedOverwrite;
     case 0x002A:
@@ -180,7 +185,8 @@ bool TDriveCore::FeatureCurrent(uint16_t code) const {
   }
 }
 
-void TDriveCore::AppendFeature(std::vector<uint8_t>& out, uint16_t code, uint8_t rt, uint16_t start) const {
+void TDriveCore::AppendFeature(std::vector<uint8_t>& out, uint16_t code, uint8_t rt,
+                               uint16_t start) const {
   if (!Supported(model, code)) return;
   const bool current = FeatureCurrent(code);
   if (rt == 0 && code < start) return;
@@ -227,7 +233,8 @@ void TDriveCore::AppendFeature(std::vector<uint8_t>& out, uint16_t code, uint8_t
     case 0x0020: {
       version = 1;
       body.assign(12, 0);
-      const uint32_t last = !Ready().Failed() && state.disc->formatted ? state.disc->formattedBlocks - 1 : 0;
+      const uint32_t last =
+          !Ready().Failed() && state.disc->formatted ? state.disc->formattedBlocks - 1 : 0;
       Put32(body.data(), last);
       Put32(body.data() + 4, kSectorBytes);
       Put16(body.data() + 8, Ready().Failed() ? 16 : state.disc->Traits().align);
@@ -253,17 +260,21 @@ void TDriveCore::AppendFeature(std::vector<uint8_t>& out, uint16_t code, uint8_t
       break;
     case 0x002D:
       version = 2;
-      body = {uint8_t((buf ? 0x40 : 0) | (model.testWrite ? 0x04 : 0) | (model.Writes(K::CdRw) ? 0x02 : 0)), 0, 0x01,
-              0x00};
+      body = {uint8_t((buf ? 0x40 : 0) | (model.testWrite ? 0x04 : 0) |
+                      (model.Writes(K::CdRw) ? 0x02 : 0)),
+              0, 0x01, 0x00};
       break;
     case 0x002E:
       version = 1;
-      body = {uint8_t((buf ? 0x40 : 0) | 0x20 | (model.testWrite ? 0x04 : 0) | (model.Writes(K::CdRw) ? 0x02 : 0)),
+      body = {uint8_t((buf ? 0x40 : 0) | 0x20 | (model.testWrite ? 0x04 : 0) |
+                      (model.Writes(K::CdRw) ? 0x02 : 0)),
               0x00, 0x0F, 0xFF};
       break;
     case 0x002F:
       version = 1;
-      body = {uint8_t((buf ? 0x40 : 0) | (model.testWrite ? 0x04 : 0) | (model.Writes(K::DvdRw) ? 0x02 : 0)), 0, 0, 0};
+      body = {uint8_t((buf ? 0x40 : 0) | (model.testWrite ? 0x04 : 0) |
+                      (model.Writes(K::DvdRw) ? 0x02 : 0)),
+              0, 0, 0};
       break;
     case 0x003B:
       body = {uint8_t(model.Writes(K::DvdPlusRDl) ? 1 : 0), 0, 0, 0};
@@ -282,21 +293,25 @@ void TDriveCore::AppendFeature(std::vector<uint8_t>& out, uint16_t code, uint8_t
       if (model.Writes(K::BdR)) Put16(body.data() + 12, 0x0002);
       break;
     case 0x0050:
-      body = {uint8_t(model.Reads(K::HdDvdR) ? 1 : 0), 0, uint8_t(model.Reads(K::HdDvdRam) ? 1 : 0), 0};
+      body = {uint8_t(model.Reads(K::HdDvdR) ? 1 : 0), 0, uint8_t(model.Reads(K::HdDvdRam) ? 1 : 0),
+              0};
       break;
     case 0x0051:
-      body = {uint8_t(model.Writes(K::HdDvdR) ? 1 : 0), 0, uint8_t(model.Writes(K::HdDvdRam) ? 1 : 0), 0};
+      body = {uint8_t(model.Writes(K::HdDvdR) ? 1 : 0), 0,
+              uint8_t(model.Writes(K::HdDvdRam) ? 1 : 0), 0};
       break;
     case 0x0107:
       version = 3;
-      body = {0x1B, 0, 0, 0};  // buffer capacity in blocks, SET CD SPEED, write speed, stream writing
+      body = {0x1B, 0, 0,
+              0};  // buffer capacity in blocks, SET CD SPEED, write speed, stream writing
       break;
     default:
       break;
   }
   out.push_back(static_cast<uint8_t>(code >> 8));
   out.push_back(static_cast<uint8_t>(code));
-  out.push_back(static_cast<uint8_t>(version << 2 | (persistent ? 0x02 : 0) | (current ? 0x01 : 0)));
+  out.push_back(
+      static_cast<uint8_t>(version << 2 | (persistent ? 0x02 : 0) | (current ? 0x01 : 0)));
   out.push_back(static_cast<uint8_t>(body.size()));
   out.insert(out.end(), body.begin(), body.end());
 }

@@ -27,7 +27,8 @@ std::vector<uint8_t> TDriveCore::BuildPage5(uint8_t control) const {
   p[0] = kPageWriteParameters;
   p[1] = kPage5Size - 2;
   if (control == kChangeable) {
-    p[2] = static_cast<uint8_t>(0x2F | (model.bufferUnderrunFree ? 0x40 : 0) | (model.testWrite ? 0x10 : 0));
+    p[2] = static_cast<uint8_t>(0x2F | (model.bufferUnderrunFree ? 0x40 : 0) |
+                                (model.testWrite ? 0x10 : 0));
     p[3] = 0xFF;
     p[4] = 0x0F;
     p[5] = 0xFF;
@@ -53,12 +54,14 @@ std::vector<uint8_t> TDriveCore::BuildPage2A(uint8_t control) const {
   p[1] = static_cast<uint8_t>(p.size() - 2);
   if (control == kChangeable) return p;  // nothing on this page can be set
   using K = TMediumKind;
-  p[2] = static_cast<uint8_t>((model.Reads(K::CdR) ? 0x01 : 0) | (model.Reads(K::CdRw) ? 0x02 : 0) |
-                              (model.Reads(K::CdRom) ? 0x04 : 0) | (model.Reads(K::DvdRom) ? 0x08 : 0) |
-                              (model.Reads(K::DvdR) ? 0x10 : 0) | (model.Reads(K::DvdRam) ? 0x20 : 0));
-  p[3] = static_cast<uint8_t>((model.Writes(K::CdR) ? 0x01 : 0) | (model.Writes(K::CdRw) ? 0x02 : 0) |
-                              (model.testWrite ? 0x04 : 0) | (model.Writes(K::DvdR) ? 0x10 : 0) |
-                              (model.Writes(K::DvdRam) ? 0x20 : 0));
+  p[2] = static_cast<uint8_t>(
+      (model.Reads(K::CdR) ? 0x01 : 0) | (model.Reads(K::CdRw) ? 0x02 : 0) |
+      (model.Reads(K::CdRom) ? 0x04 : 0) | (model.Reads(K::DvdRom) ? 0x08 : 0) |
+      (model.Reads(K::DvdR) ? 0x10 : 0) | (model.Reads(K::DvdRam) ? 0x20 : 0));
+  p[3] =
+      static_cast<uint8_t>((model.Writes(K::CdR) ? 0x01 : 0) | (model.Writes(K::CdRw) ? 0x02 : 0) |
+                           (model.testWrite ? 0x04 : 0) | (model.Writes(K::DvdR) ? 0x10 : 0) |
+                           (model.Writes(K::DvdRam) ? 0x20 : 0));
   p[4] = static_cast<uint8_t>(0x70 | (model.bufferUnderrunFree ? 0x80 : 0));
   p[5] = 0x03;
   p[6] = static_cast<uint8_t>(0x29 | (prevent_ ? 0x02 : 0));
@@ -105,7 +108,8 @@ TSense TDriveCore::ModeSense(const TCommand& c) {
   if (model.blockDescriptor && !dbd) {
     Put16(&out[6], 8);
     out.resize(16, 0);
-    const uint32_t blocks = !Ready().Failed() ? std::min<uint32_t>(state.disc->capacity, 0xFFFFFF) : 0;
+    const uint32_t blocks =
+        !Ready().Failed() ? std::min<uint32_t>(state.disc->capacity, 0xFFFFFF) : 0;
     Put24(&out[9], blocks);
     Put24(&out[13], kSectorBytes);
   }
@@ -151,7 +155,8 @@ TSense TDriveCore::ValidatePage5(const uint8_t* p) const {
   const uint8_t sessionFormat = p[8];
   const uint32_t packet = Be32(p + 10);
   if (writeType > 4 || multiSession == 2) return sense::kInvalidParameterValue;
-  if (sessionFormat != 0x00 && sessionFormat != 0x10 && sessionFormat != 0x20) return sense::kInvalidParameterValue;
+  if (sessionFormat != 0x00 && sessionFormat != 0x10 && sessionFormat != 0x20)
+    return sense::kInvalidParameterValue;
   if (Ready().Failed()) return sense::kGood;
   const TDisc& d = *state.disc;
   if (test && !d.SupportsTestWrite()) return sense::kInvalidParameterValue;
@@ -159,7 +164,8 @@ TSense TDriveCore::ValidatePage5(const uint8_t* p) const {
   const TMediumKind k = d.kind;
   if (d.Traits().family == TFamily::Cd) {
     if (writeType == 4 || !ValidDataBlockTypeForCd(blockType)) return sense::kInvalidParameterValue;
-    if (blockType >= 8 && (trackMode & 0x04) == 0) return sense::kInvalidParameterValue;  // data in audio mode
+    if (blockType >= 8 && (trackMode & 0x04) == 0)
+      return sense::kInvalidParameterValue;  // data in audio mode
     if (writeType == 0 && fixedPacket && packet == 0) return sense::kInvalidParameterValue;
     return sense::kGood;
   }
@@ -172,7 +178,8 @@ TSense TDriveCore::ValidatePage5(const uint8_t* p) const {
 }
 
 TSense TDriveCore::ModeSelect(const TCommand& c) {
-  if ((c.cdb[1] & 0x10) == 0 || (c.cdb[1] & 0x01) != 0) return sense::kInvalidField;  // PF needed, SP not offered
+  if ((c.cdb[1] & 0x10) == 0 || (c.cdb[1] & 0x01) != 0)
+    return sense::kInvalidField;  // PF needed, SP not offered
   const uint32_t len = Be16(c.cdb + 7);
   if (len == 0) return sense::kGood;
   const uint8_t* p = ParameterList(c, len);

@@ -37,7 +37,9 @@ bool AllowedWhileBusy(uint8_t op) {
 }
 
 // Commands that never report a pending unit attention.
-bool IgnoresUnitAttention(uint8_t op) { return op == 0x03 || op == 0x12 || op == 0x46 || op == 0x4A; }
+bool IgnoresUnitAttention(uint8_t op) {
+  return op == 0x03 || op == 0x12 || op == 0x46 || op == 0x4A;
+}
 
 // The blocks a READ or WRITE touches, for faults armed on an LBA range.
 bool CommandRange(const TCommand& c, uint32_t& first, uint32_t& count) {
@@ -289,7 +291,9 @@ uint32_t TDriveCore::MaxWriteSpeed() const {
   return s.empty() ? 0 : s.front();
 }
 
-uint32_t TDriveCore::CurrentReadSpeed() const { return Snap(requestedRead_, model.ReadSpeeds(SpeedKind())); }
+uint32_t TDriveCore::CurrentReadSpeed() const {
+  return Snap(requestedRead_, model.ReadSpeeds(SpeedKind()));
+}
 
 uint32_t TDriveCore::CurrentWriteSpeed() const {
   if (state.disc && state.disc->pressed) return 0;

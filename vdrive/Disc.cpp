@@ -84,7 +84,8 @@ uint8_t TDisc::DiscStatus() const {
       break;
   }
   if (finalized) return 2;
-  const bool blank = sessions.size() == 1 && tracks.size() == 1 && tracks[0].state == TTrackState::Invisible;
+  const bool blank =
+      sessions.size() == 1 && tracks.size() == 1 && tracks[0].state == TTrackState::Invisible;
   return blank ? 0 : 1;
 }
 
@@ -287,7 +288,8 @@ TSense TDisc::CloseTrack(uint32_t number) {
       t.nwa = t.start + t.size;
       t.state = TTrackState::Complete;
       const uint16_t session = t.session;
-      const uint64_t next = uint64_t(t.start) + t.size + (Traits().family == TFamily::Cd ? kCdTrackGap : 0);
+      const uint64_t next =
+          uint64_t(t.start) + t.size + (Traits().family == TFamily::Cd ? kCdTrackGap : 0);
       AppendInvisible(next, session);
       return sense::kGood;
     }
@@ -346,7 +348,8 @@ TSense TDisc::ReserveTrack(uint32_t blocks) {
   t.state = TTrackState::Reserved;
   t.size = static_cast<uint32_t>(size);
   const uint16_t session = t.session;
-  const uint64_t next = uint64_t(t.start) + size + (Traits().family == TFamily::Cd ? kCdTrackGap : 0);
+  const uint64_t next =
+      uint64_t(t.start) + size + (Traits().family == TFamily::Cd ? kCdTrackGap : 0);
   AppendInvisible(next, session);
   return sense::kGood;
 }
@@ -404,7 +407,8 @@ std::string StateToJson(const TLoadState& s) {
     }
     m["tracks"] = tracks;
     json sessions = json::array();
-    for (const TSession& x : d.sessions) sessions.push_back(json{{"first_track", x.firstTrack}, {"closed", x.closed}});
+    for (const TSession& x : d.sessions)
+      sessions.push_back(json{{"first_track", x.firstTrack}, {"closed", x.closed}});
     m["sessions"] = sessions;
     j["medium"] = m;
   }

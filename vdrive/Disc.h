@@ -27,7 +27,9 @@ struct TTrack {
   TTrackState state = TTrackState::Invisible;
 
   bool HasData() const { return nwa > start; }
-  bool FixedSize() const { return state == TTrackState::Reserved || state == TTrackState::Complete; }
+  bool FixedSize() const {
+    return state == TTrackState::Reserved || state == TTrackState::Complete;
+  }
   bool Open() const { return state != TTrackState::Complete; }
   uint32_t End(uint32_t capacity) const { return FixedSize() ? start + size : capacity; }
 };

@@ -36,15 +36,15 @@ enum class TAccess : uint8_t { Rom, Sequential, Random };
 
 struct TMediumTraits {
   TMediumKind kind;
-  const char* name;        // as `ardovan-vdrive insert --medium` takes it
-  uint16_t profile;        // current profile when loaded (DVD-RW: sequential recording)
+  const char* name;  // as `ardovan-vdrive insert --medium` takes it
+  uint16_t profile;  // current profile when loaded (DVD-RW: sequential recording)
   TFamily family;
   TAccess access;
-  bool erasable;           // BLANK or FORMAT can empty it
-  uint32_t capacity;       // usual user capacity in 2048-byte blocks
-  uint32_t align;          // recording unit: tracks start and close on multiples of it
-  uint32_t firstGap;       // blocks between the first session and the second
-  uint32_t laterGap;       // blocks between later sessions
+  bool erasable;      // BLANK or FORMAT can empty it
+  uint32_t capacity;  // usual user capacity in 2048-byte blocks
+  uint32_t align;     // recording unit: tracks start and close on multiples of it
+  uint32_t firstGap;  // blocks between the first session and the second
+  uint32_t laterGap;  // blocks between later sessions
 };
 
 const TMediumTraits& Traits(TMediumKind kind);

@@ -30,9 +30,10 @@ void AddCd(TDriveModel& m) {
 }
 
 void AddDvd(TDriveModel& m) {
-  m.reads.insert(m.reads.end(),
-                 {K::DvdRom, K::DvdR, K::DvdRw, K::DvdPlusR, K::DvdPlusRw, K::DvdPlusRDl, K::DvdRam});
-  m.writes.insert(m.writes.end(), {K::DvdR, K::DvdRw, K::DvdPlusR, K::DvdPlusRw, K::DvdPlusRDl, K::DvdRam});
+  m.reads.insert(m.reads.end(), {K::DvdRom, K::DvdR, K::DvdRw, K::DvdPlusR, K::DvdPlusRw,
+                                 K::DvdPlusRDl, K::DvdRam});
+  m.writes.insert(m.writes.end(),
+                  {K::DvdR, K::DvdRw, K::DvdPlusR, K::DvdPlusRw, K::DvdPlusRDl, K::DvdRam});
   SetSpeeds(m, K::DvdRom, kDvdRead, {});
   SetSpeeds(m, K::DvdR, kDvdRead, {2, 4, 8, 12, 16});
   SetSpeeds(m, K::DvdRw, {4, 8, 12}, {1, 2, 4, 6});
@@ -205,7 +206,8 @@ std::string ModelToJson(const TDriveModel& m) {
   j["speeds"] = sp;
   j["buffer_kb"] = m.bufferKB;
   if (m.address) {
-    j["address"] = json{{"port", m.address->port}, {"target", m.address->target}, {"lun", m.address->lun}};
+    j["address"] =
+        json{{"port", m.address->port}, {"target", m.address->target}, {"lun", m.address->lun}};
   } else {
     j["address"] = nullptr;
   }
@@ -274,9 +276,12 @@ bool ModelFromJson(std::string_view text, TDriveModel& out, std::string& error) 
   if (const json* d = f.Object("durations_ms")) {
     TJsonFields t(*d, f.Path("durations_ms"));
     TDurations& u = m.durations;
-    for (auto [key, field] : {std::pair{"load", &u.loadMs}, {"blank_minimal", &u.blankMinimalMs},
-                              {"blank_full", &u.blankFullMs}, {"format", &u.formatMs},
-                              {"close_track", &u.closeTrackMs}, {"close_session", &u.closeSessionMs},
+    for (auto [key, field] : {std::pair{"load", &u.loadMs},
+                              {"blank_minimal", &u.blankMinimalMs},
+                              {"blank_full", &u.blankFullMs},
+                              {"format", &u.formatMs},
+                              {"close_track", &u.closeTrackMs},
+                              {"close_session", &u.closeSessionMs},
                               {"synchronize", &u.syncMs}})
       *field = static_cast<uint32_t>(t.Unsigned(key, kMaxDurationMs, *field));
     if (!t.Ok()) f.FailWith(t.Error());

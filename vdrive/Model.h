@@ -49,7 +49,7 @@ struct TDriveModel {
   bool streaming = true;           // supports SET STREAMING
   bool rejectsRezero = false;      // answers REZERO UNIT with 5/20/00
   TDurations durations;
-  bool trace = false;              // one line per command in trace.log
+  bool trace = false;  // one line per command in trace.log
 
   bool Reads(TMediumKind k) const;
   bool Writes(TMediumKind k) const;

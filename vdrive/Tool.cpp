@@ -57,8 +57,9 @@ bool LoadState(const std::string& dir, TLoadState& state, std::string& error) {
 // The state with the medium's image file checked: what status and export answer from.
 bool LoadMedium(const std::string& dir, TLoadState& state, std::string& error) {
   if (!LoadState(dir, state, error)) return false;
-  return !state.disc || CheckImageFile(JoinPath(dir, kImageFile),
-                                       uint64_t{state.disc->UserBlockLimit()} * kSectorBytes, error);
+  return !state.disc ||
+         CheckImageFile(JoinPath(dir, kImageFile),
+                        uint64_t{state.disc->UserBlockLimit()} * kSectorBytes, error);
 }
 
 // The state a new medium or an ejection replaces. A damaged one is replaced too (that is how a

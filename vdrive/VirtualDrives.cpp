@@ -59,7 +59,8 @@ std::vector<std::shared_ptr<plat::TVirtualDrive>> CurrentVirtualDrives() {
     if (it == cache.recorders.end()) {
       std::string error;
       std::optional<TDisc> first;
-      if (!fromEnvironment) first = TDisc::Blank(TMediumKind::DvdPlusR, Traits(TMediumKind::DvdPlusR).capacity, false);
+      if (!fromEnvironment)
+        first = TDisc::Blank(TMediumKind::DvdPlusR, Traits(TMediumKind::DvdPlusR).capacity, false);
       // A recorder that cannot be used is named, so it is not taken for no recorder at all.
       if (!EnsureRecorder(folder, first, error)) {
         plat::ReportUnusableDrive(folder, error);
@@ -77,6 +78,8 @@ std::vector<std::shared_ptr<plat::TVirtualDrive>> CurrentVirtualDrives() {
   return out;
 }
 
-void RegisterVirtualDrives() { plat::SetVirtualDriveProvider([] { return CurrentVirtualDrives(); }); }
+void RegisterVirtualDrives() {
+  plat::SetVirtualDriveProvider([] { return CurrentVirtualDrives(); });
+}
 
 }  // namespace vdrive

@@ -9,7 +9,6 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QRadialGradient>
-
 #include <cmath>
 #include <cstdio>
 
@@ -48,8 +47,9 @@ void DrawDisc(QPainter& p, QPointF c, double r, double alpha = 1.0) {
   p.setBrush(face);
   p.drawEllipse(c, r, r);
   QConicalGradient sheen(c, 30);
-  const QColor hues[] = {QColor(255, 120, 120, 90), QColor(255, 230, 110, 90), QColor(120, 230, 140, 90),
-                         QColor(110, 190, 255, 90), QColor(200, 130, 255, 90), QColor(255, 120, 120, 90)};
+  const QColor hues[] = {QColor(255, 120, 120, 90), QColor(255, 230, 110, 90),
+                         QColor(120, 230, 140, 90), QColor(110, 190, 255, 90),
+                         QColor(200, 130, 255, 90), QColor(255, 120, 120, 90)};
   for (int i = 0; i < 6; ++i) sheen.setColorAt(i / 5.0, hues[i]);
   p.setPen(Qt::NoPen);
   p.setBrush(sheen);
@@ -150,7 +150,10 @@ void DrawGearIcon(QPainter& p, double s) {
     const double r = (i % 2 == 0) ? s * 0.46 : s * 0.36;
     QPointF p0 = c + QPointF(r * std::cos(a0), r * std::sin(a0));
     QPointF p1 = c + QPointF(r * std::cos(a1), r * std::sin(a1));
-    if (i == 0) gear.moveTo(p0); else gear.lineTo(p0);
+    if (i == 0)
+      gear.moveTo(p0);
+    else
+      gear.lineTo(p0);
     gear.lineTo(p1);
   }
   gear.closeSubpath();
@@ -221,7 +224,8 @@ QImage Banner(int w, int h) {
   gloss.setColorAt(0.51, QColor(255, 255, 255, 0));
   p.fillRect(img.rect(), gloss);
   DrawDisc(p, QPointF(h * 0.62, h * 0.5), h * 0.4);
-  for (int i = 0; i < 3; ++i) DrawDisc(p, QPointF(w - 60 - i * 70, h * 0.5), h * (0.3 - i * 0.05), 0.25);
+  for (int i = 0; i < 3; ++i)
+    DrawDisc(p, QPointF(w - 60 - i * 70, h * 0.5), h * (0.3 - i * 0.05), 0.25);
   QFont title("DejaVu Sans");
   title.setBold(true);
   title.setPixelSize(h * 36 / 96);

@@ -1,4 +1,6 @@
 // Pictures: our JPEG wrapper decodes every embedded picture and refuses what is not a JPEG.
+#include "app/Pictures.h"
+
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
@@ -8,7 +10,6 @@
 
 #include "app/Dialogs.h"
 #include "app/JpegImage.h"
-#include "app/Pictures.h"
 #include "tests/app/AppTestEnv.h"
 
 namespace {
@@ -19,12 +20,13 @@ TEST(JpegImageTest, EveryEmbeddedPictureDecodesAtItsSize) {
     const char* name;
     int w, h;
   };
-  const TExpected pictures[] = {{"hlavni-pozadi.jpg", 783, 510},     {"hlavni-banner.jpg", 783, 96},
-                                {"okno-pozadi.jpg", 783, 530},       {"ikona-data.jpg", 36, 36},
-                                {"ikona-kopie.jpg", 36, 36},         {"ikona-iso.jpg", 36, 36},
-                                {"ikona-mazani.jpg", 36, 36},        {"ikona-nastaveni.jpg", 36, 36},
-                                {"dlazdice-zvyrazneni.jpg", 389, 45}, {"nastaveni-zvyrazneni.jpg", 259, 45},
-                                {"oprogramu-logo.jpg", 128, 128}};
+  const TExpected pictures[] = {
+      {"hlavni-pozadi.jpg", 783, 510},      {"hlavni-banner.jpg", 783, 96},
+      {"okno-pozadi.jpg", 783, 530},        {"ikona-data.jpg", 36, 36},
+      {"ikona-kopie.jpg", 36, 36},          {"ikona-iso.jpg", 36, 36},
+      {"ikona-mazani.jpg", 36, 36},         {"ikona-nastaveni.jpg", 36, 36},
+      {"dlazdice-zvyrazneni.jpg", 389, 45}, {"nastaveni-zvyrazneni.jpg", 259, 45},
+      {"oprogramu-logo.jpg", 128, 128}};
   for (const TExpected& p : pictures) {
     const QImage img = app::LoadJpeg(QStringLiteral(":/pictures/") + QLatin1String(p.name));
     ASSERT_FALSE(img.isNull()) << p.name;
@@ -71,7 +73,8 @@ TEST(JpegImageTest, RefusesDataThatIsNoJpeg) {
 }
 
 TEST(DialogsTest, OpenFilterMatchesBothCasesAndKeepsItsNames) {
-  const QStringList f = app::NameFiltersFromPipes(QStringLiteral("ISO9660 soubor (*.iso)|*.ISO|Vše (*.*)|*.*"));
+  const QStringList f =
+      app::NameFiltersFromPipes(QStringLiteral("ISO9660 soubor (*.iso)|*.ISO|Vše (*.*)|*.*"));
   ASSERT_EQ(f.size(), 2);
   EXPECT_EQ(f[0], QStringLiteral("ISO9660 soubor (*.iso *.ISO)"));
   EXPECT_EQ(f[1], QStringLiteral("Vše (*.*)"));
@@ -84,10 +87,12 @@ TEST(DialogsTest, BoxesCarryCaptionsIconsAndClosedQuestionsCancel) {
   app::ShowError(QStringLiteral("x"));
   app::ShowMessage(QStringLiteral("y"));
   rec.Answer(QMessageBox::NoButton);  // the box was closed from its frame
-  EXPECT_EQ(app::Ask(QStringLiteral("q"), QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Yes),
+  EXPECT_EQ(app::Ask(QStringLiteral("q"), QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
+                     QMessageBox::Yes),
             QMessageBox::Cancel);
   rec.Answer(QMessageBox::NoButton);
-  EXPECT_EQ(app::Ask(QStringLiteral("q"), QMessageBox::Yes | QMessageBox::No, QMessageBox::No), QMessageBox::No);
+  EXPECT_EQ(app::Ask(QStringLiteral("q"), QMessageBox::Yes | QMessageBox::No, QMessageBox::No),
+            QMessageBox::No);
   ASSERT_EQ(rec.Shown().size(), 4u);
   EXPECT_EQ(rec.Shown()[0].Caption, QStringLiteral("Pozor"));
   EXPECT_EQ(rec.Shown()[0].Icon, QMessageBox::Critical);
@@ -102,7 +107,8 @@ TEST(DialogsTest, StandardButtonsSpeakCzech) {
   EXPECT_EQ(box.button(QMessageBox::Yes)->text().remove(QLatin1Char('&')), QStringLiteral("Ano"));
   EXPECT_EQ(box.button(QMessageBox::No)->text().remove(QLatin1Char('&')), QStringLiteral("Ne"));
   const QString cancel = box.button(QMessageBox::Cancel)->text().remove(QLatin1Char('&'));
-  EXPECT_TRUE(cancel == QStringLiteral("Zrušit") || cancel == QStringLiteral("Storno")) << cancel.toStdString();
+  EXPECT_TRUE(cancel == QStringLiteral("Zrušit") || cancel == QStringLiteral("Storno"))
+      << cancel.toStdString();
 }
 
 }  // namespace

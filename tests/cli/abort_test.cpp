@@ -31,8 +31,7 @@ TEST_F(AbortTest, CtrlCWhileWritesAnswerNotReadyAbortsOnce) {
   EXPECT_EQ(Count(log, " >>> Vypalování dokončeno..."), 1) << run.Out;
   // The last line says the disc lacks part of what was asked for.
   ASSERT_FALSE(log.empty());
-  EXPECT_EQ(log.back(),
-            " >>> Vypalování bylo přerušeno – disk neobsahuje celou kompilaci.")
+  EXPECT_EQ(log.back(), " >>> Vypalování bylo přerušeno – disk neobsahuje celou kompilaci.")
       << run.Out;
   const std::string errors = testenv::ReadText(err);
   EXPECT_NE(errors.find("Aborted by user\n"), std::string::npos) << errors;

@@ -17,7 +17,8 @@ struct TLogLine {
 };
 
 // Parses the command lines of a log (header and discovery lines are skipped and counted).
-inline std::vector<TLogLine> ParseCommandLines(const std::string& text, int& otherLines, int& malformed) {
+inline std::vector<TLogLine> ParseCommandLines(const std::string& text, int& otherLines,
+                                               int& malformed) {
   static const std::regex line(
       R"(^(?:- NAL -> [0-9A-F]+ )?\d{2}:\d{2}:\d{3} (.{22}|) \(([0-9A-F]{2})\) \{([0-9A-F]{2}):([0-9A-F]{2})\} - ([0-9A-F]+):([0-9A-F]+):([0-9A-F]+) <([0-9A-F]{2})> \[([0-9A-F]{5,})\] ((?:[0-9A-F]{2} ){15})\| ((?:[0-9A-F]{2} )*)([0-9A-F]{2}):([0-9A-F]{2})(, \d+)?$)");
   std::vector<TLogLine> out;
@@ -33,8 +34,10 @@ inline std::vector<TLogLine> ParseCommandLines(const std::string& text, int& oth
     pos = end + 2;
     std::smatch m;
     if (!std::regex_match(l, m, line)) {
-      if (std::isdigit(static_cast<unsigned char>(l[0])) && l.size() > 2 && l[2] == ':') ++malformed;
-      else ++otherLines;
+      if (std::isdigit(static_cast<unsigned char>(l[0])) && l.size() > 2 && l[2] == ':')
+        ++malformed;
+      else
+        ++otherLines;
       continue;
     }
     TLogLine p;

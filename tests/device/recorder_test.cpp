@@ -86,8 +86,8 @@ std::vector<uint8_t> IsoImage(uint32_t n, uint32_t volumeBlocks) {
   std::memcpy(pvd + 1, "CD001", 5);
   pvd[6] = 1;
   const uint32_t v = volumeBlocks;
-  const uint8_t both[8] = {uint8_t(v), uint8_t(v >> 8), uint8_t(v >> 16), uint8_t(v >> 24),
-                           uint8_t(v >> 24), uint8_t(v >> 16), uint8_t(v >> 8), uint8_t(v)};
+  const uint8_t both[8] = {uint8_t(v),       uint8_t(v >> 8),  uint8_t(v >> 16), uint8_t(v >> 24),
+                           uint8_t(v >> 24), uint8_t(v >> 16), uint8_t(v >> 8),  uint8_t(v)};
   std::memcpy(pvd + 80, both, 8);
   uint8_t* end = image.data() + 17 * 2048;
   end[0] = 255;
@@ -134,18 +134,18 @@ TEST_F(RecorderTest, CapabilitiesOfEveryModel) {
   };
   // Codes:                      1234567890123412345678901212
   const std::vector<TExpect> models = {
-      {"bd", "1111111100011111111111001111"},
-      {"dvd", "1111111100000011111111000011"},
-      {"cd", "1100000000000011000000000011"},
-      {"hddvd", "1111111111100011111111110011"},
+      {"bd", "1111111100011111111111001111"},     {"dvd", "1111111100000011111111000011"},
+      {"cd", "1100000000000011000000000011"},     {"hddvd", "1111111111100011111111110011"},
       {"legacy", "1100000000000011000000000011"},
   };
   for (const auto& m : models) {
     SCOPED_TRACE(m.Model);
     Selected(m.Model);
     std::string codes;
-    for (int c = 1; c <= 14; ++c) codes += char('0' + GetDeviceCapability(*dev, static_cast<uint8_t>(c)));
-    for (int c = 21; c <= 32; ++c) codes += char('0' + GetDeviceCapability(*dev, static_cast<uint8_t>(c)));
+    for (int c = 1; c <= 14; ++c)
+      codes += char('0' + GetDeviceCapability(*dev, static_cast<uint8_t>(c)));
+    for (int c = 21; c <= 32; ++c)
+      codes += char('0' + GetDeviceCapability(*dev, static_cast<uint8_t>(c)));
     codes += char('0' + GetDeviceCapability(*dev, 41));
     codes += char('0' + GetDeviceCapability(*dev, 42));
     EXPECT_EQ(codes, m.Codes);
@@ -250,7 +250,8 @@ TEST_F(RecorderTest, RewritableWithAVolumeHasTheRestFree) {
 void BurnSession(TSCSIDevice& dev, uint32_t lba, uint32_t n, bool leaveOpen) {
   ASSERT_TRUE(SetWriteParameters(dev, false, false, mtCDR, leaveOpen));
   std::vector<uint8_t> data(65536, 0x11);
-  for (uint32_t done = 0; done < n; done += 32) ASSERT_TRUE(Write10(dev, lba + done, 32, 65536, data.data()));
+  for (uint32_t done = 0; done < n; done += 32)
+    ASSERT_TRUE(Write10(dev, lba + done, 32, 65536, data.data()));
   ASSERT_TRUE(SynchronizeCache(dev, false));
   ASSERT_TRUE(CloseTrackOrSession(dev, true, false, GetLastTrackNumber(dev)));
   ASSERT_TRUE(CloseTrackOrSession(dev, false, false, 0));
@@ -289,7 +290,8 @@ TEST_F(RecorderTest, CommandLogOfAWholeBurn) {
   const uint32_t free = GetFreeBlocks(*dev);
   ASSERT_TRUE(SetSpeed(*dev, 0, 0));
   ASSERT_TRUE(SetWriteParameters(*dev, false, true, GetMediumType(*dev), false));
-  ASSERT_TRUE(SetStreamingPerformance(*dev, 320, GetCurrentReadSpeed(*dev), 1000, GetCurrentWriteSpeed(*dev), 1000));
+  ASSERT_TRUE(SetStreamingPerformance(*dev, 320, GetCurrentReadSpeed(*dev), 1000,
+                                      GetCurrentWriteSpeed(*dev), 1000));
   ResetSpeedStatistics(*dev);
   const auto image = IsoImage(320, 320);
   for (uint32_t lba = 0; lba < 320; lba += 32)
@@ -318,7 +320,8 @@ TEST_F(RecorderTest, CommandLogOfAWholeBurn) {
   EXPECT_EQ(other, 1 + 24);
   int writes = 0;
   for (const auto& l : lines) {
-    EXPECT_FALSE(l.Name.empty()) << std::hex << l.Opcode;  // every command the library sends is named
+    EXPECT_FALSE(l.Name.empty()) << std::hex
+                                 << l.Opcode;  // every command the library sends is named
     EXPECT_EQ(l.Data.size(), std::min<size_t>(100, static_cast<size_t>(l.Length)));
     EXPECT_TRUE(l.HasSystemError);
     if (l.Opcode == 0x2A) {

@@ -30,13 +30,16 @@ inline std::string Compare(const std::string& a, const std::string& b) {
   const auto x = testenv::ReadFile(a);
   if (!fs::exists(b)) return "missing " + b;
   const auto y = testenv::ReadFile(b);
-  if (x != y) return "differs: " + b + " (" + std::to_string(x.size()) + " / " + std::to_string(y.size()) + " bytes)";
+  if (x != y)
+    return "differs: " + b + " (" + std::to_string(x.size()) + " / " + std::to_string(y.size()) +
+           " bytes)";
   return {};
 }
 
 // Every regular file below src is below out under the same relative path with the same bytes,
 // and out holds no other file.
-inline void ExpectSameTree(const std::string& src, const std::string& out, const std::string& what) {
+inline void ExpectSameTree(const std::string& src, const std::string& out,
+                           const std::string& what) {
   SCOPED_TRACE(what);
   size_t expected = 0, found = 0;
   for (const auto& e : fs::recursive_directory_iterator(src)) {
@@ -61,8 +64,8 @@ inline std::string ExtractJoliet(const std::string& iso, uint32_t sbsector = 0) 
   const std::string out = testenv::MakeTempDir("xorriso");
   fs::remove(out);
   const std::string load = sbsector ? " -load sbsector " + std::to_string(sbsector) : "";
-  Sh("xorriso -abort_on FAILURE -return_with FAILURE 32 -osirrox on -indev " + testenv::Quote(iso) + load +
-     " -extract / " + testenv::Quote(out) + " 2>&1");
+  Sh("xorriso -abort_on FAILURE -return_with FAILURE 32 -osirrox on -indev " + testenv::Quote(iso) +
+     load + " -extract / " + testenv::Quote(out) + " 2>&1");
   return out;
 }
 
@@ -79,8 +82,10 @@ inline std::string MakeSourceFolder(uint32_t seed, size_t bigFile = 300000) {
   testenv::WriteFile(dir + "/prázdný.txt", std::string());
   testenv::WriteFile(dir + "/jeden bajt.bin", testenv::RandomBytes(1, seed));
   testenv::WriteFile(dir + "/Dokumenty/přes sektor.dat", testenv::RandomBytes(2049, seed + 1));
-  testenv::WriteFile(dir + "/Dokumenty/Fotky z léta/velký soubor.raw", testenv::RandomBytes(bigFile, seed + 2));
-  testenv::WriteFile(dir + "/Dokumenty/Fotky z léta/blok.bin", testenv::RandomBytes(65536, seed + 3));
+  testenv::WriteFile(dir + "/Dokumenty/Fotky z léta/velký soubor.raw",
+                     testenv::RandomBytes(bigFile, seed + 2));
+  testenv::WriteFile(dir + "/Dokumenty/Fotky z léta/blok.bin",
+                     testenv::RandomBytes(65536, seed + 3));
   return dir;
 }
 

@@ -49,21 +49,26 @@ TEST_P(EngineMediaTest, CompilationAndImageReadBackByIndependentReaders) {
 
 INSTANTIATE_TEST_SUITE_P(
     EveryWritableMedium, EngineMediaTest,
-    ::testing::Values(TMediumCase{TMediumKind::CdR, "bd", false}, TMediumCase{TMediumKind::CdRw, "bd", false},
-                      TMediumCase{TMediumKind::DvdR, "bd", false}, TMediumCase{TMediumKind::DvdRw, "bd", false},
-                      TMediumCase{TMediumKind::DvdRw, "bd", true}, TMediumCase{TMediumKind::DvdPlusR, "bd", false},
-                      TMediumCase{TMediumKind::DvdPlusRDl, "bd", false},
-                      TMediumCase{TMediumKind::DvdPlusRw, "bd", false}, TMediumCase{TMediumKind::DvdRam, "bd", true},
-                      TMediumCase{TMediumKind::BdR, "bd", false}, TMediumCase{TMediumKind::BdRe, "bd", true},
-                      TMediumCase{TMediumKind::HdDvdR, "hddvd", false},
-                      TMediumCase{TMediumKind::HdDvdRam, "hddvd", true},
-                      // A drive without GET CONFIGURATION, with a block descriptor before its pages.
-                      TMediumCase{TMediumKind::CdR, "legacy", false, "legacy_cd_r"}),
+    ::testing::Values(
+        TMediumCase{TMediumKind::CdR, "bd", false}, TMediumCase{TMediumKind::CdRw, "bd", false},
+        TMediumCase{TMediumKind::DvdR, "bd", false}, TMediumCase{TMediumKind::DvdRw, "bd", false},
+        TMediumCase{TMediumKind::DvdRw, "bd", true},
+        TMediumCase{TMediumKind::DvdPlusR, "bd", false},
+        TMediumCase{TMediumKind::DvdPlusRDl, "bd", false},
+        TMediumCase{TMediumKind::DvdPlusRw, "bd", false},
+        TMediumCase{TMediumKind::DvdRam, "bd", true}, TMediumCase{TMediumKind::BdR, "bd", false},
+        TMediumCase{TMediumKind::BdRe, "bd", true},
+        TMediumCase{TMediumKind::HdDvdR, "hddvd", false},
+        TMediumCase{TMediumKind::HdDvdRam, "hddvd", true},
+        // A drive without GET CONFIGURATION, with a block descriptor before its pages.
+        TMediumCase{TMediumKind::CdR, "legacy", false, "legacy_cd_r"}),
     [](const auto& info) {
       if (info.param.Name) return std::string(info.param.Name);
       std::string n;
-      for (char c : vdrive::MediumName(info.param.Kind) + (info.param.Formatted ? "_formatted" : ""))
-        n += c == '+' ? std::string("plus") : std::string(1, isalnum(static_cast<unsigned char>(c)) ? c : '_');
+      for (char c :
+           vdrive::MediumName(info.param.Kind) + (info.param.Formatted ? "_formatted" : ""))
+        n += c == '+' ? std::string("plus")
+                      : std::string(1, isalnum(static_cast<unsigned char>(c)) ? c : '_');
       return n;
     });
 

@@ -6,14 +6,17 @@ namespace engine_e2e {
 namespace {
 
 uint32_t Le32(const std::vector<uint8_t>& s, size_t at) {
-  return uint32_t(s[at]) | uint32_t(s[at + 1]) << 8 | uint32_t(s[at + 2]) << 16 | uint32_t(s[at + 3]) << 24;
+  return uint32_t(s[at]) | uint32_t(s[at + 1]) << 8 | uint32_t(s[at + 2]) << 16 |
+         uint32_t(s[at + 3]) << 24;
 }
 
 // The next writable address the recorder reports (medium LBA where a new session starts), read
 // from the export: the second session's descriptors are the first "CD001" after the first.
 uint32_t SecondSessionStart(const std::vector<uint8_t>& medium, uint32_t after) {
   for (uint32_t lba = after; (lba + 17) * 2048 <= medium.size(); ++lba)
-    if (std::memcmp(&medium[(lba + 16) * 2048 + 1], "CD001", 5) == 0 && medium[(lba + 16) * 2048] == 1) return lba;
+    if (std::memcmp(&medium[(lba + 16) * 2048 + 1], "CD001", 5) == 0 &&
+        medium[(lba + 16) * 2048] == 1)
+      return lba;
   return 0;
 }
 
@@ -41,11 +44,15 @@ TEST_P(EngineSessionsTest, SecondSessionOnAnAppendableMedium) {
   ASSERT_GT(start, firstTotal);
   // The first session is still whole; the second is found through its own descriptors.
   ExpectSameTree(first, ExtractJoliet(medium), "first session");
-  ExpectSameTree(second, ExtractJoliet(medium, start), "second session at " + std::to_string(start));
+  ExpectSameTree(second, ExtractJoliet(medium, start),
+                 "second session at " + std::to_string(start));
 }
 
-INSTANTIATE_TEST_SUITE_P(WriteOnce, EngineSessionsTest, ::testing::Values(TMediumKind::CdR, TMediumKind::DvdPlusR),
-                         [](const auto& info) { return info.param == TMediumKind::CdR ? "cd_r" : "dvdplusr"; });
+INSTANTIATE_TEST_SUITE_P(WriteOnce, EngineSessionsTest,
+                         ::testing::Values(TMediumKind::CdR, TMediumKind::DvdPlusR),
+                         [](const auto& info) {
+                           return info.param == TMediumKind::CdR ? "cd_r" : "dvdplusr";
+                         });
 
 TEST_F(EngineBurn, DvdPlusRwBurnedTwiceGrowsItsVolume) {
   Use("bd");
@@ -66,7 +73,8 @@ TEST_F(EngineBurn, DvdPlusRwBurnedTwiceGrowsItsVolume) {
   ASSERT_GE(after.size(), size_t(firstTotal + secondTotal) * 2048);
   // The descriptors at LBA 0 are those of the new volume, which spans both.
   EXPECT_EQ(Le32(after, 16 * 2048 + 80), firstTotal + secondTotal);
-  EXPECT_TRUE(std::equal(after.begin(), after.begin() + 65536, after.begin() + size_t(firstTotal) * 2048));
+  EXPECT_TRUE(
+      std::equal(after.begin(), after.begin() + 65536, after.begin() + size_t(firstTotal) * 2048));
   // The first volume's file data is still in place behind the new descriptors; only the UDF
   // anchor at 256 and the file set at 257 now lead to the new volume.
   const size_t anchorAt = 256 * 2048;
@@ -124,10 +132,13 @@ TEST_P(EngineGrownUdfTest, EveryViewShowsTheSecondBurn) {
 }
 
 INSTANTIATE_TEST_SUITE_P(RandomAccess, EngineGrownUdfTest,
-                         ::testing::Values(TMediumKind::DvdPlusRw, TMediumKind::DvdRam, TMediumKind::BdRe),
-                         [](const auto& info) { return std::string(info.param == TMediumKind::DvdPlusRw ? "dvdplusrw"
-                                                                   : info.param == TMediumKind::DvdRam  ? "dvdram"
-                                                                                                        : "bdre"); });
+                         ::testing::Values(TMediumKind::DvdPlusRw, TMediumKind::DvdRam,
+                                           TMediumKind::BdRe),
+                         [](const auto& info) {
+                           return std::string(info.param == TMediumKind::DvdPlusRw ? "dvdplusrw"
+                                              : info.param == TMediumKind::DvdRam  ? "dvdram"
+                                                                                   : "bdre");
+                         });
 
 }  // namespace
 }  // namespace engine_e2e

@@ -34,7 +34,7 @@ TEST_F(EngineBurn, RecorderTraceOfCdRAndDvdRBurns) {
   const int firstWrite = Find(t, "2A");
   ASSERT_GT(firstWrite, 0);
   EXPECT_EQ(t[firstWrite].substr(0, 17), "2A 00 00 00 00 00");  // a blank CD-R starts at LBA 0
-  EXPECT_EQ(Find(t, "B6"), -1);                               // no streaming on CD
+  EXPECT_EQ(Find(t, "B6"), -1);                                 // no streaming on CD
   const int close = Find(t, "5B");
   ASSERT_GT(close, firstWrite);
   EXPECT_EQ(t[close], "5B 01 02 00 00 00 00 00 00 00");  // the session, immediate
@@ -56,7 +56,8 @@ TEST_F(EngineBurn, RecorderTraceOfCdRAndDvdRBurns) {
   EXPECT_GE(Find(t, "B6"), 0);
   std::vector<std::string> closes;
   for (int i = Find(t, "5B"); i >= 0; i = Find(t, "5B", i + 1)) closes.push_back(t[i]);
-  EXPECT_EQ(closes, (std::vector<std::string>{"5B 00 01 00 00 01 00 00 00 00", "5B 00 01 00 00 02 00 00 00 00",
+  EXPECT_EQ(closes, (std::vector<std::string>{"5B 00 01 00 00 01 00 00 00 00",
+                                              "5B 00 01 00 00 02 00 00 00 00",
                                               "5B 00 02 00 00 03 00 00 00 00"}));
 }
 

@@ -32,7 +32,8 @@ std::string MakeSampleFolder() {
   fs::create_directories(top + "/Ελληνικά/日本語");
   fs::create_directories(top + "/" + std::string(111, 'D') + "/empty folder");
   uint32_t seed = 1;
-  for (size_t size : {0, 1, 2047, 2048, 2049}) WriteSized(top + "/size" + std::to_string(size) + ".bin", size, seed++);
+  for (size_t size : {0, 1, 2047, 2048, 2049})
+    WriteSized(top + "/size" + std::to_string(size) + ".bin", size, seed++);
   WriteSized(top + "/Dokumenty/Účty 2024/faktura č. 1.pdf", 5000, seed++);
   WriteSized(top + "/Dokumenty/Účty 2024/staré/žluťoučký kůň.txt", 300, seed++);
   WriteSized(top + "/Dokumenty/README", 20, seed++);
@@ -40,7 +41,8 @@ std::string MakeSampleFolder() {
   WriteSized(top + "/Ελληνικά/αλφα.txt", 70, seed++);
   WriteSized(top + "/Ελληνικά/日本語/ファイル.dat", 4096, seed++);
   for (size_t len : {64, 110, 111, 127, 128, 217}) {
-    WriteSized(top + "/" + std::string(len - 4, static_cast<char>('a' + len % 26)) + ".txt", len, seed++);
+    WriteSized(top + "/" + std::string(len - 4, static_cast<char>('a' + len % 26)) + ".txt", len,
+               seed++);
   }
   // Two names that agree in their first 110 characters: the cut Joliet names must differ.
   WriteSized(top + "/" + std::string(115, 'q') + "1.log", 11, seed++);
@@ -53,7 +55,9 @@ struct TImage {
   TImageBuilder b;
   std::string dir;  // scratch folder of this image
   std::string iso;
-  explicit TImage(const char* hint) : dir(testenv::MakeTempDir(hint)), iso(dir + "/image.iso") { ClearCompilation(b); }
+  explicit TImage(const char* hint) : dir(testenv::MakeTempDir(hint)), iso(dir + "/image.iso") {
+    ClearCompilation(b);
+  }
   std::string Out(const std::string& name) {
     const std::string p = dir + "/" + name;
     fs::remove_all(p);
@@ -67,9 +71,10 @@ void CheckXorriso(TImage& im, TView view) {
   const std::string out = im.Out(view == TView::Iso ? "xorriso-iso" : "xorriso-joliet");
   const std::string read = view == TView::Iso ? " -read_fs ecma119" : "";
   Sh("xorriso -abort_on FAILURE" + read + " -indev " + testenv::Quote(im.iso) +
-      " -osirrox on:sparse=1m -extract / " + testenv::Quote(out));
+     " -osirrox on:sparse=1m -extract / " + testenv::Quote(out));
   fs::create_directories(out);
-  ExpectExtracted(Expected(im.b, view), out, view == TView::Iso ? "xorriso, ISO 9660 names" : "xorriso, Joliet");
+  ExpectExtracted(Expected(im.b, view), out,
+                  view == TView::Iso ? "xorriso, ISO 9660 names" : "xorriso, Joliet");
 }
 
 void Check7z(TImage& im, TView view) {
@@ -121,22 +126,31 @@ void CheckIsoinfo(TImage& im) {
   const std::string d = Sh("isoinfo -d -i " + testenv::Quote(im.iso));
   // isoinfo shows at most 30 characters of the label; iso-info below checks all 32.
   EXPECT_NE(d.find("Volume id: " + RecordedVolumeId(im.b).substr(0, 30)), std::string::npos) << d;
-  EXPECT_NE(d.find("Volume size is: " + std::to_string(im.b.TotalSectors) + "\n"), std::string::npos) << d;
+  EXPECT_NE(d.find("Volume size is: " + std::to_string(im.b.TotalSectors) + "\n"),
+            std::string::npos)
+      << d;
   if (im.b.JolietFileSystem) {
     EXPECT_NE(d.find("Joliet with UCS level 1 found"), std::string::npos) << d;
   }
-  EXPECT_EQ(IsoinfoSizes(Sh("isoinfo -l -i " + testenv::Quote(im.iso))), ExpectedSizes(im.b, TView::Iso, true));
+  EXPECT_EQ(IsoinfoSizes(Sh("isoinfo -l -i " + testenv::Quote(im.iso))),
+            ExpectedSizes(im.b, TView::Iso, true));
   if (im.b.JolietFileSystem) {
-    EXPECT_EQ(IsoinfoSizes(Sh("isoinfo -J -l -i " + testenv::Quote(im.iso))), ExpectedSizes(im.b, TView::Joliet, true));
+    EXPECT_EQ(IsoinfoSizes(Sh("isoinfo -J -l -i " + testenv::Quote(im.iso))),
+              ExpectedSizes(im.b, TView::Joliet, true));
   }
 }
 
 void CheckIsoInfoLibcdio(TImage& im) {
   const std::string out = Sh("iso-info --no-header -l -i " + testenv::Quote(im.iso));
   if (im.b.VolumeId[0] != 0) {
-    EXPECT_NE(out.find("Volume      : " + (im.b.JolietFileSystem ? plat::Utf16ToUtf8(std::u16string_view(im.b.VolumeIdWide).substr(0, 16))
-                                                             : RecordedVolumeId(im.b)) + "\n"),
-              std::string::npos) << out;
+    EXPECT_NE(
+        out.find("Volume      : " +
+                 (im.b.JolietFileSystem
+                      ? plat::Utf16ToUtf8(std::u16string_view(im.b.VolumeIdWide).substr(0, 16))
+                      : RecordedVolumeId(im.b)) +
+                 "\n"),
+        std::string::npos)
+        << out;
   }
   // Every file of the view iso-info reads (Joliet when present) is listed with its size.
   const TView v = im.b.JolietFileSystem ? TView::Joliet : TView::Iso;
@@ -144,7 +158,9 @@ void CheckIsoInfoLibcdio(TImage& im) {
     if (fs::file_size(source) > kMaxExtentBytes) continue;
     const std::string base = path.substr(path.rfind('/') + 1);
     const std::string want = std::to_string(fs::file_size(source));
-    std::regex line("\\s" + want + "\\s.*" + std::regex_replace(base, std::regex(R"([.^$|()\[\]{}*+?\\])"), R"(\$&)"), std::regex::icase);
+    std::regex line("\\s" + want + "\\s.*" +
+                        std::regex_replace(base, std::regex(R"([.^$|()\[\]{}*+?\\])"), R"(\$&)"),
+                    std::regex::icase);
     EXPECT_TRUE(std::regex_search(out, line)) << path;
   }
 }
@@ -160,7 +176,8 @@ void CheckUdfinfo(TImage& im, size_t files, size_t dirs) {
   EXPECT_NE(out.find("label=" + plat::Utf16ToUtf8(label) + "\n"), std::string::npos) << out;
   EXPECT_NE(out.find("numfiles=" + std::to_string(files) + "\n"), std::string::npos) << out;
   EXPECT_NE(out.find("numdirs=" + std::to_string(dirs + 1) + "\n"), std::string::npos) << out;
-  EXPECT_NE(out.find("blocks=" + std::to_string(im.b.TotalSectors) + "\n"), std::string::npos) << out;
+  EXPECT_NE(out.find("blocks=" + std::to_string(im.b.TotalSectors) + "\n"), std::string::npos)
+      << out;
 }
 
 // Every view the options give, through every reader that shows it.
@@ -196,8 +213,8 @@ TEST(ImageReaders, EveryCombinationOfJolietIso1999AndUdf) {
   REQUIRE_READERS();
   const std::string src = MakeSampleFolder();
   for (int mask = 0; mask < 8; ++mask) {
-    SCOPED_TRACE("Joliet " + std::to_string(mask & 1) + ", ISO 9660:1999 " + std::to_string(mask >> 1 & 1) +
-                 ", UDF " + std::to_string(mask >> 2 & 1));
+    SCOPED_TRACE("Joliet " + std::to_string(mask & 1) + ", ISO 9660:1999 " +
+                 std::to_string(mask >> 1 & 1) + ", UDF " + std::to_string(mask >> 2 & 1));
     TImage im("combo");
     im.b.JolietFileSystem = mask & 1;
     im.b.ISO9660v1999FS = mask >> 1 & 1;
@@ -247,7 +264,8 @@ TEST(ImageReaders, BootImagesOfTheFourSizes) {
     uint32_t Size;
     const char* Media;
     int LoadSize;
-  } kinds[] = {{2048, "none", 4}, {1228800, "fd1.2", 1}, {1474560, "fd1.4", 1}, {2949120, "fd2.8", 1}};
+  } kinds[] = {
+      {2048, "none", 4}, {1228800, "fd1.2", 1}, {1474560, "fd1.4", 1}, {2949120, "fd2.8", 1}};
   for (const auto& k : kinds) {
     SCOPED_TRACE(k.Size);
     TImage im("boot");
@@ -258,17 +276,21 @@ TEST(ImageReaders, BootImagesOfTheFourSizes) {
     WriteSized(im.dir + "/after.bin", 3000, 9);
     ASSERT_TRUE(IsEntry(InsertFile(im.b, "\\", im.dir + "/after.bin")));
     BuildImage(im.b, im.iso);
-    const std::string report = Sh("xorriso -indev " + testenv::Quote(im.iso) + " -report_el_torito plain");
+    const std::string report =
+        Sh("xorriso -indev " + testenv::Quote(im.iso) + " -report_el_torito plain");
     // "El Torito boot img :   1  BIOS  y   none  0x0000  0x00      4        150"
     std::regex img(std::string(R"(El Torito boot img :\s+1\s+BIOS\s+y\s+)") + k.Media +
-                   R"(\s+0x0000\s+0x00\s+)" + std::to_string(k.LoadSize) + R"(\s+)" + std::to_string(im.b.BootImageLba));
+                   R"(\s+0x0000\s+0x00\s+)" + std::to_string(k.LoadSize) + R"(\s+)" +
+                   std::to_string(im.b.BootImageLba));
     EXPECT_TRUE(std::regex_search(report, img)) << report;
-    EXPECT_NE(report.find("El Torito catalog  : " + std::to_string(im.b.BootCatalog) + "  1\n"), std::string::npos)
+    EXPECT_NE(report.find("El Torito catalog  : " + std::to_string(im.b.BootCatalog) + "  1\n"),
+              std::string::npos)
         << report;
     // The boot image's bytes, then zeros to the end of its last sector.
     const std::string extract = im.Out("boot-back.img");
-    Sh("dd if=" + testenv::Quote(im.iso) + " of=" + testenv::Quote(extract) + " bs=2048 skip=" +
-        std::to_string(im.b.BootImageLba) + " count=" + std::to_string(Sectors(k.Size)) + " status=none");
+    Sh("dd if=" + testenv::Quote(im.iso) + " of=" + testenv::Quote(extract) +
+       " bs=2048 skip=" + std::to_string(im.b.BootImageLba) +
+       " count=" + std::to_string(Sectors(k.Size)) + " status=none");
     EXPECT_EQ(testenv::ReadFile(extract), testenv::ReadFile(boot));
     CheckAllViews(im);
   }
@@ -281,7 +303,8 @@ TEST(ImageReaders, TenThousandSmallFiles) {
     const std::string folder = src + "/složka " + std::to_string(d);
     fs::create_directories(folder);
     for (int f = 0; f < 1000; ++f)
-      testenv::WriteFile(folder + "/soubor číslo " + std::to_string(f) + ".txt", std::to_string(d * 1000 + f) + "\n");
+      testenv::WriteFile(folder + "/soubor číslo " + std::to_string(f) + ".txt",
+                         std::to_string(d * 1000 + f) + "\n");
   }
   TImage im("many-img");
   im.b.JolietFileSystem = 1;
@@ -298,9 +321,11 @@ TEST(ImageReaders, TenThousandSmallFiles) {
 
 // Compares every file of a view with its source inside xorriso (content read, nothing written).
 void CheckXorrisoCompare(TImage& im, TView view) {
-  std::string cmd = "xorriso" + std::string(view == TView::Iso ? " -read_fs ecma119" : "") + " -indev " + testenv::Quote(im.iso);
+  std::string cmd = "xorriso" + std::string(view == TView::Iso ? " -read_fs ecma119" : "") +
+                    " -indev " + testenv::Quote(im.iso);
   const TExpected files = Expected(im.b, view);
-  for (const auto& [path, source] : files) cmd += " -compare " + testenv::Quote(source) + " " + testenv::Quote(path);
+  for (const auto& [path, source] : files)
+    cmd += " -compare " + testenv::Quote(source) + " " + testenv::Quote(path);
   const std::string out = Sh(cmd);
   const std::regex bad(R"((content|CONTENT|st_size)\s*:|cannot find)");
   EXPECT_FALSE(std::regex_search(out, bad)) << out;
@@ -312,9 +337,10 @@ void CheckXorrisoCompare(TImage& im, TView view) {
 }
 
 // Streams one file of a view through 7z and compares it with its source.
-void Check7zStream(TImage& im, const std::string& type, const std::string& inside, const std::string& source) {
-  const std::string cmd = "7z x -so -t" + type + " " + testenv::Quote(im.iso) + " " + testenv::Quote(inside) +
-                          " 2>/dev/null | cmp - " + testenv::Quote(source);
+void Check7zStream(TImage& im, const std::string& type, const std::string& inside,
+                   const std::string& source) {
+  const std::string cmd = "7z x -so -t" + type + " " + testenv::Quote(im.iso) + " " +
+                          testenv::Quote(inside) + " 2>/dev/null | cmp - " + testenv::Quote(source);
   int rc = 0;
   const std::string out = Sh(cmd, &rc);
   EXPECT_EQ(rc, 0) << type << " " << inside << ": " << out;
@@ -332,11 +358,14 @@ TEST(ImageReaders, LargeSparseFilesReadBackWhole) {
   ASSERT_NE(InsertDir(im.b, "\\", src, false, true, "*.*"), nullptr);
   BuildImage(im.b, im.iso);
   // Multi-extent records through both ISO trees.
-  EXPECT_EQ(IsoinfoSizes(Sh("isoinfo -l -i " + testenv::Quote(im.iso))), ExpectedSizes(im.b, TView::Iso, true));
+  EXPECT_EQ(IsoinfoSizes(Sh("isoinfo -l -i " + testenv::Quote(im.iso))),
+            ExpectedSizes(im.b, TView::Iso, true));
   CheckXorrisoCompare(im, TView::Joliet);
   CheckXorrisoCompare(im, TView::Iso);
-  for (const auto& [path, source] : Expected(im.b, TView::Joliet)) Check7zStream(im, "iso", path.substr(1), source);
-  for (const auto& [path, source] : Expected(im.b, TView::Udf)) Check7zStream(im, "udf", path.substr(1), source);
+  for (const auto& [path, source] : Expected(im.b, TView::Joliet))
+    Check7zStream(im, "iso", path.substr(1), source);
+  for (const auto& [path, source] : Expected(im.b, TView::Udf))
+    Check7zStream(im, "udf", path.substr(1), source);
   CheckUdfinfo(im, 3, 0);
 }
 

@@ -33,16 +33,19 @@ using TExpected = std::map<std::string, std::string>;
 
 inline std::string ViewName(const TFileNode* e, const TImageBuilder& b, TView v) {
   switch (v) {
-    case TView::Iso: return IsoIdentifier(b, e);
-    case TView::Joliet: return plat::Utf16ToUtf8(JolietIdentifier(e));
-    case TView::Udf: return plat::Utf16ToUtf8(WStr(e->LongName2));
+    case TView::Iso:
+      return IsoIdentifier(b, e);
+    case TView::Joliet:
+      return plat::Utf16ToUtf8(JolietIdentifier(e));
+    case TView::Udf:
+      return plat::Utf16ToUtf8(WStr(e->LongName2));
   }
   return {};
 }
 
 // Some readers show the ISO 9660 name "README." of a file without extension as "README".
-inline void CollectView(const TImageBuilder& b, const TDirNode* d, const std::string& prefix, TView v,
-                        TExpected& out, std::vector<std::string>* dirs, bool stripDot) {
+inline void CollectView(const TImageBuilder& b, const TDirNode* d, const std::string& prefix,
+                        TView v, TExpected& out, std::vector<std::string>* dirs, bool stripDot) {
   for (const TFileNode* e = d->FirstEntry; e != nullptr; e = e->Next) {
     std::string name = ViewName(e, b, v);
     if (stripDot && v == TView::Iso && name.size() > 1 && name.back() == '.') name.pop_back();
@@ -75,16 +78,19 @@ inline std::string CompareFiles(const std::string& a, const std::string& b) {
     const int64_t m = fb.Read(y.data(), y.size());
     if (n != m) return "sizes differ at " + std::to_string(pos) + ": " + b;
     if (n <= 0) return {};
-    if (std::memcmp(x.data(), y.data(), static_cast<size_t>(n)) != 0) return "content differs near " + std::to_string(pos) + ": " + b;
+    if (std::memcmp(x.data(), y.data(), static_cast<size_t>(n)) != 0)
+      return "content differs near " + std::to_string(pos) + ": " + b;
     pos += static_cast<uint64_t>(n);
   }
 }
 
 // Every expected file is in the extracted folder and equals its source; nothing else is there.
-inline void ExpectExtracted(const TExpected& expected, const std::string& outDir, const std::string& what) {
+inline void ExpectExtracted(const TExpected& expected, const std::string& outDir,
+                            const std::string& what) {
   SCOPED_TRACE(what);
   size_t files = 0;
-  for (auto it = fs::recursive_directory_iterator(outDir); it != fs::recursive_directory_iterator(); ++it)
+  for (auto it = fs::recursive_directory_iterator(outDir); it != fs::recursive_directory_iterator();
+       ++it)
     if (it->is_regular_file()) ++files;
   EXPECT_EQ(files, expected.size());
   int failures = 0;
@@ -98,8 +104,10 @@ inline void ExpectExtracted(const TExpected& expected, const std::string& outDir
 inline std::string Sh(const std::string& cmd, int* status = nullptr) {
   std::string out;
   const int rc = testenv::Run(cmd, &out);
-  if (status) *status = rc;
-  else EXPECT_EQ(rc, 0) << cmd << "\n" << out.substr(0, 4000);
+  if (status)
+    *status = rc;
+  else
+    EXPECT_EQ(rc, 0) << cmd << "\n" << out.substr(0, 4000);
   return out;
 }
 

@@ -1,7 +1,6 @@
 // The UDF bridge read back by readers no one here wrote: udfinfo (revision, label, no errors)
 // and 7-Zip's UDF view, from which every file must come out identical to its source.
 #include <gtest/gtest.h>
-
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -78,14 +77,16 @@ std::vector<std::string> Folders(const std::string& root) {
 std::string ExtractUdf(const std::string& image) {
   const std::string out = testenv::MakeTempDir("udfview");
   std::string log;
-  EXPECT_EQ(testenv::Run("7z x -y -tudf -o" + testenv::Quote(out) + " " + testenv::Quote(image), &log), 0)
+  EXPECT_EQ(
+      testenv::Run("7z x -y -tudf -o" + testenv::Quote(out) + " " + testenv::Quote(image), &log), 0)
       << log;
   EXPECT_EQ(log.find("ERROR"), std::string::npos) << log;
   return out;
 }
 
 void ExpectSameFile(const std::string& a, const std::string& b) {
-  EXPECT_EQ(testenv::Run("cmp " + testenv::Quote(a) + " " + testenv::Quote(b)), 0) << a << " vs " << b;
+  EXPECT_EQ(testenv::Run("cmp " + testenv::Quote(a) + " " + testenv::Quote(b)), 0)
+      << a << " vs " << b;
 }
 
 std::u16string Repeat(std::u16string_view unit, size_t count) {
@@ -124,7 +125,8 @@ TEST(UdfReaders, NestedCzechAndLongNamesAndEdgeSizesComeBackIdentical) {
   for (size_t n : {64, 110, 111, 127}) add(Utf8(Repeat(u"ř", n)), 100 + n);
   add(Utf8(Repeat(u"dlouhé jméno ", 128)), 5, Utf8(Repeat(u"dlouhé jméno ", 127)));
   add(Utf8(Repeat(u"x", 213)) + ".txt", 6, Utf8(Repeat(u"x", 123)) + ".txt");
-  for (size_t size : {0, 1, 2047, 2048, 2049, 300000}) add("velikosti/soubor " + std::to_string(size), size);
+  for (size_t size : {0, 1, 2047, 2048, 2049, 300000})
+    add("velikosti/soubor " + std::to_string(size), size);
   add("Žluťoučký kůň/úpěl/ďábelské ódy.txt", 4096 + 17);
   add("Žluťoučký kůň/prázdná složka/.keep", 0);
   add("a/b/c/d/e/f/g/h/hluboko.bin", 70000);
@@ -178,8 +180,9 @@ TEST(UdfReaders, TenThousandSmallFiles) {
     for (int f = 0; f < 1000; ++f) {
       const std::string dir = src + "/složka " + std::to_string(d);
       if (f == 0) fs::create_directories(dir);
-      testenv::WriteFile(dir + "/soubor číslo " + std::to_string(f) + ".txt",
-                         std::to_string(d * 1000 + f) + std::string(static_cast<size_t>(f % 50), 'x'));
+      testenv::WriteFile(
+          dir + "/soubor číslo " + std::to_string(f) + ".txt",
+          std::to_string(d * 1000 + f) + std::string(static_cast<size_t>(f % 50), 'x'));
     }
   const std::string image = MakeImage(src, "MANY");
   const std::string info = UdfInfo(image);
@@ -190,7 +193,8 @@ TEST(UdfReaders, TenThousandSmallFiles) {
   ASSERT_EQ(extracted.size(), 10000u);
   // One comparison for the lot: the two folders must be identical.
   std::string log;
-  EXPECT_EQ(testenv::Run("diff -r " + testenv::Quote(src) + " " + testenv::Quote(out), &log), 0) << log;
+  EXPECT_EQ(testenv::Run("diff -r " + testenv::Quote(src) + " " + testenv::Quote(out), &log), 0)
+      << log;
 }
 
 // 1.5 GiB and 5 GiB sparse files with marks around every extent boundary: the UDF file entries
@@ -205,8 +209,8 @@ TEST(UdfReaders, SparseFilesOfOneAndAHalfAndFiveGiB) {
     ASSERT_EQ(testenv::Run("truncate -s " + std::to_string(size) + " " + testenv::Quote(path)), 0);
     FILE* f = fopen(path.c_str(), "r+b");
     ASSERT_NE(f, nullptr);
-    for (uint64_t at : std::vector<uint64_t>{0, (1ull << 30) - 2048 - 3, (1ull << 30) - 3, 2ull << 30, 4ull << 30,
-                        size - 5}) {
+    for (uint64_t at : std::vector<uint64_t>{0, (1ull << 30) - 2048 - 3, (1ull << 30) - 3,
+                                             2ull << 30, 4ull << 30, size - 5}) {
       if (at + 5 > size) continue;
       ASSERT_EQ(fseeko(f, static_cast<off_t>(at), SEEK_SET), 0);
       fputs("MARK!", f);
@@ -222,9 +226,11 @@ TEST(UdfReaders, SparseFilesOfOneAndAHalfAndFiveGiB) {
     const std::string cmd = "7z x -so -tudf " + testenv::Quote(image) + " " + testenv::Quote(name) +
                             " 2>/dev/null | cmp - " + testenv::Quote(src + "/" + name);
     std::string log;
-    EXPECT_EQ(testenv::Run("bash -o pipefail -c " + testenv::Quote(cmd), &log), 0) << name << ": " << log;
+    EXPECT_EQ(testenv::Run("bash -o pipefail -c " + testenv::Quote(cmd), &log), 0)
+        << name << ": " << log;
   }
   std::string small;
-  EXPECT_EQ(testenv::Run("7z x -so -tudf " + testenv::Quote(image) + " malý.txt 2>/dev/null", &small), 0);
+  EXPECT_EQ(
+      testenv::Run("7z x -so -tudf " + testenv::Quote(image) + " malý.txt 2>/dev/null", &small), 0);
   EXPECT_EQ(small, "after the large ones");
 }

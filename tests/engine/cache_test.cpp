@@ -194,7 +194,8 @@ TEST_F(CacheTest, SourceThatCannotBeOpenedEndsTheBufferWithErrorTwo) {
   EXPECT_TRUE(job.ProducerDone.load());
   EXPECT_FALSE(job.BufferReady.load());
   EXPECT_EQ(job.ErrorCode.load(), static_cast<uint32_t>(kErrOpenFile));
-  EXPECT_EQ(ErrorTextFor(job.ErrorCode.load(), 0, job.CurrentSource), "Error opening file \\/data/movie.mkv\\");
+  EXPECT_EQ(ErrorTextFor(job.ErrorCode.load(), 0, job.CurrentSource),
+            "Error opening file \\/data/movie.mkv\\");
   EXPECT_EQ(job.Count.load(), 0);
   TBlock block;
   EXPECT_EQ(TakeBlock(job, block, 10), 0);

@@ -3,9 +3,9 @@
 #include <condition_variable>
 #include <mutex>
 
-#include "frontend/Report.h"
 #include "device/qvpSCSILib.h"
 #include "engine/qvpQuorvexPro.h"
+#include "frontend/Report.h"
 
 namespace fuzz {
 namespace {

@@ -67,7 +67,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   fuzz::WriteFile(imagePath, "");
   TLoadState state;
   state.disc = MakeDisc(setup);
-  if (state.disc->pressed) truncate(imagePath.c_str(), int64_t{state.disc->capacity} * kSectorBytes);
+  if (state.disc->pressed)
+    truncate(imagePath.c_str(), int64_t{state.disc->capacity} * kSectorBytes);
   TImageFile image;
   fuzz::Check(image.Open(imagePath), "cannot open the image file");
   TDriveCore core(PresetModel(setup.model).value(), std::move(state), &image);

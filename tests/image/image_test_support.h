@@ -20,8 +20,9 @@ constexpr uint64_t kSummerTime = 132682320000000000ull;
 // 2021-01-15 12:00:00 UTC.
 constexpr uint64_t kWinterTime = 132551856000000000ull;
 
-inline plat::TFindData Record(std::u16string_view name, uint64_t size = 0, uint32_t attrs = plat::kAttrArchive,
-                              std::u16string_view alt = u"", uint64_t time = kSummerTime) {
+inline plat::TFindData Record(std::u16string_view name, uint64_t size = 0,
+                              uint32_t attrs = plat::kAttrArchive, std::u16string_view alt = u"",
+                              uint64_t time = kSummerTime) {
   plat::TFindData fd;
   fd.FileAttributes = attrs;
   fd.LastWriteTime.Value = time;
@@ -55,8 +56,12 @@ inline const uint8_t* Sector(const TImageBuilder& b, uint32_t lba) {
   return b.MetadataBuffer.data() + static_cast<size_t>(lba) * 2048;
 }
 
-inline uint32_t Le32(const uint8_t* p) { return p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24; }
-inline uint32_t Be32(const uint8_t* p) { return p[3] | p[2] << 8 | p[1] << 16 | static_cast<uint32_t>(p[0]) << 24; }
+inline uint32_t Le32(const uint8_t* p) {
+  return p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24;
+}
+inline uint32_t Be32(const uint8_t* p) {
+  return p[3] | p[2] << 8 | p[1] << 16 | static_cast<uint32_t>(p[0]) << 24;
+}
 inline uint16_t Le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
 
 // Directory records of one extent, read without the writer's help.
@@ -78,12 +83,15 @@ inline std::vector<TRecord> ReadRecords(const uint8_t* extent, uint32_t size) {
       continue;
     }
     const uint8_t* r = extent + off;
-    out.push_back({off, len, Le32(r + 2), Le32(r + 10), r[25], std::string(reinterpret_cast<const char*>(r + 33), r[32]), r});
+    out.push_back({off, len, Le32(r + 2), Le32(r + 10), r[25],
+                   std::string(reinterpret_cast<const char*>(r + 33), r[32]), r});
     off += len;
   }
   return out;
 }
 
-inline std::string Str(const uint8_t* p, size_t n) { return std::string(reinterpret_cast<const char*>(p), n); }
+inline std::string Str(const uint8_t* p, size_t n) {
+  return std::string(reinterpret_cast<const char*>(p), n);
+}
 
 }  // namespace imgtest

@@ -104,7 +104,8 @@ TEST_F(JolietTest, LongNamesAreCutToFitTheirRecordsAndStayUnique) {
   EXPECT_EQ(names.size(), 5u);
   EXPECT_TRUE(JolietIdentifier(one).ends_with(u".txt"));
   EXPECT_EQ(JolietIdentifier(clash), std::u16string(106, u's') + u".txt");
-  EXPECT_EQ(JolietIdentifier(d127).size(), 110u) << "the path table names folders as their records do";
+  EXPECT_EQ(JolietIdentifier(d127).size(), 110u)
+      << "the path table names folders as their records do";
   auto recs = ReadRecords(Sector(b, b.JolietDirArea), b.Root->JolietSize);
   ASSERT_EQ(recs.size(), 8u);
   for (const auto& r : recs) EXPECT_LE(r.Length, 254);
@@ -132,15 +133,16 @@ TEST_F(ToritoTest, NoEmulationImageOfOneSector) {
   b.SessionStart = 0x100;
   ASSERT_TRUE(RenderMetadata(b));
   const uint8_t* br = Sector(b, 17);
-  const uint8_t head[] = {0, 'C', 'D', '0', '0', '1', 1, 'E', 'L', ' ', 'T', 'O', 'R', 'I', 'T', 'O', ' ', 'S', 'P',
-                          'E', 'C', 'I', 'F', 'I', 'C', 'A', 'T', 'I', 'O', 'N', 0};
+  const uint8_t head[] = {0,   'C', 'D', '0', '0', '1', 1,   'E', 'L', ' ', 'T',
+                          'O', 'R', 'I', 'T', 'O', ' ', 'S', 'P', 'E', 'C', 'I',
+                          'F', 'I', 'C', 'A', 'T', 'I', 'O', 'N', 0};
   EXPECT_EQ(std::memcmp(br, head, sizeof head), 0);
   const uint8_t lba[4] = {0x16, 0x01, 0, 0};
   EXPECT_EQ(std::memcmp(br + 71, lba, 4), 0);
-  const uint8_t catalog[64] = {1,    0,    0, 0, 'Q', 'u', 'o', 'r', 'v', 'e', 'x', 0, 0, 0, 0, 0,
-                               0,    0,    0, 0, 0,   0,   0,   0,   0,   0,   0,   0, 0xFC, 0x07, 0x55, 0xAA,
-                               0x88, 0,    0, 0, 0,   0,   4,   0,   0x96, 0x01, 0, 0, 0, 0, 0, 0,
-                               0,    0,    0, 0, 0,   0,   0,   0,   0,   0,   0,   0, 0, 0, 0, 0};
+  const uint8_t catalog[64] = {
+      1, 0, 0, 0, 'Q', 'u', 'o',  'r',  'v',  'e',  'x',  0, 0, 0, 0, 0, 0, 0, 0,    0,    0, 0,
+      0, 0, 0, 0, 0,   0,   0xFC, 0x07, 0x55, 0xAA, 0x88, 0, 0, 0, 0, 0, 4, 0, 0x96, 0x01, 0, 0,
+      0, 0, 0, 0, 0,   0,   0,    0,    0,    0,    0,    0, 0, 0, 0, 0, 0, 0, 0,    0};
   EXPECT_EQ(std::memcmp(Sector(b, 22), catalog, 64), 0);
   uint16_t sum = 0;
   for (int i = 0; i < 32; i += 2) sum = static_cast<uint16_t>(sum + Le16(Sector(b, 22) + i));

@@ -44,11 +44,12 @@ TEST_F(LayoutTest, EmptyCompilationWithoutExtras) {
   EXPECT_EQ(std::memcmp(pvd + 120, sets, 12), 0);
   const uint8_t tables[20] = {10, 0, 0, 0, 0, 0, 0, 10, 18, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 19};
   EXPECT_EQ(std::memcmp(pvd + 132, tables, 20), 0);
-  const uint8_t root[34] = {34, 0, 20, 0, 0, 0, 0, 0, 0, 20, 0, 8, 0, 0, 0, 0, 8, 0,
-                            0,  0, 0,  0, 0, 0, 0, 2, 0, 0, 1, 0, 0, 1, 1, 0};
+  const uint8_t root[34] = {34, 0, 20, 0, 0, 0, 0, 0, 0, 20, 0, 8, 0, 0, 0, 0, 8,
+                            0,  0, 0,  0, 0, 0, 0, 0, 2, 0,  0, 1, 0, 0, 1, 1, 0};
   EXPECT_EQ(std::memcmp(pvd + 156, root, 34), 0);
   EXPECT_EQ(pvd[881], 1);
-  for (int i : {7, 39, 72, 79, 91, 119, 152, 155, 190, 800, 880, 882, 2047}) EXPECT_EQ(pvd[i], 0) << i;
+  for (int i : {7, 39, 72, 79, 91, 119, 152, 155, 190, 800, 880, 882, 2047})
+    EXPECT_EQ(pvd[i], 0) << i;
 
   const uint8_t term[7] = {255, 'C', 'D', '0', '0', '1', 1};
   EXPECT_EQ(std::memcmp(Sector(b, 17), term, 7), 0);
@@ -58,9 +59,10 @@ TEST_F(LayoutTest, EmptyCompilationWithoutExtras) {
   const uint8_t mTable[12] = {1, 0, 0, 0, 0, 20, 0, 1, 0, 0, 0, 0};
   EXPECT_EQ(std::memcmp(Sector(b, 19), mTable, 12), 0);
 
-  const uint8_t dots[68] = {34, 0, 20, 0, 0, 0, 0, 0, 0, 20, 0, 8, 0, 0, 0, 0, 8, 0, 0, 0, 0, 0, 0, 0,
-                            0,  2, 0,  0, 1, 0, 0, 1, 1, 0, 34, 0, 20, 0, 0, 0, 0, 0, 0, 20, 0, 8, 0, 0,
-                            0,  0, 8,  0, 0, 0, 0, 0, 0, 0, 0, 2, 0, 0, 1, 0, 0, 1, 1, 1};
+  const uint8_t dots[68] = {34, 0, 20, 0, 0, 0, 0, 0, 0, 20, 0, 8, 0, 0, 0, 0, 8,
+                            0,  0, 0,  0, 0, 0, 0, 0, 2, 0,  0, 1, 0, 0, 1, 1, 0,
+                            34, 0, 20, 0, 0, 0, 0, 0, 0, 20, 0, 8, 0, 0, 0, 0, 8,
+                            0,  0, 0,  0, 0, 0, 0, 0, 2, 0,  0, 1, 0, 0, 1, 1, 1};
   EXPECT_EQ(std::memcmp(Sector(b, 20), dots, 68), 0);
   for (uint32_t i = 21 * 2048; i < 150 * 2048; ++i) ASSERT_EQ(b.MetadataBuffer[i], 0) << i;
 }
@@ -181,7 +183,8 @@ TEST_F(LayoutTest, DirectoryThatExactlyFillsASectorAndOneByteMore) {
   ASSERT_EQ(recs.size(), 47u);
   EXPECT_EQ(recs.back().Offset, 2048u) << "the record that does not fit opens the next sector";
   EXPECT_EQ(recs.back().Id, "ZZZZZZZZ.TXT");
-  for (uint32_t i = 68 + 44 * 44; i < 2048; ++i) EXPECT_EQ(Sector(b, b.DirArea + over->IsoExtent)[i], 0);
+  for (uint32_t i = 68 + 44 * 44; i < 2048; ++i)
+    EXPECT_EQ(Sector(b, b.DirArea + over->IsoExtent)[i], 0);
 }
 
 TEST_F(LayoutTest, Iso1999RecordsLongNamesUpToTheLongestRecord) {
@@ -217,13 +220,13 @@ TEST_F(LayoutTest, PathTablesListDirectoriesBreadthFirstByName) {
   EXPECT_EQ(beta->IsoExtent, 1u);
   EXPECT_EQ(inner->IsoExtent, 2u);
   EXPECT_EQ(alpha->IsoExtent, 3u);
-  const uint8_t l[] = {1, 0, 20, 0, 0, 0, 1, 0, 0, 0,            //
+  const uint8_t l[] = {1, 0, 20, 0, 0, 0, 1, 0, 0,   0,                      //
                        5, 0, 23, 0, 0, 0, 1, 0, 'A', 'L', 'P', 'H', 'A', 0,  //
                        4, 0, 21, 0, 0, 0, 1, 0, 'B', 'E', 'T', 'A',          //
                        5, 0, 22, 0, 0, 0, 3, 0, 'I', 'N', 'N', 'E', 'R', 0, 0};
   EXPECT_EQ(b.PathTableSize, sizeof l - 1);
   EXPECT_EQ(std::memcmp(Sector(b, 18), l, sizeof l), 0);
-  const uint8_t m[] = {1, 0, 0, 0, 0, 20, 0, 1, 0, 0,                        //
+  const uint8_t m[] = {1, 0, 0, 0, 0, 20, 0, 1, 0,   0,                      //
                        5, 0, 0, 0, 0, 23, 0, 1, 'A', 'L', 'P', 'H', 'A', 0,  //
                        4, 0, 0, 0, 0, 21, 0, 1, 'B', 'E', 'T', 'A',          //
                        5, 0, 0, 0, 0, 22, 0, 3, 'I', 'N', 'N', 'E', 'R', 0, 0};

@@ -62,7 +62,8 @@ uint32_t ReferenceOrder(TImageBuilder& b) {
     return 1;
   }
   for (uint32_t round = 1; round <= 1000; ++round) {
-    for (size_t i = 0; i < b.PathDirs.size(); ++i) b.PathDirs[i]->PathTableNumber = static_cast<uint16_t>(i + 1);
+    for (size_t i = 0; i < b.PathDirs.size(); ++i)
+      b.PathDirs[i]->PathTableNumber = static_cast<uint16_t>(i + 1);
     std::vector<TDirNode*> rest(b.PathDirs.begin() + 1, b.PathDirs.end());
     // Plain insertion sort of the directories by parent number, then locale name order.
     std::vector<TDirNode*> sorted;
@@ -162,9 +163,10 @@ class TRandomTree {
   explicit TRandomTree(uint32_t seed) : rng_(seed) {}
 
   std::u16string Name() {
-    static const std::u16string parts[] = {u"data", u"Data", u"čeština", u"Řeka", u"žlutý kůň",
-                                           u"a", u"B", u"zz", u"report", u"Report", u"01", u"_x",
-                                           u"úterý", u"Ďábel", u"photo", u"PHOTO", u"é", u"x.y"};
+    static const std::u16string parts[] = {u"data",  u"Data", u"čeština", u"Řeka",   u"žlutý kůň",
+                                           u"a",     u"B",    u"zz",      u"report", u"Report",
+                                           u"01",    u"_x",   u"úterý",   u"Ďábel",  u"photo",
+                                           u"PHOTO", u"é",    u"x.y"};
     std::u16string n;
     const int k = 1 + static_cast<int>(rng_() % 3);
     for (int i = 0; i < k; ++i) {
@@ -175,7 +177,8 @@ class TRandomTree {
     return n;
   }
   std::u16string Alt() {
-    static const std::u16string alts[] = {u"", u"", u"", u"NAME~1.TXT", u"NAME~1.TXT", u"DATA~1", u"data~1", u"ZZ"};
+    static const std::u16string alts[] = {u"",           u"",       u"",       u"NAME~1.TXT",
+                                          u"NAME~1.TXT", u"DATA~1", u"data~1", u"ZZ"};
     return alts[rng_() % std::size(alts)];
   }
 
@@ -183,7 +186,9 @@ class TRandomTree {
   void Grow(std::vector<TImageBuilder*> bs, int steps) {
     for (int s = 0; s < steps; ++s) {
       const uint32_t pick = rng_() % 10;
-      const std::u16string name = Name() + (rng_() % 4 == 0 ? u"" : std::u16string(1, static_cast<char16_t>(u'a' + rng_() % 26)));
+      const std::u16string name =
+          Name() +
+          (rng_() % 4 == 0 ? u"" : std::u16string(1, static_cast<char16_t>(u'a' + rng_() % 26)));
       const std::u16string alt = Alt();
       const size_t parent = rng_() % bs[0]->Dirs.size();
       if (pick < 3 && bs[0]->DirCount < 200) {
@@ -231,11 +236,13 @@ void ExpectSameLayout(TImageBuilder& fast, TImageBuilder& ref, const TRefLayout&
     EXPECT_EQ(fast.Dirs[d]->JolietSize, ref.Dirs[d]->JolietSize);
     const TFileNode* a = fast.Dirs[d]->FirstEntry;
     const TFileNode* c = ref.Dirs[d]->FirstEntry;
-    for (; a != nullptr && c != nullptr; a = a->Next, c = c->Next) ASSERT_EQ(fi.at(a), ri.at(c)) << "entry order in directory " << d;
+    for (; a != nullptr && c != nullptr; a = a->Next, c = c->Next)
+      ASSERT_EQ(fi.at(a), ri.at(c)) << "entry order in directory " << d;
     EXPECT_EQ(a, nullptr);
     EXPECT_EQ(c, nullptr);
   }
-  for (size_t i = 0; i < fast.Entries.size(); ++i) EXPECT_EQ(fast.Entries[i]->Extent, ref.Entries[i]->Extent);
+  for (size_t i = 0; i < fast.Entries.size(); ++i)
+    EXPECT_EQ(fast.Entries[i]->Extent, ref.Entries[i]->Extent);
 }
 
 TEST(OrderTest, FastLayoutEqualsTheRoundsOnRandomTrees) {
@@ -276,7 +283,8 @@ TEST(OrderTest, DeepChainsCreatedBottomUpNeedManyRounds) {
     std::vector<TDirNode*> tips(4, b->Root);
     for (int c = 0; c < 4; ++c)
       for (int level = 0; level < 60; ++level)
-        tips[c] = AddDir(*b, tips[c], u"c" + plat::AnsiToWide(std::to_string(c) + "L" + std::to_string(level)));
+        tips[c] = AddDir(*b, tips[c],
+                         u"c" + plat::AnsiToWide(std::to_string(c) + "L" + std::to_string(level)));
     AddFile(*b, tips[0], u"same", 1, u"X.TXT");
     AddFile(*b, tips[0], u"Same2", 1, u"X.TXT");
   }

@@ -20,7 +20,8 @@ using namespace imgtest;
 namespace {
 
 // Streams the whole image with requests cycling through the given sizes.
-std::vector<uint8_t> StreamAll(TImageBuilder& b, std::vector<uint32_t> sizes, TImageStream** keep = nullptr) {
+std::vector<uint8_t> StreamAll(TImageBuilder& b, std::vector<uint32_t> sizes,
+                               TImageStream** keep = nullptr) {
   EXPECT_TRUE(RenderMetadata(b));
   static thread_local std::unique_ptr<TImageStream> holder;
   holder = std::make_unique<TImageStream>(b);
@@ -72,7 +73,8 @@ TEST_F(StreamTest, FilesFollowTheMapWhateverTheRequestSizes) {
   ASSERT_EQ(whole.size(), static_cast<size_t>(b.TotalSectors) * 2048);
   const uint8_t* fa = whole.data() + 150 * 2048;
   EXPECT_EQ(std::memcmp(fa, a.data(), 2049), 0);
-  for (int i = 2049; i < 4096; ++i) ASSERT_EQ(fa[i], 0) << "the second sector holds one byte and zeros";
+  for (int i = 2049; i < 4096; ++i)
+    ASSERT_EQ(fa[i], 0) << "the second sector holds one byte and zeros";
   EXPECT_EQ(std::memcmp(fa + 4096, rnd.data(), rnd.size()), 0);
   EXPECT_EQ(Sectors(2049) + Sectors(70000), b.DataSectors);
   for (std::vector<uint32_t> sizes : {std::vector<uint32_t>{1}, {7, 3}, {33}, {1000}}) {
@@ -115,7 +117,6 @@ TEST_F(StreamTest, ChangedSourcesKeepTheirSectorsAndAreReported) {
                                             "/long longer than when the compilation was made",
                                             "/gone vanished", "/replaced replaced by another file",
                                             "/touched modified after the compilation was made"}));
-
 }
 
 TEST_F(StreamTest, BootImageAndUdfAreaPrecedeTheData) {
@@ -129,12 +130,14 @@ TEST_F(StreamTest, BootImageAndUdfAreaPrecedeTheData) {
   ASSERT_EQ(img.size(), static_cast<size_t>(b.TotalSectors) * 2048);
   EXPECT_EQ(img[static_cast<size_t>(b.BootImageLba) * 2048], 'B');
   EXPECT_EQ(b.Udf.AreaStart, b.BootImageLba + 1);
-  EXPECT_EQ(Le16(img.data() + static_cast<size_t>(b.Udf.AreaStart) * 2048), 261) << "root file entry";
+  EXPECT_EQ(Le16(img.data() + static_cast<size_t>(b.Udf.AreaStart) * 2048), 261)
+      << "root file entry";
   EXPECT_EQ(Str(img.data() + static_cast<size_t>(b.DataStart) * 2048, 4), "file");
   const uint8_t* last = img.data() + img.size() - 2048;
   EXPECT_EQ(Le16(last), 2) << "closing anchor";
   EXPECT_EQ(Le32(last + 12), b.TotalSectors - 1);
-  EXPECT_EQ(std::memcmp(last + 16, img.data() + 256 * 2048 + 16, 2032), 0) << "same extents as the first anchor";
+  EXPECT_EQ(std::memcmp(last + 16, img.data() + 256 * 2048 + 16, 2032), 0)
+      << "same extents as the first anchor";
   EXPECT_EQ(s->QueuedDataSectors(), 2u);
 }
 

@@ -122,7 +122,8 @@ TEST_F(TreeTest, HandlerSeesEveryItemAndItsSkipRefusesFolders) {
   std::vector<std::u16string> seen;
   b.OnAddFile = [&](void* sender, const char16_t* path, plat::TFindData& fd, bool& skip) {
     EXPECT_EQ(sender, nullptr);
-    seen.push_back(std::u16string(WStr(fd.FileName)) + u"|" + std::u16string(path ? WStr(path) : u"-"));
+    seen.push_back(std::u16string(WStr(fd.FileName)) + u"|" +
+                   std::u16string(path ? WStr(path) : u"-"));
     skip = WStr(fd.FileName).starts_with(u"skip");
   };
   EXPECT_TRUE(IsEntry(AddFile(b, b.Root, u"keep.txt", 1, u"", u"/s/keep.txt")));
@@ -337,7 +338,8 @@ TEST_F(TreeTest, FullTablesRefuseInsertionsAndLeaveTheTreeUnchanged) {
   EXPECT_EQ(AddFile(b, b.Root, u"f7", 123)->Size, 123u) << "refreshing needs no new slot";
 
   ClearCompilation(b);
-  for (uint32_t i = 1; i < kMaxDirs; ++i) ASSERT_NE(AddDir(b, b.Root, u"d" + W(std::to_string(i))), nullptr);
+  for (uint32_t i = 1; i < kMaxDirs; ++i)
+    ASSERT_NE(AddDir(b, b.Root, u"d" + W(std::to_string(i))), nullptr);
   EXPECT_EQ(b.DirCount, kMaxDirs);
   EXPECT_EQ(AddDir(b, b.Root, u"last straw"), nullptr);
   EXPECT_EQ(b.EntryCount, kMaxDirs - 1);
@@ -349,8 +351,14 @@ TEST_F(TreeTest, DatesCarryTheOffsetInEffectAtThatDate) {
   const std::string saved = old ? old : "";
   setenv("TZ", "Europe/Prague", 1);
   tzset();
-  TFileNode* winter = AddEntry(b, b.Root, *std::make_unique<plat::TFindData>(Record(u"w", 1, plat::kAttrArchive, u"", kWinterTime)), false, 0, u"/w");
-  TFileNode* summer = AddEntry(b, b.Root, *std::make_unique<plat::TFindData>(Record(u"s", 1, plat::kAttrArchive, u"", kSummerTime)), false, 0, u"/s");
+  TFileNode* winter = AddEntry(
+      b, b.Root,
+      *std::make_unique<plat::TFindData>(Record(u"w", 1, plat::kAttrArchive, u"", kWinterTime)),
+      false, 0, u"/w");
+  TFileNode* summer = AddEntry(
+      b, b.Root,
+      *std::make_unique<plat::TFindData>(Record(u"s", 1, plat::kAttrArchive, u"", kSummerTime)),
+      false, 0, u"/s");
   EXPECT_EQ(winter->ModTime.Hour, 13);
   EXPECT_EQ(winter->GmtOffset, 4);
   EXPECT_EQ(summer->ModTime.Hour, 14);

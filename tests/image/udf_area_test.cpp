@@ -81,7 +81,8 @@ class TAreaChecker {
     ++seen_[x - a_.Start];
   }
 
-  void CheckFileEntry(uint32_t x, uint8_t type, uint64_t length, uint32_t position, uint16_t links) {
+  void CheckFileEntry(uint32_t x, uint8_t type, uint64_t length, uint32_t position,
+                      uint16_t links) {
     Mark(x);
     const uint8_t* s = a_.Sector(x);
     ExpectTag(s, 261, Block(x), 2032);
@@ -154,8 +155,10 @@ class TAreaChecker {
         EXPECT_GE(recorded.size(), 126u);
         EXPECT_EQ(recorded.substr(0, 100), full.substr(0, 100));
       }
-      EXPECT_TRUE(names.insert(plat::ToUpper(recorded)).second) << "name recorded twice in a folder";
-      next(e->SubDir ? 2 : 0, recorded, e->SubDir ? e->SubDir->UdfFileEntrySector : e->UdfFileEntrySector);
+      EXPECT_TRUE(names.insert(plat::ToUpper(recorded)).second)
+          << "name recorded twice in a folder";
+      next(e->SubDir ? 2 : 0, recorded,
+           e->SubDir ? e->SubDir->UdfFileEntrySector : e->UdfFileEntrySector);
       if (!e->SubDir) CheckFileEntry(e->UdfFileEntrySector, 5, e->Size, FilePosition(*e), 1);
     }
     EXPECT_EQ(off, dir->UdfInfoLength);
@@ -187,17 +190,17 @@ TEST_F(UdfArea, EmptyCompilationIsTwoSectorsRootEntryAndParentIdentifier) {
   EXPECT_EQ(b.Udf.FileCount, 0u);
   const uint8_t* fe = a.Sector(259);
   ExpectTag(fe, 261, 2, 2032);
-  EXPECT_EQ(fe[27], 4);             // directory
-  EXPECT_EQ(Get16(fe + 48), 1);     // link count
-  EXPECT_EQ(Get64(fe + 56), 40u);   // information length
+  EXPECT_EQ(fe[27], 4);            // directory
+  EXPECT_EQ(Get16(fe + 48), 1);    // link count
+  EXPECT_EQ(Get64(fe + 56), 40u);  // information length
   EXPECT_EQ(Get64(fe + 64), 1u);
-  EXPECT_EQ(Get64(fe + 160), 0u);   // the root's unique ID
+  EXPECT_EQ(Get64(fe + 160), 0u);  // the root's unique ID
   const std::vector<uint8_t> ad = {40, 0, 0, 0, 3, 0, 0, 0};
   EXPECT_EQ(std::vector<uint8_t>(fe + 176, fe + 184), ad);
-  const std::vector<uint8_t> parent = {
-      0x01, 0x01, 0x02, 0x00, 0xC9, 0x00, 0x01, 0x00, 0x47, 0x62, 0x18, 0x00, 0x03, 0x00,
-      0x00, 0x00, 0x01, 0x00, 0x0A, 0x00, 0x00, 0x08, 0x00, 0x00, 0x02, 0x00, 0x00, 0x00,
-      0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00};
+  const std::vector<uint8_t> parent = {0x01, 0x01, 0x02, 0x00, 0xC9, 0x00, 0x01, 0x00, 0x47, 0x62,
+                                       0x18, 0x00, 0x03, 0x00, 0x00, 0x00, 0x01, 0x00, 0x0A, 0x00,
+                                       0x00, 0x08, 0x00, 0x00, 0x02, 0x00, 0x00, 0x00, 0x00, 0x00,
+                                       0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00};
   const uint8_t* ids = a.Sector(260);
   EXPECT_EQ(std::vector<uint8_t>(ids, ids + 40), parent);
   EXPECT_TRUE(std::all_of(ids + 40, ids + 2048, [](uint8_t c) { return c == 0; }));
@@ -261,7 +264,8 @@ TEST_F(UdfArea, RandomTreesGiveTheSameSectorsWhateverTheRequestSizes) {
     const TArea whole = LayOutAndProduce(b, 259 + round, {1u << 20}, round % 3 == 0 ? 0 : 5000);
     TAreaChecker(b, whole).Check();
     for (uint32_t chunk = 1; chunk <= 9; ++chunk) {
-      const TArea a = LayOutAndProduce(b, 259 + round, {chunk, chunk + 3, 1}, round % 3 == 0 ? 0 : 5000);
+      const TArea a =
+          LayOutAndProduce(b, 259 + round, {chunk, chunk + 3, 1}, round % 3 == 0 ? 0 : 5000);
       ASSERT_EQ(a.Bytes, whole.Bytes) << "round " << round << " chunk " << chunk;
     }
   }

@@ -36,14 +36,16 @@ TEST(UdfCrc, KnownVectorsSlicingAndZeroTail) {
   const std::vector<uint8_t> data = testenv::RandomBytes(300, 7);
   for (size_t off = 0; off < 8; ++off)
     for (size_t len = 0; len + off <= data.size(); len += 13)
-      ASSERT_EQ(UdfCrc16(data.data() + off, len), BitwiseCrc(data.data() + off, len)) << off << " " << len;
+      ASSERT_EQ(UdfCrc16(data.data() + off, len), BitwiseCrc(data.data() + off, len))
+          << off << " " << len;
 
   // Zero tails of many lengths, including more than a 16-bit count.
   for (size_t zeros : {size_t{0}, size_t{1}, size_t{7}, size_t{8}, size_t{1864}, size_t{2032},
                        size_t{65537}, size_t{1} << 20}) {
     std::vector<uint8_t> padded(data.begin(), data.begin() + 40);
     padded.resize(40 + zeros, 0);
-    EXPECT_EQ(UdfCrc16Zeros(UdfCrc16(data.data(), 40), zeros), BitwiseCrc(padded.data(), padded.size()))
+    EXPECT_EQ(UdfCrc16Zeros(UdfCrc16(data.data(), 40), zeros),
+              BitwiseCrc(padded.data(), padded.size()))
         << zeros;
   }
 }
@@ -51,10 +53,10 @@ TEST(UdfCrc, KnownVectorsSlicingAndZeroTail) {
 TEST(UdfIdentifierDescriptor, ParentAndNamedIdentifiersByteForByte) {
   uint8_t p[kUdfMaxIdentifierSize];
   ASSERT_EQ(UdfWriteIdentifier(p, 5, kFidDirectory | kFidParent, {}, 3), 40u);
-  const std::vector<uint8_t> parent = {
-      0x01, 0x01, 0x02, 0x00, 0x4F, 0x00, 0x01, 0x00, 0x63, 0xCA, 0x18, 0x00, 0x05, 0x00,
-      0x00, 0x00, 0x01, 0x00, 0x0A, 0x00, 0x00, 0x08, 0x00, 0x00, 0x03, 0x00, 0x00, 0x00,
-      0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00};
+  const std::vector<uint8_t> parent = {0x01, 0x01, 0x02, 0x00, 0x4F, 0x00, 0x01, 0x00, 0x63, 0xCA,
+                                       0x18, 0x00, 0x05, 0x00, 0x00, 0x00, 0x01, 0x00, 0x0A, 0x00,
+                                       0x00, 0x08, 0x00, 0x00, 0x03, 0x00, 0x00, 0x00, 0x00, 0x00,
+                                       0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00};
   EXPECT_EQ(Bytes(p, 40), parent);
 
   ASSERT_EQ(UdfWriteIdentifier(p, 7, 0, u"a", 9), 44u);
@@ -87,8 +89,8 @@ TEST(UdfFileEntry, FixedFieldsOfASmallFile) {
   EXPECT_EQ(UdfGet16(s + 8), BitwiseCrc(s + 16, 2032));
   const std::vector<uint8_t> icb = {0, 0, 0, 0, 4, 0, 0, 0, 1, 0, 0, 5, 0, 0, 0, 0, 0, 0, 0, 0};
   EXPECT_EQ(Bytes(s + 16, 20), icb);
-  const std::vector<uint8_t> ids = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
-                                    0xA5, 0x14, 0x00, 0x00, 0x01, 0x00};
+  const std::vector<uint8_t> ids = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
+                                    0xFF, 0xA5, 0x14, 0x00, 0x00, 0x01, 0x00};
   EXPECT_EQ(Bytes(s + 36, 14), ids);
   EXPECT_EQ(UdfGet64(s + 56), 2049u);  // information length
   EXPECT_EQ(UdfGet64(s + 64), 2u);     // blocks recorded

@@ -194,7 +194,8 @@ TEST_F(UdfDescriptors, IntegrityAnchorAndFileSet) {
   EXPECT_EQ(V(lvid + 72, 12), counts);
   EXPECT_EQ(Get32(lvid + 84), 1023u - 257);
   EXPECT_EQ(V(lvid + 88, 32), Regid("*Selvorantic VantrUDF", {6}));
-  const std::vector<uint8_t> tail = {3, 0, 0, 0, 2, 0, 0, 0, 0x50, 0x01, 0x50, 0x01, 0x50, 0x01, 0, 0};
+  const std::vector<uint8_t> tail = {3,    0,    0,    0,    2,    0,    0, 0,
+                                     0x50, 0x01, 0x50, 0x01, 0x50, 0x01, 0, 0};
   EXPECT_EQ(V(lvid + 120, 16), tail);
   ExpectTag(At(v, 65), 8, 65, 496);
 
@@ -227,9 +228,9 @@ TEST_F(UdfDescriptors, LaterSessionShiftsEveryRecordedLocation) {
     EXPECT_EQ(Get32(At(v, 32 + k) + 12), 1032u + k);
     EXPECT_EQ(Get32(At(v, 48 + k) + 12), 1048u + k);
   }
-  EXPECT_EQ(Get32(At(v, 33) + 252), 1000u);   // file set descriptor block
-  EXPECT_EQ(Get32(At(v, 33) + 436), 1064u);   // integrity sequence
-  EXPECT_EQ(Get32(At(v, 34) + 188), 257u);    // partition start stays
+  EXPECT_EQ(Get32(At(v, 33) + 252), 1000u);  // file set descriptor block
+  EXPECT_EQ(Get32(At(v, 33) + 436), 1064u);  // integrity sequence
+  EXPECT_EQ(Get32(At(v, 34) + 188), 257u);   // partition start stays
   EXPECT_EQ(Get32(At(v, 34) + 192), 1000u + 1500 - 257);
   EXPECT_EQ(Get32(At(v, 64) + 12), 1064u);
   EXPECT_EQ(Get32(At(v, 64) + 84), 1000u + 1500 - 257);

@@ -169,7 +169,8 @@ TEST_F(UdfImage, DataEndingOnABlockBoundaryGivesTheAnchorABlockOfItsOwn) {
     ASSERT_EQ(image[i], 0) << "padding byte " << i;
   // The file's last sector is right before the new block.
   const std::vector<uint8_t> data = testenv::ReadFile(src + "/fill.bin");
-  EXPECT_TRUE(std::equal(data.begin(), data.end(), image.begin() + size_t{b.DataStart + e->Extent} * 2048));
+  EXPECT_TRUE(
+      std::equal(data.begin(), data.end(), image.begin() + size_t{b.DataStart + e->Extent} * 2048));
 }
 
 TEST_F(UdfImage, RecordedLocationsLeadToEveryFileAtSectorZeroAndInALaterSession) {
@@ -187,7 +188,9 @@ TEST_F(UdfImage, RecordedLocationsLeadToEveryFileAtSectorZeroAndInALaterSession)
     b.Udf.UdfBase = base;
     const std::vector<uint8_t> image = StreamImage(b);
     std::map<std::string, std::vector<uint8_t>> files = TMiniReader(image, base).Files();
-    std::map<std::string, std::string> expected = {{"a.txt", "a.txt"}, {"b.bin", "b.bin"}, {"c", "c"},
+    std::map<std::string, std::string> expected = {{"a.txt", "a.txt"},
+                                                   {"b.bin", "b.bin"},
+                                                   {"c", "c"},
                                                    {"složka/d.bin", "d.bin"},
                                                    {"složka/vnořená/e.bin", "e.bin"}};
     ASSERT_EQ(files.size(), expected.size());

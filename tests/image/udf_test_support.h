@@ -45,7 +45,9 @@ inline void ExpectTag(const uint8_t* d, uint16_t ident, uint32_t location, uint1
 }
 
 // Size of the file identifier descriptor at f.
-inline size_t IdentifierSize(const uint8_t* f) { return (38 + f[19] + Get16(f + 36) + 3) & ~size_t{3}; }
+inline size_t IdentifierSize(const uint8_t* f) {
+  return (38 + f[19] + Get16(f + 36) + 3) & ~size_t{3};
+}
 
 // Text of a CS0 identifier with compression 8 or 16.
 inline std::u16string DecodeCs0(const uint8_t* p, size_t n) {
@@ -85,8 +87,8 @@ inline void BuildRandomTree(TImageBuilder& b, std::mt19937& rng, int n) {
       if (TDirNode* d = AddSubdirectory(b, dir, fd)) dirs.push_back(d);
       continue;
     }
-    static const uint64_t sizes[] = {0, 1, 2047, 2048, 2049, 100000, 1ull << 30, (1ull << 30) - 1,
-                                     5ull << 30, 0x3FFFF800};
+    static const uint64_t sizes[] = {
+        0, 1, 2047, 2048, 2049, 100000, 1ull << 30, (1ull << 30) - 1, 5ull << 30, 0x3FFFF800};
     const uint64_t size = sizes[pick(10)];
     plat::TFindData fd = Record(name, size);
     AddEntry(b, dir, fd, false, pick(15) == 0 ? 300 + pick(1000) : 0, u"/nowhere/source");

@@ -1,10 +1,10 @@
+#include "platform/Clock.h"
+
 #include <gtest/gtest.h>
 #include <time.h>
 
 #include <cstdlib>
 #include <string>
-
-#include "platform/Clock.h"
 
 using namespace plat;
 
@@ -21,8 +21,10 @@ class TZone {
     tzset();
   }
   ~TZone() {
-    if (had_) setenv("TZ", old_.c_str(), 1);
-    else unsetenv("TZ");
+    if (had_)
+      setenv("TZ", old_.c_str(), 1);
+    else
+      unsetenv("TZ");
     tzset();
   }
 
@@ -33,8 +35,8 @@ class TZone {
 
 std::string Fmt(const TSystemTime& t) {
   char buf[64];
-  snprintf(buf, sizeof buf, "%04u-%02u-%02u %02u:%02u:%02u.%03u w%u", t.Year, t.Month, t.Day, t.Hour, t.Minute,
-           t.Second, t.Milliseconds, t.DayOfWeek);
+  snprintf(buf, sizeof buf, "%04u-%02u-%02u %02u:%02u:%02u.%03u w%u", t.Year, t.Month, t.Day,
+           t.Hour, t.Minute, t.Second, t.Milliseconds, t.DayOfWeek);
   return buf;
 }
 
@@ -109,7 +111,7 @@ TEST(FileTimes, ConversionsAgainstKnownInstants) {
   EXPECT_EQ(FileTimeFromUnix(0, 0).Value, 116444736000000000ULL);
   EXPECT_EQ(FileTimeFromUnix(951868798, 999999999).Value, 125963423989999999ULL);
   EXPECT_EQ(FileTimeFromUnix(951868799, -1).Value, 125963423989999999ULL);  // normalised
-  EXPECT_EQ(FileTimeFromUnix(-11644473601LL, 0).Value, 0u);               // before 1601: clamped
+  EXPECT_EQ(FileTimeFromUnix(-11644473601LL, 0).Value, 0u);                 // before 1601: clamped
 
   TSystemTime s;
   s.Year = 2000;

@@ -1,8 +1,8 @@
+#include "platform/DynLib.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdint>
-
-#include "platform/DynLib.h"
 
 using namespace plat;
 

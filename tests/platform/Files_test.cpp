@@ -1,3 +1,5 @@
+#include "platform/Files.h"
+
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -8,7 +10,6 @@
 #include <thread>
 #include <vector>
 
-#include "platform/Files.h"
 #include "platform/Text.h"
 #include "tests/support/TestEnv.h"
 
@@ -47,8 +48,10 @@ class TEnvGuard {
     if (had_) value_ = v;
   }
   ~TEnvGuard() {
-    if (had_) setenv(name_, value_.c_str(), 1);
-    else unsetenv(name_);
+    if (had_)
+      setenv(name_, value_.c_str(), 1);
+    else
+      unsetenv(name_);
   }
 
  private:

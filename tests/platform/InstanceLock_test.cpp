@@ -1,3 +1,5 @@
+#include "platform/InstanceLock.h"
+
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -6,7 +8,6 @@
 #include <cstdlib>
 
 #include "platform/Files.h"
-#include "platform/InstanceLock.h"
 #include "tests/support/TestEnv.h"
 
 using plat::TInstanceLock;

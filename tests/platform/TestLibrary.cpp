@@ -6,5 +6,4 @@ extern "C" {
 __attribute__((visibility("default"))) uint32_t GetASPI32SupportInfo() { return 0x0401; }
 
 __attribute__((visibility("default"))) int ArdTestAdd(int a, int b) { return a + b; }
-
 }

@@ -1,8 +1,8 @@
+#include "platform/Text.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
-
-#include "platform/Text.h"
 
 using namespace plat;
 
@@ -22,13 +22,15 @@ TEST(Utf16, RoundTripsIncludingSurrogatePairs) {
 }
 
 TEST(Utf16, InvalidInputBecomesReplacementCharacter) {
-  EXPECT_EQ(Utf8ToUtf16("a\xC3"), u"a\uFFFD");             // truncated
-  EXPECT_EQ(Utf8ToUtf16("\xC0\xAF"), u"\uFFFD\uFFFD");     // overlong
-  EXPECT_EQ(Utf8ToUtf16("\xED\xA0\x80x"), u"\uFFFD\uFFFD\uFFFDx");  // encoded surrogate
+  EXPECT_EQ(Utf8ToUtf16("a\xC3"), u"a\uFFFD");                              // truncated
+  EXPECT_EQ(Utf8ToUtf16("\xC0\xAF"), u"\uFFFD\uFFFD");                      // overlong
+  EXPECT_EQ(Utf8ToUtf16("\xED\xA0\x80x"), u"\uFFFD\uFFFD\uFFFDx");          // encoded surrogate
   EXPECT_EQ(Utf8ToUtf16("\xF4\x90\x80\x80"), u"\uFFFD\uFFFD\uFFFD\uFFFD");  // above U+10FFFF
-  EXPECT_EQ(Utf8ToUtf16("\xE2\x82x"), u"\uFFFDx");         // cut short by an ASCII byte
+  EXPECT_EQ(Utf8ToUtf16("\xE2\x82x"), u"\uFFFDx");  // cut short by an ASCII byte
   const char16_t lone[] = {u'a', 0xD800, u'b', 0xDC00, 0};
-  EXPECT_EQ(Utf16ToUtf8(lone), "a\xEF\xBF\xBD" "b\xEF\xBF\xBD");
+  EXPECT_EQ(Utf16ToUtf8(lone),
+            "a\xEF\xBF\xBD"
+            "b\xEF\xBF\xBD");
 }
 
 TEST(Recording, OneBytePerUnit) {

@@ -1,3 +1,5 @@
+#include "platform/Threads.h"
+
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/syscall.h>
@@ -10,7 +12,6 @@
 
 #include "platform/Clock.h"
 #include "platform/NotifyQueue.h"
-#include "platform/Threads.h"
 
 using namespace plat;
 
@@ -113,7 +114,8 @@ TEST(Thread, PriorityBandsAreRecordedAndNeverStuck) {
   t.Resume();
   t.WaitFor();
   EXPECT_EQ(t.Priority(), TThreadPriority::Lower);
-  EXPECT_TRUE(t.niceSeen.load() == std::min(mine + 5, 19) || t.niceSeen.load() == mine) << t.niceSeen.load();
+  EXPECT_TRUE(t.niceSeen.load() == std::min(mine + 5, 19) || t.niceSeen.load() == mine)
+      << t.niceSeen.load();
 
   // Whatever the privileges, a thread that dropped to idle comes back to where it started.
   TBandWalker w;

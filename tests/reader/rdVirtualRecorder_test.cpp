@@ -60,7 +60,9 @@ class VirtualRecorderTest : public testing::Test {
     EXPECT_EQ(list.Count(), 1);
     rd::TDevice& dev = *list.Items(0);
     EXPECT_TRUE(WaitReady(dev.Info()));
-    dev.Reader().OnMessage = [this](rd::TDeviceReader*, const std::string& t) { messages.push_back(t); };
+    dev.Reader().OnMessage = [this](rd::TDeviceReader*, const std::string& t) {
+      messages.push_back(t);
+    };
     return dev.Reader().ReadToImage(to);
   }
   static bool WaitReady(const rd::TCDBurnerInfo& info) {
@@ -91,7 +93,8 @@ TEST_F(VirtualRecorderTest, ArmedReadFaultLeavesZerosAMessageAndFailure) {
   auto dirs = Recorders(1);
   const std::string image = PressedImage(200, 78);
   Vdrive("insert " + testenv::Quote(dirs[0]) + " --rom " + testenv::Quote(image));
-  Vdrive("fault " + testenv::Quote(dirs[0]) + " --opcode 28 --sense 3/11/00 --lba 100-103 --times 0");
+  Vdrive("fault " + testenv::Quote(dirs[0]) +
+         " --opcode 28 --sense 3/11/00 --lba 100-103 --times 0");
 
   const std::string copy = plat::TempPath() + "ardovan.iso";
   EXPECT_FALSE(Copy(copy));
@@ -101,7 +104,8 @@ TEST_F(VirtualRecorderTest, ArmedReadFaultLeavesZerosAMessageAndFailure) {
   auto got = testenv::ReadFile(copy);
   ASSERT_EQ(got.size(), expected.size());
   EXPECT_TRUE(got == expected);
-  EXPECT_NE(std::find(messages.begin(), messages.end(), "Unreadable Blocks : 100 - 103, written as zeros"),
+  EXPECT_NE(std::find(messages.begin(), messages.end(),
+                      "Unreadable Blocks : 100 - 103, written as zeros"),
             messages.end());
 }
 
@@ -116,8 +120,10 @@ TEST_F(VirtualRecorderTest, RecordersWithoutAddressShareOneNewAdapter) {
   ASSERT_EQ(list.Count(), 2);
   const rd::TCDBurnerInfo& d = list.Items(0)->Info();
   const rd::TCDBurnerInfo& e = list.Items(1)->Info();
-  EXPECT_EQ((std::vector<int>{d.Letter, d.HostAdapter, d.Target, d.Lun}), (std::vector<int>{'D', 1, 0, 0}));
-  EXPECT_EQ((std::vector<int>{e.Letter, e.HostAdapter, e.Target, e.Lun}), (std::vector<int>{'E', 1, 1, 0}));
+  EXPECT_EQ((std::vector<int>{d.Letter, d.HostAdapter, d.Target, d.Lun}),
+            (std::vector<int>{'D', 1, 0, 0}));
+  EXPECT_EQ((std::vector<int>{e.Letter, e.HostAdapter, e.Target, e.Lun}),
+            (std::vector<int>{'E', 1, 1, 0}));
   EXPECT_EQ(e.Vendor, "ARDOVAN");
   ASSERT_TRUE(WaitReady(e));
   rd::TToc toc;

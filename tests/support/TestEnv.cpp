@@ -40,7 +40,8 @@ void SetUpProcess() {
   if (!mkdtemp(buf.data())) throw std::runtime_error("cannot create the test folder");
   RootStorage() = buf.data();
   const std::string& r = RootStorage();
-  for (const char* sub : {"config", "data", "runtime", "tmp"}) fs::create_directories(r + "/" + sub);
+  for (const char* sub : {"config", "data", "runtime", "tmp"})
+    fs::create_directories(r + "/" + sub);
   chmod((r + "/runtime").c_str(), 0700);
   SetEnv("XDG_CONFIG_HOME", r + "/config");
   SetEnv("XDG_DATA_HOME", r + "/data");
@@ -105,8 +106,10 @@ int Run(const std::string& command, std::string* output) {
 std::string Quote(std::string_view s) {
   std::string q = "'";
   for (char c : s) {
-    if (c == '\'') q += "'\\''";
-    else q += c;
+    if (c == '\'')
+      q += "'\\''";
+    else
+      q += c;
   }
   return q + "'";
 }

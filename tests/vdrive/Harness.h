@@ -14,8 +14,8 @@
 #include "vdrive/Media.h"
 #include "vdrive/Model.h"
 #include "vdrive/Recorder.h"
-#include "vdrive/Store.h"
 #include "vdrive/Sense.h"
+#include "vdrive/Store.h"
 #include "vdrive/Tool.h"
 
 namespace vdtest {
@@ -30,8 +30,8 @@ inline uint16_t Be16(const uint8_t* p) { return static_cast<uint16_t>(p[0] << 8 
 class TDrive {
  public:
   // A new recorder of the model; with a medium name, that blank medium is loaded.
-  explicit TDrive(const std::string& model = "bd", const std::string& medium = "", uint32_t blocks = 0,
-                  bool formatted = false) {
+  explicit TDrive(const std::string& model = "bd", const std::string& medium = "",
+                  uint32_t blocks = 0, bool formatted = false) {
     dir = testenv::MakeTempDir("recorder");
     std::string error;
     EXPECT_TRUE(vdrive::CreateRecorder(dir, model, false, error)) << error;
@@ -86,7 +86,9 @@ class TDrive {
     return Cmd(cdb, plat::kScsiDataOut, data.data(), static_cast<uint32_t>(data.size())) == 0;
   }
   // Sense of the last command as key/ASC/ASCQ.
-  TSense Sense() const { return TSense{static_cast<uint8_t>(sense[2] & 0x0F), sense[12], sense[13]}; }
+  TSense Sense() const {
+    return TSense{static_cast<uint8_t>(sense[2] & 0x0F), sense[12], sense[13]};
+  }
 
   // --- MMC helpers ---
   bool Write(uint32_t lba, uint32_t count, uint8_t fill = 0xA5) {
@@ -98,7 +100,8 @@ class TDrive {
     return Out({0x2A, 0, B3(lba), B2(lba), B1(lba), B0(lba), 0, B1(count), B0(count), 0}, data);
   }
   std::vector<uint8_t> Read(uint32_t lba, uint32_t count) {
-    return In({0x28, 0, B3(lba), B2(lba), B1(lba), B0(lba), 0, B1(count), B0(count), 0}, count * 2048);
+    return In({0x28, 0, B3(lba), B2(lba), B1(lba), B0(lba), 0, B1(count), B0(count), 0},
+              count * 2048);
   }
   std::vector<uint8_t> DiscInfo() { return In({0x51, 0, 0, 0, 0, 0, 0, 0, 34, 0}, 34); }
   std::vector<uint8_t> TrackInfo(uint32_t track) {
@@ -110,18 +113,25 @@ class TDrive {
   bool CloseFunction(uint8_t function, uint16_t number = 0, bool immediate = false) {
     return Ok({0x5B, uint8_t(immediate ? 1 : 0), function, 0, B1(number), B0(number), 0, 0, 0, 0});
   }
-  bool Sync(bool immediate = false) { return Ok({0x35, uint8_t(immediate ? 2 : 0), 0, 0, 0, 0, 0, 0, 0, 0}); }
-  bool Reserve(uint32_t blocks) { return Ok({0x53, 0, 0, 0, 0, B3(blocks), B2(blocks), B1(blocks), B0(blocks), 0}); }
+  bool Sync(bool immediate = false) {
+    return Ok({0x35, uint8_t(immediate ? 2 : 0), 0, 0, 0, 0, 0, 0, 0, 0});
+  }
+  bool Reserve(uint32_t blocks) {
+    return Ok({0x53, 0, 0, 0, 0, B3(blocks), B2(blocks), B1(blocks), B0(blocks), 0});
+  }
   bool Format(std::vector<uint8_t> list, uint8_t byte1 = 0x11) {
     return Out({0x04, byte1, 0, 0, 0, 0}, std::move(list));
   }
-  bool Blank(bool quick) { return Ok({0xA1, uint8_t(0x10 | (quick ? 1 : 0)), 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}); }
+  bool Blank(bool quick) {
+    return Ok({0xA1, uint8_t(0x10 | (quick ? 1 : 0)), 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
+  }
 
   // Mode page 5 as the drive has it, changed and selected back.
   std::vector<uint8_t> Page5() {
     auto d = In({0x5A, 0, 0x05, 0, 0, 0, 0, 0, 255, 0}, 255);
     const size_t h = d[8] == 0x05 ? 8 : 16;
-    return std::vector<uint8_t>(d.begin() + static_cast<long>(h), d.begin() + static_cast<long>(h) + 52);
+    return std::vector<uint8_t>(d.begin() + static_cast<long>(h),
+                                d.begin() + static_cast<long>(h) + 52);
   }
   bool SelectPage5(const std::vector<uint8_t>& page) {
     std::vector<uint8_t> list(8, 0);
@@ -189,5 +199,7 @@ inline std::ostream& operator<<(std::ostream& os, const TSense& s) {
 }  // namespace vdtest
 
 namespace vdrive {
-inline std::ostream& operator<<(std::ostream& os, const TSense& s) { return vdtest::operator<<(os, s); }
+inline std::ostream& operator<<(std::ostream& os, const TSense& s) {
+  return vdtest::operator<<(os, s);
+}
 }  // namespace vdrive

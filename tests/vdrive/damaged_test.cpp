@@ -92,7 +92,9 @@ TEST_F(Damaged, DriveFileIsReadStrictly) {
   testenv::WriteFile(d->dir + "/drive.json", j.dump(1));
   std::string msg;
   EXPECT_EQ(Tool("status " + d->dir, &msg), 1);
-  EXPECT_NE(msg.find("drive.json: durations_ms.load: -1500 is not a whole number"), std::string::npos) << msg;
+  EXPECT_NE(msg.find("drive.json: durations_ms.load: -1500 is not a whole number"),
+            std::string::npos)
+      << msg;
 }
 
 TEST_F(Damaged, MediumFileMustBeThereAndFitTheMedium) {

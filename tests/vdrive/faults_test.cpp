@@ -111,8 +111,10 @@ TEST_F(Faults, TraceWritesOneLinePerCommand) {
   d.Ok({0, 0, 0, 0, 0, 0});
   const std::string trace = testenv::ReadText(d.dir + "/trace.log");
   EXPECT_EQ(trace.rfind("00 00 00 00 00 00 | out 0 | status 02 | 2/3A/00\n", 0), 0u) << trace;
-  EXPECT_NE(trace.find("00 00 00 00 00 00 | out 0 | status 02 | 6/28/00\n"), std::string::npos) << trace;
-  EXPECT_NE(trace.find("2A 00 00 00 12 34 00 00 20 00 | out 65536 | status 00 | 0/00/00\n"), std::string::npos)
+  EXPECT_NE(trace.find("00 00 00 00 00 00 | out 0 | status 02 | 6/28/00\n"), std::string::npos)
+      << trace;
+  EXPECT_NE(trace.find("2A 00 00 00 12 34 00 00 20 00 | out 65536 | status 00 | 0/00/00\n"),
+            std::string::npos)
       << trace;
   // Nothing after tracing was switched off.
   const std::string last = "2A 00 00 00 12 34 00 00 20 00 | out 65536 | status 00 | 0/00/00\n";

@@ -7,9 +7,13 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-Bytes Slice(const Bytes& v, size_t from, size_t n) { return Bytes(v.begin() + long(from), v.begin() + long(from + n)); }
+Bytes Slice(const Bytes& v, size_t from, size_t n) {
+  return Bytes(v.begin() + long(from), v.begin() + long(from + n));
+}
 
-Bytes ModeSense(TDrive& d, uint8_t pageByte) { return d.In({0x5A, 0, pageByte, 0, 0, 0, 0, 0, 255, 0}, 255); }
+Bytes ModeSense(TDrive& d, uint8_t pageByte) {
+  return d.In({0x5A, 0, pageByte, 0, 0, 0, 0, 0, 255, 0}, 255);
+}
 
 class Identify : public VdriveTest {};
 
@@ -70,7 +74,8 @@ TEST_F(Identify, ConfigurationProfilesAndCurrentFeatures) {
   EXPECT_EQ(Slice(profiles, 0, 12), (Bytes{0, 0, 0, 64, 0, 0, 0, 0, 0x00, 0x00, 0x03, 56}));
   Bytes numbers;
   for (size_t i = 12; i < 68; i += 4) numbers.push_back(profiles[i + 1]);
-  EXPECT_EQ(numbers, (Bytes{0x43, 0x41, 0x40, 0x2B, 0x1B, 0x1A, 0x14, 0x13, 0x12, 0x11, 0x10, 0x0A, 0x09, 0x08}));
+  EXPECT_EQ(numbers, (Bytes{0x43, 0x41, 0x40, 0x2B, 0x1B, 0x1A, 0x14, 0x13, 0x12, 0x11, 0x10, 0x0A,
+                            0x09, 0x08}));
 
   d.Insert("dvd-rw");
   d.WaitReady();
@@ -87,11 +92,12 @@ TEST_F(Identify, ConfigurationProfilesAndCurrentFeatures) {
     EXPECT_EQ(current[i + 2] & 1, 1);
     i += 4 + current[i + 3];
   }
-  EXPECT_EQ(codes, (std::vector<uint16_t>{0x0000, 0x0001, 0x0002, 0x0003, 0x001F, 0x0021, 0x0023, 0x002F,
-                                          0x0100, 0x0107}));
+  EXPECT_EQ(codes, (std::vector<uint16_t>{0x0000, 0x0001, 0x0002, 0x0003, 0x001F, 0x0021, 0x0023,
+                                          0x002F, 0x0100, 0x0107}));
 
   TDrive dvd("dvd");
-  EXPECT_EQ(dvd.In({0x46, 0x02, 0x00, 0x40, 0, 0, 0, 0, 112, 0}, 12), (Bytes{0, 0, 0, 4, 0, 0, 0, 0, 0, 0, 0, 0}));
+  EXPECT_EQ(dvd.In({0x46, 0x02, 0x00, 0x40, 0, 0, 0, 0, 112, 0}, 12),
+            (Bytes{0, 0, 0, 4, 0, 0, 0, 0, 0, 0, 0, 0}));
   TDrive legacy("legacy", "cd-rw");
   legacy.In({0x46, 0x02, 0, 0, 0, 0, 0, 0, 112, 0}, 112);
   EXPECT_EQ(legacy.Sense(), (TSense{5, 0x20, 0x00}));
@@ -103,13 +109,13 @@ TEST_F(Identify, CapabilitiesPageAtTheOffsetsRead) {
   EXPECT_EQ(Slice(m, 6, 2), (Bytes{0, 0}));  // no block descriptor
   const uint8_t* p = &m[8];
   EXPECT_EQ(Slice(m, 8, 7), (Bytes{0x2A, 58, 0x3F, 0x37, 0xF0, 0x03, 0x29}));
-  EXPECT_EQ(Be16(p + 8), 8467u);    // 48x CD read
-  EXPECT_EQ(Be16(p + 12), 4096u);   // buffer in KB
-  EXPECT_EQ(Be16(p + 18), 8467u);   // 48x CD-R write
+  EXPECT_EQ(Be16(p + 8), 8467u);   // 48x CD read
+  EXPECT_EQ(Be16(p + 12), 4096u);  // buffer in KB
+  EXPECT_EQ(Be16(p + 18), 8467u);  // 48x CD-R write
   EXPECT_EQ(Be16(p + 20), 8467u);
-  EXPECT_EQ(Be16(p + 30), 7u);      // write speed descriptors
+  EXPECT_EQ(Be16(p + 30), 7u);  // write speed descriptors
   EXPECT_EQ(Be16(p + 34), 8467u);
-  EXPECT_EQ(Be16(p + 58), 706u);    // 4x
+  EXPECT_EQ(Be16(p + 58), 706u);  // 4x
   EXPECT_EQ(Be16(&m[0]), 8u + 60u - 2u);
 
   TDrive legacy("legacy");
@@ -179,9 +185,10 @@ TEST_F(Identify, WriteParametersPageIsValidated) {
   const Bytes sensed = ModeSense(d, 0x05);
   ASSERT_EQ(Slice(sensed, 8, 2), (Bytes{0x05, 0x32}));
   // The page the program builds for a CD-R left open with buffer-underrun protection.
-  const Bytes templ = {0x05, 0x32, 0x42, 0xC4, 0x08, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x96, 0, 0, 0, 0, 0, 0, 0, 0,
-                       0, 0, 0, 0, 0, 0, 0, 0x90, 0x00, 0x82, 0x00, 0x08, 0x00, 0x22, 0x21, 0x20, 0x00, 0x00, 0x08,
-                       0x00, 0x00, 0x8D, 0x40, 0x00, 0x00, 0x82};
+  const Bytes templ = {0x05, 0x32, 0x42, 0xC4, 0x08, 0,    0,    0,    0,    0,    0,    0,    0,
+                       0,    0,    0x96, 0,    0,    0,    0,    0,    0,    0,    0,    0,    0,
+                       0,    0,    0,    0,    0,    0x90, 0x00, 0x82, 0x00, 0x08, 0x00, 0x22, 0x21,
+                       0x20, 0x00, 0x00, 0x08, 0x00, 0x00, 0x8D, 0x40, 0x00, 0x00, 0x82};
   Bytes page = Slice(sensed, 8, 52);
   std::copy(templ.begin(), templ.end(), page.begin());
   page[2] = 0x41;

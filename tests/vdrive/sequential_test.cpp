@@ -7,14 +7,17 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-Bytes Slice(const Bytes& v, size_t from, size_t n) { return Bytes(v.begin() + long(from), v.begin() + long(from + n)); }
+Bytes Slice(const Bytes& v, size_t from, size_t n) {
+  return Bytes(v.begin() + long(from), v.begin() + long(from + n));
+}
 
 class Sequential : public VdriveTest {};
 
 TEST_F(Sequential, CdRSessionsFromBlankToFinalized) {
   TDrive d("bd", "cd-r", 20000);
 
-  // Blank: one empty session with the invisible track 1 at 0; ATIP lead-in 97:15:00, lead-out 04:28:50.
+  // Blank: one empty session with the invisible track 1 at 0; ATIP lead-in 97:15:00, lead-out
+  // 04:28:50.
   Bytes di = d.DiscInfo();
   ASSERT_EQ(d.status, 0);
   EXPECT_EQ(Slice(di, 0, 12), (Bytes{0x00, 0x20, 0x00, 1, 1, 1, 1, 0x20, 0, 0, 0, 0}));
@@ -40,7 +43,7 @@ TEST_F(Sequential, CdRSessionsFromBlankToFinalized) {
   ASSERT_TRUE(d.SetWriteParameters(1, 3));
   ASSERT_TRUE(d.CloseFunction(2));
   di = d.DiscInfo();
-  EXPECT_EQ(Slice(di, 2, 5), (Bytes{0x01, 1, 2, 2, 2}));  // empty last session counted
+  EXPECT_EQ(Slice(di, 2, 5), (Bytes{0x01, 1, 2, 2, 2}));         // empty last session counted
   EXPECT_EQ(Slice(di, 16, 4), (Bytes{0x00, 0x01, 0x20, 0x40}));  // lead-in of session 2 at 6814
   ti = d.TrackInfo(2);
   EXPECT_EQ(Be32(&ti[8]), 11464u);
@@ -67,8 +70,8 @@ TEST_F(Sequential, CdRSessionsFromBlankToFinalized) {
   EXPECT_FALSE(d.Write(11496, 32));
   EXPECT_EQ(d.Sense(), (TSense{5, 0x21, 0x02}));
   EXPECT_EQ(d.In({0x43, 0, 0, 0, 0, 0, 0, 0, 100, 0}, 28),
-            (Bytes{0x00, 0x1A, 1, 2, 0, 0x14, 1, 0, 0, 0, 0, 0, 0, 0x14, 2, 0, 0, 0, 0x2C, 0xC8,
-                   0, 0x14, 0xAA, 0, 0, 0, 0x2C, 0xE8}));
+            (Bytes{0x00, 0x1A, 1, 2, 0,    0x14, 1, 0,    0,    0, 0, 0, 0,    0x14,
+                   2,    0,    0, 0, 0x2C, 0xC8, 0, 0x14, 0xAA, 0, 0, 0, 0x2C, 0xE8}));
   // The same in MSF (track 2 at 00:02:34.64) and the session information.
   const Bytes msf = d.In({0x43, 0x02, 0, 0, 0, 0, 2, 0, 100, 0}, 20);
   EXPECT_EQ(Slice(msf, 8, 4), (Bytes{0, 0x02, 0x22, 0x40}));
@@ -194,7 +197,8 @@ TEST_F(Sequential, HdDvdRecorderTakesHdDvdMedia) {
   // A DVD recorder cannot take them at all.
   TDrive dvd("dvd");
   std::string error;
-  EXPECT_FALSE(vdrive::InsertBlank(dvd.dir, vdrive::TMediumKind::HdDvdR, std::nullopt, false, error));
+  EXPECT_FALSE(
+      vdrive::InsertBlank(dvd.dir, vdrive::TMediumKind::HdDvdR, std::nullopt, false, error));
   EXPECT_FALSE(vdrive::InsertBlank(dvd.dir, vdrive::TMediumKind::BdR, std::nullopt, false, error));
 }
 
@@ -227,14 +231,14 @@ TEST_F(Sequential, DvdRReservedTrackWithFixedPacketsAndTimeStamp) {
   EXPECT_EQ(Be32(&ti[24]), 112u);
   EXPECT_EQ(Be32(&d.TrackInfo(2)[8]), 112u);
   EXPECT_EQ(d.DiscInfo()[2], 0x09);  // reserved session, incomplete disc
-  EXPECT_FALSE(d.Write(0, 8));  // not a whole packet
+  EXPECT_FALSE(d.Write(0, 8));       // not a whole packet
   EXPECT_EQ(d.Sense(), (TSense{5, 0x24, 0x00}));
   ASSERT_TRUE(d.Write(0, 32));
   ASSERT_TRUE(d.Write(32, 64));
   EXPECT_FALSE(d.Write(96, 32));  // would run into the next track
   EXPECT_EQ(d.Sense(), (TSense{5, 0x21, 0x02}));
   ASSERT_TRUE(d.Write(112, 16));  // the invisible track after the reservation
-  EXPECT_FALSE(d.Reserve(10));     // holds data now: nothing left to reserve
+  EXPECT_FALSE(d.Reserve(10));    // holds data now: nothing left to reserve
   EXPECT_EQ(d.Sense(), (TSense{5, 0x2C, 0x00}));
   ASSERT_TRUE(d.CloseTrack(1));
   EXPECT_EQ(Be32(&d.TrackInfo(1)[28]), 111u);  // padded to its reserved size

@@ -31,7 +31,8 @@ TEST_F(State, RestartKeepsWhatWasWritten) {
   // Unsaved progress never overwrites a medium inserted meanwhile elsewhere.
   ASSERT_TRUE(d.Write(96, 32));
   std::string error;
-  ASSERT_TRUE(vdrive::InsertBlank(d.dir, vdrive::TMediumKind::CdR, std::nullopt, false, error)) << error;
+  ASSERT_TRUE(vdrive::InsertBlank(d.dir, vdrive::TMediumKind::CdR, std::nullopt, false, error))
+      << error;
   d.Reopen();
   EXPECT_EQ(Be16(&d.In({0x46, 0x02, 0, 0, 0, 0, 0, 0, 8, 0}, 8)[6]), 0x0009u);
   EXPECT_EQ(d.DiscInfo()[2], 0x00);
@@ -42,7 +43,8 @@ TEST_F(State, RestartKeepsWhatWasWritten) {
 TEST_F(State, MediumChangedElsewhereIsReportedOnce) {
   TDrive d("bd", "cd-r");
   std::string error;
-  ASSERT_TRUE(vdrive::InsertBlank(d.dir, vdrive::TMediumKind::DvdPlusR, std::nullopt, false, error)) << error;
+  ASSERT_TRUE(vdrive::InsertBlank(d.dir, vdrive::TMediumKind::DvdPlusR, std::nullopt, false, error))
+      << error;
   // INQUIRY and GET CONFIGURATION never report it; the next other command does, once.
   EXPECT_EQ(d.In({0x12, 0, 0, 0, 36, 0}, 36)[0], 0x05);
   EXPECT_EQ(d.status, 0);
@@ -61,7 +63,8 @@ TEST_F(State, MediumChangedElsewhereIsReportedOnce) {
   EXPECT_FALSE(d.Ok({0, 0, 0, 0, 0, 0}));
   EXPECT_EQ(d.Sense(), (TSense{2, 0x3A, 0x02}));
   // REQUEST SENSE hands over a pending unit attention and clears it.
-  ASSERT_TRUE(vdrive::InsertBlank(d.dir, vdrive::TMediumKind::CdRw, std::nullopt, false, error)) << error;
+  ASSERT_TRUE(vdrive::InsertBlank(d.dir, vdrive::TMediumKind::CdRw, std::nullopt, false, error))
+      << error;
   const Bytes rs = d.In({0x03, 0, 0, 0, 18, 0}, 18);
   EXPECT_EQ((TSense{rs[2], rs[12], rs[13]}), (TSense{6, 0x28, 0x00}));
   EXPECT_FALSE(d.Ok({0, 0, 0, 0, 0, 0}));
@@ -73,13 +76,14 @@ TEST_F(State, MediaEventsAreReportedOnceEach) {
   auto media = [&] { return d.In({0x4A, 0x01, 0, 0, 0x10, 0, 0, 0, 8, 0}, 8); };
   EXPECT_EQ(media(), (Bytes{0, 6, 0x04, 0x16, 0, 0x00, 0, 0}));
   std::string error;
-  ASSERT_TRUE(vdrive::InsertBlank(d.dir, vdrive::TMediumKind::CdR, std::nullopt, false, error)) << error;
+  ASSERT_TRUE(vdrive::InsertBlank(d.dir, vdrive::TMediumKind::CdR, std::nullopt, false, error))
+      << error;
   EXPECT_EQ(media(), (Bytes{0, 6, 0x04, 0x16, 2, 0x02, 0, 0}));  // new medium, present
   EXPECT_EQ(media()[4], 0);
   d.WaitReady();
   ASSERT_TRUE(d.Ok({0x1B, 0, 0, 0, 0x02, 0}));
   EXPECT_EQ(media(), (Bytes{0, 6, 0x04, 0x16, 3, 0x03, 0, 0}));  // removed, tray open
-  d.In({0x4A, 0x00, 0, 0, 0x10, 0, 0, 0, 8, 0}, 8);             // asynchronous: not offered
+  d.In({0x4A, 0x00, 0, 0, 0x10, 0, 0, 0, 8, 0}, 8);              // asynchronous: not offered
   EXPECT_EQ(d.Sense(), (TSense{5, 0x24, 0x00}));
 }
 
@@ -96,7 +100,8 @@ TEST_F(State, ProgressOfOneProcessIsSeenByTheNext) {
     uint8_t write[10] = {0x2A, 0, 0, 0, 0, 32, 0, 0, 64, 0};
     uint8_t sync[10] = {0x35};
     uint8_t s[18];
-    const bool ok = r && r->Execute(write, 10, plat::kScsiDataOut, data.data(), 64 * 2048, s, 18) == 0 &&
+    const bool ok = r &&
+                    r->Execute(write, 10, plat::kScsiDataOut, data.data(), 64 * 2048, s, 18) == 0 &&
                     r->Execute(sync, 10, plat::kScsiDataUnspecified, nullptr, 0, s, 18) == 0;
     _exit(ok ? 0 : 1);
   }
@@ -118,7 +123,8 @@ TEST_F(State, TwoProcessesWriteOneRecorderAtOnce) {
       const uint32_t lba = i * 16;
       uint8_t cdb[10] = {0x2A, 0, 0, 0, uint8_t(lba >> 8), uint8_t(lba), 0, 0, 16, 0};
       uint8_t s[18];
-      ok = ok && r.Execute(cdb, 10, plat::kScsiDataOut, data.data(), uint32_t(data.size()), s, 18) == 0;
+      ok = ok &&
+           r.Execute(cdb, 10, plat::kScsiDataOut, data.data(), uint32_t(data.size()), s, 18) == 0;
     }
     uint8_t sync[10] = {0x35};
     uint8_t s[18];
@@ -147,11 +153,13 @@ TEST_F(State, RecorderFolderIsChecked) {
   EXPECT_EQ(vdrive::TVirtualRecorder::Open(testenv::MakeTempDir("empty"), &error), nullptr);
   EXPECT_NE(error.find("not a recorder"), std::string::npos) << error;
   TDrive d("cd");
-  EXPECT_FALSE(vdrive::InsertBlank(d.dir, vdrive::TMediumKind::DvdPlusR, std::nullopt, false, error));
+  EXPECT_FALSE(
+      vdrive::InsertBlank(d.dir, vdrive::TMediumKind::DvdPlusR, std::nullopt, false, error));
   EXPECT_NE(error.find("cannot read dvd+r"), std::string::npos) << error;
   EXPECT_FALSE(d.Ok({0, 0, 0, 0, 0, 0}));
   EXPECT_EQ(d.Sense(), (TSense{2, 0x3A, 0x00}));  // the refused disc never went in
-  testenv::WriteFile(d.dir + "/medium.json", "{\"generation\": 9, \"medium\": {\"type\": \"dvd+q\"}}");
+  testenv::WriteFile(d.dir + "/medium.json",
+                     "{\"generation\": 9, \"medium\": {\"type\": \"dvd+q\"}}");
   EXPECT_EQ(vdrive::TVirtualRecorder::Open(d.dir, &error), nullptr);
   EXPECT_NE(error.find("unknown medium type"), std::string::npos) << error;
 }

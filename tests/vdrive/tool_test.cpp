@@ -2,8 +2,8 @@
 #include <fstream>
 #include <nlohmann/json.hpp>
 
-#include "tests/vdrive/Harness.h"
 #include "platform/Files.h"
+#include "tests/vdrive/Harness.h"
 #include "vdrive/VirtualDrives.h"
 
 namespace vdtest {
@@ -115,7 +115,8 @@ TEST_F(ToolTest, FaultsArmedByTheToolReachARunningRecorder) {
   EXPECT_EQ(d.Sense(), (TSense{5, 0x30, 0x05}));
   ASSERT_EQ(Tool("trace " + d.dir + " on", &out), 0) << out;
   d.Ok({0, 0, 0, 0, 0, 0});
-  EXPECT_EQ(testenv::ReadText(d.dir + "/trace.log"), "00 00 00 00 00 00 | out 0 | status 00 | 0/00/00\n");
+  EXPECT_EQ(testenv::ReadText(d.dir + "/trace.log"),
+            "00 00 00 00 00 00 | out 0 | status 00 | 0/00/00\n");
 }
 
 TEST_F(ToolTest, ExportWritesTheRecordedUserData) {
