@@ -1,6 +1,7 @@
 // Session import through ardovan-cli: a session appended with --import lists the files of the
 // one before it (a file of the same name replaced), read at the last session by xorriso; the same
-// layout is made without a drive by mkimage --import-from; a closed disc takes no session.
+// layout is made without a drive by mkimage --import-from; a third session, which closes the
+// disc, still lists them all; a closed disc takes no session.
 #include <fstream>
 #include <regex>
 
@@ -77,7 +78,13 @@ TEST_F(ImportTest, AppendedSessionKeepsTheEarlierFilesInView) {
   ExpectSession(combined, last, view);
 
   // A closed disc takes no further session: refused before anything is written.
+  // A third session, the last one: it still lists the files of both before it.
   ASSERT_EQ(Cli("burn --import --finalize --no-eject " + added, {r}).Code, 0);
+  TExpected third = view;
+  third["/c.txt"] = added;
+  const uint32_t closing = LastSessionStart(r);
+  ASSERT_GT(closing, last);
+  ExpectSession(Export(r), closing, third);
   const std::string closed = Tool("status " + r);
   const TRun refused = Cli("burn --import --no-eject " + kept, {r});
   EXPECT_EQ(refused.Code, 3) << refused.All();
