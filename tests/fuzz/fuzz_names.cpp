@@ -51,24 +51,29 @@ struct TEntry {
   std::u16string wide;  // the name given as units
 };
 
-// Names that are unique without regard to case.
+// Names unique in their folder: without regard to case in the primary tree (its names are
+// upper case); exactly in the Joliet and UDF trees, where two names that differ only in case are
+// two files, as the disk holds them.
 class TNamesOfFolder {
  public:
-  explicit TNamesOfFolder(std::string tree) : tree_(std::move(tree)) {}
+  TNamesOfFolder(std::string tree, bool ignoreCase)
+      : tree_(std::move(tree)), ignoreCase_(ignoreCase) {}
   void Add(std::u16string_view name) {
     for (const std::u16string& n : names_)
-      fuzz::Check(!plat::EqualsNoCase(n, name),
+      fuzz::Check(ignoreCase_ ? !plat::EqualsNoCase(n, name) : n != name,
                   [&] { return tree_ + " records " + Show(name) + " twice in a folder"; });
     names_.emplace_back(name);
   }
 
  private:
   std::string tree_;
+  bool ignoreCase_;
   std::vector<std::u16string> names_;
 };
 
 void CheckFolder(const TImageBuilder& b, const TDirNode* d, bool shortNamesMade) {
-  TNamesOfFolder primary("the primary tree"), joliet("the Joliet tree"), udf("the UDF tree");
+  TNamesOfFolder primary("the primary tree", true), joliet("the Joliet tree", false),
+      udf("the UDF tree", false);
   for (const TFileNode* e = d->FirstEntry; e != nullptr; e = e->Next) {
     const std::u16string_view longName(e->LongName, e->LongNameLen);
     const bool valid = ValidUtf16(longName);
