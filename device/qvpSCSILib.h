@@ -101,6 +101,9 @@ uint32_t GetDriveBufferUsed(const TSCSIDevice& dev);
 
 bool SetWriteParameters(TSCSIDevice& dev, bool testWrite, bool burnProof, uint8_t mediumType,
                         bool leaveOpen);
+// The write parameters last sent, with the multi-session field saying that no session follows:
+// a DVD-R, written with the next session allowed, is then closed for good by its session close.
+bool SetNoNextSession(TSCSIDevice& dev);
 // Builds the page-5 image of the write parameters over the page the drive returned.
 void BuildWriteParameters(uint8_t* page, uint8_t pageLength, bool testWrite, bool burnProof,
                           uint8_t mediumType, bool leaveOpen, bool driveHasBufferUnderrunFree);

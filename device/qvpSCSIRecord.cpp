@@ -118,20 +118,35 @@ void BuildWriteParameters(uint8_t* p, uint8_t pageLength, bool testWrite, bool b
   if (testWrite) p[2] |= kTestWrite;
 }
 
-bool SetWriteParameters(TSCSIDevice& dev, bool testWrite, bool burnProof, uint8_t mediumType,
-                        bool leaveOpen) {
-  std::memset(dev.WriteParameters, 0, sizeof dev.WriteParameters);
+namespace {
+
+// Reads the drive's page 5, lets `build` lay our image over it and sends it back.
+template <typename F>
+bool SendWriteParameters(TSCSIDevice& dev, F build) {
   uint8_t* data = dev.DataBuffer;
   std::memset(data, 0, 512);
   if (!ModeSense10(dev, data, 512, false, kPageWriteParameters)) return false;
-
   const int h = (data[8] & 0x3F) == kPageWriteParameters ? 8 : 16;
   uint8_t* p = dev.WriteParameters;
-  BuildWriteParameters(p, data[h + 1], testWrite, burnProof, mediumType, leaveOpen,
-                       (dev.Capabilities[4] & 0x80) != 0);
+  build(p, data[h + 1]);
   // Only our 72-byte image can be laid over the page, whatever length the drive announces.
   std::memcpy(data + h, p, std::min<size_t>(p[1], sizeof dev.WriteParameters));
   return ModeSelect10(dev, data, static_cast<uint16_t>(h + p[1] + 2));
+}
+
+}  // namespace
+
+bool SetWriteParameters(TSCSIDevice& dev, bool testWrite, bool burnProof, uint8_t mediumType,
+                        bool leaveOpen) {
+  std::memset(dev.WriteParameters, 0, sizeof dev.WriteParameters);
+  return SendWriteParameters(dev, [&](uint8_t* p, uint8_t pageLength) {
+    BuildWriteParameters(p, pageLength, testWrite, burnProof, mediumType, leaveOpen,
+                         (dev.Capabilities[4] & 0x80) != 0);
+  });
+}
+
+bool SetNoNextSession(TSCSIDevice& dev) {
+  return SendWriteParameters(dev, [](uint8_t* p, uint8_t) { SetMultiSession(p, false); });
 }
 
 bool SetSpeed(TSCSIDevice& dev, uint16_t readSpeed, uint16_t writeSpeed) {

@@ -261,6 +261,9 @@ void TWriteThread::Close() {
       ClearBufferFigures();
       CloseTrackSession(d_, false, closefn::Track, 0, 0, static_cast<uint8_t>(s + 1));
       CloseTrackSession(d_, false, closefn::Track, 0, 0, static_cast<uint8_t>(s + 2));
+      // Written with the next session allowed, a DVD-R stays appendable when its session is
+      // closed; asked to finalize, the close is told that no session follows.
+      if (d_.FinalizeDisc) Closed(SetNoNextSession(d_), "finalize the disc");
       Closed(CloseTrackSession(d_, false, closefn::Session, 0, 0, static_cast<uint8_t>(s + 3)),
              kCloseSession);
       break;

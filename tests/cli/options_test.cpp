@@ -66,7 +66,7 @@ TEST_F(OptionsTest, TestWriteLeavesTheMediumBlankAndSaysSo) {
 }
 
 TEST_F(OptionsTest, FinalizeClosesTheDisc) {
-  for (const char* medium : {"cd-r", "bd-r"}) {
+  for (const char* medium : {"cd-r", "dvd-r", "dvd+r", "bd-r"}) {
     SCOPED_TRACE(medium);
     const std::string open = Recorder(medium), closed = Recorder(medium);
     ASSERT_EQ(Cli("burn --no-eject " + file_, {open}).Code, 0);
