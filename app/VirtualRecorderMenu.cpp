@@ -9,7 +9,10 @@
 #include "app/FrmHlavni.h"
 #include "app/FrmUlozitObraz.h"
 #include "app/FrmVlozitMedium.h"
+#include "frontend/Settings.h"
 #include "platform/Drives.h"
+#include "platform/Files.h"
+#include "vdrive/Media.h"
 #include "vdrive/Model.h"
 #include "vdrive/Store.h"
 #include "vdrive/Tool.h"
@@ -20,7 +23,26 @@ QString MediumKindName(vdrive::TMediumKind kind) {
   return QString::fromLatin1(vdrive::Traits(kind).name).toUpper();
 }
 
-TVirtualRecorderMenu::TVirtualRecorderMenu(TFrmHlavni* main) : QObject(main), main_(main) {
+namespace {
+
+// The blank chosen last, kept in the settings file so the next start offers it again.
+constexpr const char* kLastBlankKey = "VirtualBlank";
+
+std::optional<vdrive::TMediumKind> ReadLastBlank() {
+  const fe::TIniFile ini(fe::SettingsPath(plat::SettingsFolder()));
+  return vdrive::ParseMediumKind(ini.ReadString(fe::kIniSection, kLastBlankKey, std::string()));
+}
+
+void KeepLastBlank(vdrive::TMediumKind kind) {
+  fe::TIniFile ini(fe::SettingsPath(plat::SettingsFolder()));
+  ini.WriteString(fe::kIniSection, kLastBlankKey, vdrive::MediumName(kind));
+  ini.UpdateFile();  // a settings file that cannot be written only loses the suggestion
+}
+
+}  // namespace
+
+TVirtualRecorderMenu::TVirtualRecorderMenu(TFrmHlavni* main)
+    : QObject(main), main_(main), lastKind_(ReadLastBlank()) {
   menu_ = new QMenu(QStringLiteral("Virtuální vypalovačka"), main);
   Vlozit1 = menu_->addAction(QStringLiteral("Vložit prázdné médium..."));
   Vysunout1 = menu_->addAction(QStringLiteral("Vysunout médium"));
@@ -105,6 +127,7 @@ bool TVirtualRecorderMenu::Insert(vdrive::TMediumKind kind, QWidget* parent) {
     return false;
   }
   lastKind_ = kind;
+  KeepLastBlank(kind);
   emit TrayChanged(QStringLiteral("Do virtuální vypalovačky bylo vloženo prázdné médium ") +
                    MediumKindName(kind) + QLatin1Char('.'));
   return true;

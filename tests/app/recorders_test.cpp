@@ -422,6 +422,11 @@ TEST_F(RecordersTest, VirtualMenuInsertsEjectsAndSavesTheDisc) {
   ASSERT_TRUE(vdrive::ReadLoadState(folders_[0], st, error)) << error;
   EXPECT_TRUE(st.pace);
   ASSERT_TRUE(vdrive::SetPace(folders_[0], false, error)) << error;
+  {
+    // The program started again offers the same kind first.
+    TFrmHlavni again;
+    EXPECT_EQ(again.VirtualMenu->LastKind(), TMediumKind::CdRw);
+  }
 
   menu.Vysunout1Click();
   EXPECT_FALSE(HasMedium(0));
